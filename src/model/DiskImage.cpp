@@ -1,0 +1,383 @@
+#include "model/DiskImage.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "model/CommandId.h"
+#include "model/FormatRegistry.h"
+#include "model/ImageObserver.h"
+#include "model/SafeFile.h"
+#include "model/VisitedSet.h"
+#include "text/DirectoryListing.h"
+
+namespace tessarind {
+
+DiskImage::DiskImage(int id, Settings* s) : formatId(id), settings_(s) {
+    maxFileType = 4;
+    flags = settings().On(SettingId::ShowDEL) ? uint32_t{kFlagShowDeleted} : 0u;
+}
+
+DiskImage::~DiskImage() = default;
+
+// ---- Lifecycle and files ------------------------------------------------------------------
+
+bool DiskImage::Open(Interaction* ownerWindow, const std::string& filePath, bool load, bool create) {
+    owner_ = ownerWindow;
+    bool loaded = false;
+    if (filePath.empty()) {
+        path = "New Disk";
+        flags |= kFlagUntitled;
+    } else if (load) {
+        loaded = LoadFile(filePath);
+        if (!loaded) return false;
+    } else {
+        path = filePath;
+    }
+    if (!loaded && create && !CreateEmpty()) return false;
+    if (image.empty() && !loaded) return false;
+    AfterLoad();
+    Refresh();
+    return true;
+}
+
+bool DiskImage::LoadFile(const std::string& filePath) {
+    path = filePath;
+    if (modified()) SetModified(false);
+    std::vector<uint8_t> bytes;
+    bool openFailed = false;
+    if (!ReadWholeFile(filePath, bytes, openFailed)) {
+        ReportSystemError(openFailed ? "Unable to Open File " + FileNamePart(filePath) : "Error in read");
+        return false;
+    }
+    image = std::move(bytes);
+    return true;
+}
+
+bool DiskImage::LoadFromMemory(std::span<const uint8_t> data) {
+    size_t n = std::min(data.size(), image.size());
+    std::copy_n(data.begin(), n, image.begin());
+    AfterLoad();
+    Refresh();
+    return image.size() >= data.size();
+}
+
+bool DiskImage::WriteFile(const std::string& target) {
+    std::vector<uint8_t> out;
+    out.reserve(image.size() + extraTracks.size() + static_cast<size_t>(errorByteCount));
+    const uint8_t* begin = image.data();
+    const uint8_t* end = begin + image.size();
+    for (int t = 1; t <= trackCount; ++t) {
+        for (int s = 0; s < maxSectors; ++s) {
+            const uint8_t* p = SectorPointer(t, s);
+            // Blocks kept outside the main bytes (extra tracks) are written afterwards.
+            if (p && p >= begin && p + kBlockSize <= end) out.insert(out.end(), p, p + kBlockSize);
+        }
+    }
+    if ((flags & kFlagExtraTracks) && !extraTracks.empty())
+        out.insert(out.end(), extraTracks.begin(), extraTracks.end());
+    if (flags & kFlagErrorCodes) {
+        size_t count = std::min(static_cast<size_t>(std::max(errorByteCount, 0)), errorBytes.size());
+        for (size_t i = 0; i < count; ++i) {
+            uint8_t code = errorBytes[i];
+            if (flags & kFlagErrorNumbers) code = code == 1 ? 0 : static_cast<uint8_t>(code + 18);
+            out.push_back(code);
+        }
+    }
+    switch (WriteWholeFile(target, out)) {
+    case WriteResult::CannotCreate:
+        ReportSystemError("Unable to Save File");
+        return false;
+    case WriteResult::WriteFailed:
+        // The previous file is untouched and the image stays modified, so closing asks again.
+        ReportSystemError("Error on Save");
+        return false;
+    case WriteResult::Ok:
+        break;
+    }
+    SetModified(false);
+    savedJournalDepth_ = static_cast<long>(undoJournal.size());
+    return true;
+}
+
+static std::string ExtensionOf(const std::string& filePath) {
+    std::string name = DiskImage::FileNamePart(filePath);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+bool DiskImage::Save(bool saveAs) {
+    std::string before = path;
+    if (saveAs || untitled()) {
+        if (!owner_) return false;
+        int offered = formatId == FormatId::G64 ? FormatId::D64 : formatId;
+        SaveRequest request;
+        Settings* s = settings_;
+        request.folder = s ? s->lastSaveFolder : std::string();
+        request.proposedName = FileNamePart(SafePath());
+        std::string ext = DefaultExtension();
+        request.defaultExtension = ext.empty() ? ext : ext.substr(1);
+        for (int id : {offered, static_cast<int>(FormatId::Text)}) {
+            if (const FormatRow* row = FindRowById(id))
+                request.filters.push_back({std::string(row->displayName), std::string(row->extension)});
+        }
+        request.includeSubDirectories = s && s->saveIncludeSubDirectories;
+        request.saveSelection = s && s->saveSelection;
+        bool dialogFailed = false;
+        std::optional<SaveChoice> choice = owner_->ChooseSaveFile(request, dialogFailed);
+        if (!choice) {
+            if (dialogFailed) ReportSystemError("Unable to Save File");
+            return false;
+        }
+        if (s) {
+            s->saveIncludeSubDirectories = choice->includeSubDirectories;
+            s->saveSelection = choice->saveSelection;
+            std::string folder = choice->path.substr(0, choice->path.size() - FileNamePart(choice->path).size());
+            s->lastSaveFolder = folder;
+        }
+        int row = FindRowByExtension(ExtensionOf(choice->path));
+        if (row >= 0) {
+            int id = FormatRegistry[static_cast<size_t>(row)].id;
+            if (std::optional<bool> listed = ExportListing(id, choice->path, choice->includeSubDirectories,
+                                                           choice->saveSelection))
+                return *listed;
+        }
+        path = choice->path;
+        if (directoryView) directoryView->SetWindowText(title() + (modified() ? " *" : ""));
+    } else {
+        SafePath();
+    }
+    if (!WriteFile(path)) return false;
+    flags &= ~kFlagUntitled;
+    if (path != before && settings_) settings_->AddRecentFile(path);
+    return true;
+}
+
+std::optional<bool> DiskImage::ExportListing(int id, const std::string& target, bool, bool) {
+    if (id == FormatId::Text) {
+        std::vector<uint8_t> text = ListDirectory(*this, ListingForm::Ascii, false);
+        if (WriteWholeFile(target, text) != WriteResult::Ok) {
+            ReportSystemError("Unable to Save File");
+            return false;
+        }
+        return true;
+    }
+    if (id == FormatId::Bitmap || id == FormatId::Csv) {
+        ReportSystemError("Unable to Save File");
+        return false;
+    }
+    return std::nullopt;
+}
+
+bool DiskImage::QuerySave(CloseAllState* closing) {
+    if (!modified() || !settings().On(SettingId::ConfirmSave)) return true;
+    const std::string question = "Disk Image has changed, do you wish to save?";
+    Answer answer;
+    if (closing && closing->forAll) {
+        answer = *closing->forAll;
+    } else if (!owner_) {
+        return true; // nothing to ask with; windowless images are never the user's to save
+    } else if (closing && closing->several) {
+        answer = owner_->Ask(question, "Confirm Save", true);
+        if (answer == Answer::YesToAll || answer == Answer::NoToAll) closing->forAll = answer;
+    } else {
+        answer = owner_->Ask(question, "Save", false);
+    }
+    switch (answer) {
+    case Answer::Yes:
+    case Answer::YesToAll:
+        if (!Save(false)) {
+            ReportSystemError("Unable to save Disk Image");
+            return false;
+        }
+        return true;
+    case Answer::No:
+    case Answer::NoToAll:
+        return true;
+    case Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void DiskImage::SetModified(bool on) {
+    if (modified() == on) return;
+    if (on)
+        flags |= kFlagModified;
+    else
+        flags &= ~kFlagModified;
+    if (directoryView) directoryView->SetWindowText(title() + (on ? " *" : ""));
+}
+
+std::string DiskImage::DefaultExtension() const {
+    const FormatRow* row = FindRowById(formatId);
+    return row ? std::string(row->extension) : std::string();
+}
+
+bool DiskImage::CanAcceptKind(int id) const {
+    const FormatRow* row = FindRowById(id);
+    return row && (row->kind & 0x2) != 0;
+}
+
+std::string DiskImage::FileNamePart(const std::string& p) {
+    size_t slash = p.find_last_of("/\\");
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+std::string& DiskImage::SafePath() {
+    size_t slash = path.find_last_of("/\\");
+    size_t start = slash == std::string::npos ? 0 : slash + 1;
+    auto nameBegin = path.begin() + static_cast<std::ptrdiff_t>(start);
+    path.erase(std::remove_if(nameBegin, path.end(),
+                              [](char c) { return std::strchr("?\"/\\<>*|:", c) != nullptr && c != 0; }),
+               path.end());
+    return path;
+}
+
+void DiskImage::SetShowDeleted(bool on) {
+    if (on)
+        flags |= kFlagShowDeleted;
+    else
+        flags &= ~kFlagShowDeleted;
+}
+
+// ---- Directory ----------------------------------------------------------------------------
+
+template <class Fn> void DiskImage::ForEachSlot(bool includeDeleted, Fn&& fn) {
+    VisitedSet visited;
+    int t = dirTrack, s = dirSector;
+    int blocksWalked = 0;
+    while (t != 0 && t <= trackCount) {
+        if (!visited.Visit(t, s)) return;
+        uint8_t* block = SectorPointer(t, s);
+        if (!block) return;
+        int nextT = block[0], nextS = block[1];
+        for (int i = 0; i < kSlotsPerBlock; ++i) {
+            uint8_t* slot = block + i * kSlotSize;
+            if (includeDeleted || slot[DirEntryOffset::type] != 0) {
+                if (!fn(DirEntry(slot), EntryLocation{t, s, i + kSlotsPerBlock * blocksWalked})) return;
+            }
+        }
+        ++blocksWalked;
+        t = nextT;
+        s = nextS;
+    }
+}
+
+int DiskImage::CountEntries() {
+    int count = 0;
+    ForEachSlot(showDeleted(), [&](DirEntry, const EntryLocation&) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+std::vector<DirEntry> DiskImage::ListedEntries() {
+    std::vector<DirEntry> entries;
+    ForEachSlot(showDeleted(), [&](DirEntry e, const EntryLocation&) {
+        entries.push_back(e);
+        return true;
+    });
+    return entries;
+}
+
+void DiskImage::Refresh() {
+    entryCount = CountEntries();
+    if (directoryView) directoryView->SetEntryCount(entryCount);
+}
+
+DirEntry DiskImage::EntryAt(int index) { return EntryAtEx(index, showDeleted()); }
+
+DirEntry DiskImage::EntryAtEx(int index, bool includeDeleted, EntryLocation* where) {
+    if (index < 0) return DirEntry();
+    DirEntry found;
+    int n = 0;
+    ForEachSlot(includeDeleted, [&](DirEntry e, const EntryLocation& loc) {
+        if (n++ < index) return true;
+        found = e;
+        if (where) *where = loc;
+        return false;
+    });
+    return found;
+}
+
+bool DiskImage::FindFreeDirSector(int& track, int& sector) {
+    VisitedSet visited;
+    int t = dirTrack, s = -1;
+    while (NextDirSector(t, s) && s >= 0) {
+        if (!visited.Visit(t, s)) return false;
+        if (IsBlockFree(t, s)) {
+            track = t;
+            sector = s;
+            return true;
+        }
+    }
+    return false;
+}
+
+void DiskImage::SetDiskId(std::span<const uint8_t, 5> id) {
+    if (uint8_t* name = DiskNamePointer()) std::copy(id.begin(), id.end(), name + 18);
+}
+
+bool DiskImage::EnterSubDirectory(int index) {
+    DirEntry entry = EntryAt(index);
+    if (!entry || (entry.typeCode() != kCbm && entry.typeCode() != kDir)) return false;
+    const uint8_t* first = SectorPointer(entry.firstTrack(), entry.firstSector());
+    if (!first) return false;
+    if (entry.typeCode() == kCbm && entry.firstSector() != 0) return false;
+    int t = first[0], s = first[1];
+    if (t == dirTrack && s == dirSector) return false;
+    for (const DirLevel& level : dirStack)
+        if (level.dirTrack == t && level.dirSector == s) return false;
+    if (!SectorPointer(t, s)) return false;
+    dirStack.push_front(DirLevel{dirTrack, dirSector, index, entry.typeCode(), entry.firstTrack(),
+                                 entry.firstSector(), entry.blocks()});
+    dirTrack = t;
+    dirSector = s;
+    Refresh();
+    if (directoryView) {
+        directoryView->SelectLine(0);
+        directoryView->EnableCommand(static_cast<int>(CommandId::ParentDirectory), true);
+    }
+    return true;
+}
+
+bool DiskImage::LeaveSubDirectory() {
+    if (dirStack.empty()) return false;
+    DirLevel level = dirStack.front();
+    dirStack.pop_front();
+    dirTrack = level.dirTrack;
+    dirSector = level.dirSector;
+    Refresh();
+    if (directoryView) {
+        directoryView->SelectLine(level.selectedIndex);
+        directoryView->EnableCommand(static_cast<int>(CommandId::ParentDirectory), !dirStack.empty());
+    }
+    return true;
+}
+
+// ---- Views --------------------------------------------------------------------------------
+
+void DiskImage::AttachDirectoryView(ImageObserver* view) { directoryView = view; }
+void DiskImage::AttachBamView(ImageObserver* view) { bamView = view; }
+void DiskImage::AttachSectorEditor(ImageObserver* view) { sectorEditor = view; }
+void DiskImage::AddChildWindow(ImageObserver* view) { childWindows.push_back(view); }
+
+void DiskImage::DetachView(ImageObserver* view) {
+    if (directoryView == view)
+        directoryView = nullptr;
+    else if (bamView == view)
+        bamView = nullptr;
+    else if (sectorEditor == view)
+        sectorEditor = nullptr;
+    else
+        std::erase(childWindows, view);
+}
+
+void DiskImage::RedrawViews() {
+    for (ImageObserver* v : {directoryView, bamView, sectorEditor})
+        if (v) v->Redraw();
+    for (ImageObserver* v : childWindows) v->Redraw();
+}
+
+} // namespace tessarind

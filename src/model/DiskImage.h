@@ -1,0 +1,265 @@
+#pragma once
+// The abstract container. It owns the container's bytes, knows where the listed directory
+// lies and offers the shared operations; a concrete format supplies the geometry (where a
+// block lies, the BAM, the directory order, allocation).
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "model/DirEntry.h"
+#include "model/Interaction.h"
+#include "model/Settings.h"
+#include "model/UndoRecord.h"
+
+namespace tessarind {
+
+class ImageObserver;
+
+enum ImageFlag : uint32_t {
+    kFlagModified = 0x0001,
+    kFlagErrorCodes = 0x0040,
+    kFlagExtraTracks = 0x0080,
+    kFlagErrorNumbers = 0x0100, // error codes stored as drive error numbers
+    kFlagUndoSuspended = 0x0200,
+    kFlagShowDeleted = 0x0800,
+    kFlagCanGrow = 0x1000,
+    kFlagUntitled = 0x2000,
+};
+
+// One entered sub-directory on the directory stack.
+struct DirLevel {
+    int dirTrack = 0;
+    int dirSector = 0;
+    int selectedIndex = 0;
+    int type = 0;
+    int firstTrack = 0;
+    int firstSector = 0;
+    int blocks = 0;
+};
+
+// Where an entry lies: its directory block and its slot number over the whole walk.
+struct EntryLocation {
+    int track = 0;
+    int sector = 0;
+    int slot = 0;
+};
+
+// Result of a chain walk; every field is filled whatever the outcome.
+struct ChainWalk {
+    bool complete = false; // ended on a link track of 0 (or started at track 0)
+    int blocks = 0;
+    uint32_t bytes = 0;
+    int lastTrack = 0;
+    int lastSector = 0;
+};
+
+// Enables and checks the format's own commands.
+class CommandStates {
+public:
+    virtual ~CommandStates() = default;
+    virtual void Enable(int commandId, bool on) = 0;
+    virtual void Check(int commandId, bool on) = 0;
+};
+
+// Remembers a Yes to All / No to All answer while several containers close together.
+struct CloseAllState {
+    bool several = false;
+    std::optional<Answer> forAll;
+};
+
+class DiskImage {
+public:
+    explicit DiskImage(int formatId, Settings* settings = nullptr);
+    virtual ~DiskImage();
+    DiskImage(const DiskImage&) = delete;
+    DiskImage& operator=(const DiskImage&) = delete;
+
+    // ---- Geometry, supplied by each format --------------------------------------------
+    virtual uint8_t* SectorPointer(int track, int sector) = 0;
+    virtual uint8_t* DiskNamePointer() = 0;
+    // Sector -1 asks for the first directory sector; -1 back means there is no further one.
+    virtual bool NextDirSector(int& track, int& sector) = 0;
+    virtual bool IsBlockFree(int track, int sector) = 0;
+    virtual void ToggleBlock(int track, int sector) = 0;
+    virtual void ClearBam() = 0;
+    virtual bool CreateEmpty() = 0;
+    virtual void AfterLoad() = 0;
+    virtual int GetErrorCode(int track, int sector) = 0;
+    virtual void SetErrorCode(int track, int sector, int code) = 0;
+    virtual bool HandleCommand(int commandId) = 0;
+    virtual void SnapshotBam() = 0;
+    virtual void UpdateCommands(CommandStates& states) = 0;
+    virtual bool IsHeaderBlock(int track, int sector) = 0;
+    virtual int FreeBlockCount() = 0;
+    virtual uint8_t* AllocateBlock(int& track, int& sector, bool take) = 0;
+
+    // ---- Lifecycle and files ----------------------------------------------------------
+    // Without a path the container is untitled. With load the file is read; if nothing was
+    // loaded and create is set a blank image is made. True when image bytes exist.
+    virtual bool Open(Interaction* owner, const std::string& path, bool load, bool create);
+    virtual bool LoadFile(const std::string& path);
+    virtual bool LoadFromMemory(std::span<const uint8_t> data);
+    virtual bool WriteFile(const std::string& path);
+    virtual bool Save(bool saveAs);
+    virtual bool QuerySave(CloseAllState* closing = nullptr);
+    virtual void SetModified(bool on);
+    virtual std::string DefaultExtension() const;
+    virtual bool CanAcceptKind(int formatId) const;
+    virtual bool SetExtendedTracks(bool) { return false; }
+
+    // ---- Directory ----------------------------------------------------------------------
+    virtual int CountEntries();
+    virtual void Refresh();
+    virtual DirEntry EntryAt(int index);
+    virtual DirEntry EntryAtEx(int index, bool includeDeleted, EntryLocation* where = nullptr);
+    virtual bool FindFreeDirSector(int& track, int& sector);
+    virtual void SetDiskId(std::span<const uint8_t, 5> id);
+    bool EnterSubDirectory(int index);
+    bool LeaveSubDirectory();
+
+    // ---- Chains and BAM ---------------------------------------------------------------
+    // Follows the link of `block` (or of the block at track/sector when block is null).
+    virtual uint8_t* NextInChain(int& track, int& sector, const uint8_t* block = nullptr);
+    virtual int FileBlocks(int index);
+    // Walks a chain; with toggle each block's BAM bit is flipped; with a buffer the data
+    // bytes are copied while they fit.
+    virtual ChainWalk WalkChain(int track, int sector, bool toggle = false,
+                                std::span<uint8_t> buffer = {});
+    bool FindFreeSectorOnTrack(int track, int& sector, int interleave, int sectorsOnTrack);
+    // The interleave of a block search: the custom one for the first block of a new file
+    // when that setting is on, else 10.
+    int SearchInterleave(int startTrack) const;
+    bool WriteChain(std::span<const uint8_t> data, int& firstTrack, int& firstSector);
+    void FillFreeSectors();
+    virtual std::optional<std::vector<uint8_t>> ReadFileData(int index);
+
+    // ---- Undo journal -----------------------------------------------------------------
+    bool Record(UndoKind kind, int track, int sector, uint32_t offset,
+                std::span<const uint8_t> bytes, const std::string& name = {});
+    bool RecordEntry(UndoKind kind, int index, std::span<const uint8_t> bytes,
+                     const std::string& name = {});
+    // Journals the current bytes of a block range before they change.
+    bool RecordBlock(int track, int sector, int offset, int length, const std::string& name = {});
+    // Journals a whole BAM block as "BAM".
+    bool RecordBam(int track, int sector);
+    void BeginGroup();
+    // Closes a group; a group with nothing in it is dropped. `count` is kept in the record.
+    void EndGroup(const std::string& name, uint32_t count = 0);
+    bool UndoOne();
+    void UndoCommand();
+    virtual bool ReplayFormatUndo(const UndoRecord&) { return false; }
+    const std::deque<UndoRecord>& Journal() const { return undoJournal; }
+    // "Undo: name" with the accelerator after a backspace, as the Edit menu shows it.
+    std::string UndoItemText() const;
+    bool UndoEnabled() const { return !undoJournal.empty(); }
+
+    // ---- Views --------------------------------------------------------------------------
+    void AttachDirectoryView(ImageObserver* view);
+    void AttachBamView(ImageObserver* view);
+    void AttachSectorEditor(ImageObserver* view);
+    void AddChildWindow(ImageObserver* view);
+    void DetachView(ImageObserver* view);
+    void RedrawViews();
+
+    // ---- Helpers ------------------------------------------------------------------------
+    // Removes ? " / \ < > * | : from the file-name part of path (in place) and returns it.
+    std::string& SafePath();
+    static std::string FileNamePart(const std::string& path);
+    std::string title() const { return FileNamePart(path); }
+    uint32_t imageSize() const { return static_cast<uint32_t>(image.size()); }
+    bool showDeleted() const { return (flags & kFlagShowDeleted) != 0; }
+    void SetShowDeleted(bool on);
+    bool modified() const { return (flags & kFlagModified) != 0; }
+    bool untitled() const { return (flags & kFlagUntitled) != 0; }
+    bool recordingSuspended() const { return (flags & kFlagUndoSuspended) != 0; }
+    const Settings& settings() const { return settings_ ? *settings_ : Settings::Defaults(); }
+    Settings* mutableSettings() const { return settings_; }
+    Interaction* owner() const { return owner_; }
+    void SetOwner(Interaction* owner) { owner_ = owner; }
+    const std::deque<DirLevel>& DirStack() const { return dirStack; }
+    // The entries of the current directory, as listed (deleted ones when shown).
+    std::vector<DirEntry> ListedEntries();
+
+    // Suspends journal recording for a scope, restoring the previous state afterwards.
+    class SuspendRecording {
+    public:
+        explicit SuspendRecording(DiskImage& image)
+            : image_(image), was_(image.flags & kFlagUndoSuspended) {
+            image_.flags |= kFlagUndoSuspended;
+        }
+        ~SuspendRecording() { image_.flags = (image_.flags & ~kFlagUndoSuspended) | was_; }
+        SuspendRecording(const SuspendRecording&) = delete;
+        SuspendRecording& operator=(const SuspendRecording&) = delete;
+
+    private:
+        DiskImage& image_;
+        uint32_t was_;
+    };
+
+    // A journal group that is undone at once unless it was closed with a name.
+    class Group {
+    public:
+        explicit Group(DiskImage& image) : image_(image) { image_.BeginGroup(); }
+        ~Group() {
+            if (!closed_) Abandon();
+        }
+        void Close(const std::string& name, uint32_t count = 0) {
+            image_.EndGroup(name, count);
+            closed_ = true;
+        }
+        void Abandon(uint32_t count = 0);
+        Group(const Group&) = delete;
+        Group& operator=(const Group&) = delete;
+
+    private:
+        DiskImage& image_;
+        bool closed_ = false;
+    };
+
+    // ---- Fields -------------------------------------------------------------------------
+    ImageObserver* bamView = nullptr;
+    ImageObserver* sectorEditor = nullptr;
+    ImageObserver* directoryView = nullptr;
+    std::vector<uint8_t> image;
+    std::vector<uint8_t> errorBytes;
+    int errorByteCount = 0;
+    std::vector<uint8_t> extraTracks;
+    std::string path;
+    int entryCount = 0;
+    int replayDepth = 0;
+    int dirTrack = 0, dirSector = 0;
+    int maxFileType = 4;
+    int maxSectors = 0;
+    int trackCount = 0;
+    int headerSector = 0, headerTrack = 0;
+    uint32_t flags = 0;
+    std::deque<UndoRecord> undoJournal;
+    std::vector<ImageObserver*> childWindows;
+    int formatId = 0;
+    std::deque<DirLevel> dirStack;
+
+protected:
+    uint8_t FillByte() const { return static_cast<uint8_t>(settings().Get(SettingId::FillByte)); }
+    // Writes the listing kinds (.txt) of Save As; false when the extension is not one.
+    virtual std::optional<bool> ExportListing(int formatId, const std::string& target,
+                                              bool includeSubDirectories, bool selectionOnly);
+    void ReplayRecord(const UndoRecord& record);
+    // Calls fn(entry, location) for every listed slot of the current directory in chain
+    // order; fn returns false to stop. Loops, absent blocks and high tracks end the walk.
+    template <class Fn> void ForEachSlot(bool includeDeleted, Fn&& fn);
+    void ReportSystemError(const std::string& text) const { ReportError(owner_, text); }
+    void NotifyUndoText();
+
+private:
+    Settings* settings_ = nullptr;
+    Interaction* owner_ = nullptr;
+    // Journal depth at the last successful write; -1 once undo went below it.
+    long savedJournalDepth_ = 0;
+    int replayNesting_ = 0;
+};
+
+} // namespace tessarind

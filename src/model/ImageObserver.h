@@ -1,0 +1,26 @@
+#pragma once
+// What the image model needs of the windows that show it. Every call has a do-nothing
+// default so a view implements only what it shows.
+
+#include <string>
+
+namespace tessarind {
+
+class ImageObserver {
+public:
+    virtual ~ImageObserver() = default;
+    virtual void Redraw() {}
+    virtual void SetWindowText(const std::string&) {}
+    virtual void SetEntryCount(int) {}
+    virtual void SelectLine(int) {}
+    virtual void UpdateLine(int) {}
+    // A block changed by an undo replay; a sector editor showing it keeps its cursor there.
+    virtual void BlockChanged(int /*track*/, int /*sector*/, int /*offset*/) {}
+    virtual void SetTrackCount(int) {}
+    virtual void EnableCommand(int /*commandId*/, bool) {}
+    virtual void CheckCommand(int /*commandId*/, bool) {}
+    // The Undo item text changed (built with "Undo%c %s%cCTRL+Z"); enabled unless name is empty.
+    virtual void SetUndoText(const std::string& /*text*/, bool /*enabled*/) {}
+};
+
+} // namespace tessarind

@@ -1,0 +1,37 @@
+#pragma once
+// Conversions between PETSCII and host text. Every name or text that crosses between the
+// Commodore world and the host goes through these.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "model/Settings.h"
+
+namespace tessarind {
+
+// Converts PETSCII bytes into `dest` (capacity counts the terminating zero). Stops while
+// fewer than two bytes of capacity remain. With useReplacement, bytes found in the
+// substitution list of `settings` become their text. Returns the number of characters
+// written (without the terminating zero).
+size_t PetsciiToAscii(std::span<const uint8_t> src, char* dest, size_t capacity, bool fileNameMode,
+                      bool useReplacement, bool keepCase, const Settings& settings);
+// Convenience form with an unbounded destination.
+std::string PetsciiToAscii(std::span<const uint8_t> src, bool fileNameMode, bool useReplacement,
+                           bool keepCase, const Settings& settings);
+
+// Converts host text to PETSCII in place (names from the host or from archives).
+void AsciiToPetsciiName(std::span<uint8_t> buffer, bool keepLetters);
+// A host name as a 16-byte CBM name: converted and padded with 0xA0, cut to 16.
+std::array<uint8_t, 16> PetsciiName(std::string_view host);
+
+// A host-safe file name for a 16-byte CBM name (cut at its first 0xA0).
+std::string HostFileName(std::span<const uint8_t> name, size_t capacity, const Settings& settings);
+
+// The BasText name of a PETSCII code, written inside braces by BASIC listings.
+const char* BasTextCodeName(uint8_t code);
+
+} // namespace tessarind
