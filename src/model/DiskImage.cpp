@@ -24,6 +24,7 @@ DiskImage::~DiskImage() = default;
 bool DiskImage::Open(Interaction* ownerWindow, const std::string& filePath, bool load, bool create) {
     owner_ = ownerWindow;
     bool loaded = false;
+    flags &= ~kFlagUntitled;
     if (filePath.empty()) {
         path = "New Disk";
         flags |= kFlagUntitled;

@@ -66,12 +66,15 @@ constexpr bool IsAsciiLetter(uint8_t c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// The one conversion loop behind both PetsciiToAscii forms. `put` receives each character;
-// returns the count written and whether a terminating zero belongs after it.
+struct Converted {
+    size_t written = 0;
+    bool terminate = false; // whether a terminating zero belongs after the text
+};
+
+// The one conversion loop behind both PetsciiToAscii forms; `put` receives each character.
 template <typename Put>
-size_t Convert(std::span<const uint8_t> src, size_t capacity, bool fileNameMode,
-               bool useReplacement, bool keepCase, const Settings& settings, Put&& put,
-               bool& terminate) {
+Converted Convert(std::span<const uint8_t> src, size_t capacity, bool fileNameMode,
+                  bool useReplacement, bool keepCase, const Settings& settings, Put&& put) {
     size_t written = 0;
     for (uint8_t code : src) {
         const size_t room = capacity - written;
@@ -80,10 +83,7 @@ size_t Convert(std::span<const uint8_t> src, size_t capacity, bool fileNameMode,
         if (useReplacement) {
             if (const std::string* text = settings.FindSubstitution(code)) {
                 // Leave room for the terminating zero; a cut-off replacement would read wrong.
-                if (text->size() > room - 1) {
-                    
-                    return written;
-                }
+                if (text->size() > room - 1) return {written, false};
                 for (char c : *text)
                     put(c);
                 written += text->size();
@@ -121,8 +121,7 @@ size_t Convert(std::span<const uint8_t> src, size_t capacity, bool fileNameMode,
         put(keepCase ? c : SwapCase(c));
         ++written;
     }
-    terminate = capacity - written >= 1;
-    return written;
+    return {written, capacity - written >= 1};
 }
 
 } // namespace
@@ -130,22 +129,18 @@ size_t Convert(std::span<const uint8_t> src, size_t capacity, bool fileNameMode,
 size_t PetsciiToAscii(std::span<const uint8_t> src, char* dest, size_t capacity, bool fileNameMode,
                       bool useReplacement, bool keepCase, const Settings& settings) {
     if (dest == nullptr) return 0;
-    size_t pos = 0;
-    bool 
-    size_t written = Convert(
-        src, capacity, fileNameMode, useReplacement, keepCase, settings,
-        [&](char c) { dest[pos++] = c; }, terminate);
-    if (terminate) dest[written] = '\0';
-    return written;
+    char* next = dest;
+    const Converted result = Convert(src, capacity, fileNameMode, useReplacement, keepCase,
+                                     settings, [&](char c) { *next++ = c; });
+    if (result.terminate) dest[result.written] = '\0';
+    return result.written;
 }
 
 std::string PetsciiToAscii(std::span<const uint8_t> src, bool fileNameMode, bool useReplacement,
                            bool keepCase, const Settings& settings) {
     std::string out;
-    bool 
-    Convert(
-        src, std::numeric_limits<size_t>::max(), fileNameMode, useReplacement, keepCase, settings,
-        [&](char c) { out.push_back(c); }, terminate);
+    Convert(src, std::numeric_limits<size_t>::max(), fileNameMode, useReplacement, keepCase,
+            settings, [&](char c) { out.push_back(c); });
     return out;
 }
 
