@@ -58,6 +58,19 @@ void ReadDirectory(D64Image& image, VisitedSet& enteredDirs, int depth) {
 
 } // namespace
 
+// A default per-input time limit, so a replayed input that hangs fails within seconds rather
+// than after libFuzzer's 20 minutes; a -timeout given on the command line still wins.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    static std::vector<char*> args;
+    static char timeout[] = "-timeout=20";
+    args.assign(*argv, *argv + *argc);
+    args.insert(args.begin() + (args.empty() ? 0 : 1), timeout);
+    args.push_back(nullptr);
+    *argc = static_cast<int>(args.size() - 1);
+    *argv = args.data();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t options = size ? data[size - 1] : 0;
     Settings settings;

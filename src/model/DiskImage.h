@@ -3,6 +3,7 @@
 // lies and offers the shared operations; a concrete format supplies the geometry (where a
 // block lies, the BAM, the directory order, allocation).
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -56,6 +57,28 @@ struct ChainWalk {
     int lastTrack = 0;
     int lastSector = 0;
 };
+
+// A free directory slot found for an insertion.
+struct InsertSlot {
+    DirEntry slot;
+    int position = 0; // list position of the slot
+    int track = 0, sector = 0;
+};
+
+// One cross-linked file: the entry that owns the earlier block, this entry, the block.
+struct CrossLink {
+    std::array<uint8_t, kSlotSize> earlier{};
+    std::array<uint8_t, kSlotSize> later{};
+    int track = 0, sector = 0;
+};
+
+// Export modes of ExportAllFiles.
+enum class ExportMode { Native = 0, Pc64 = 1, SeqAsText = 2 };
+
+// Name alignment modes.
+enum class Align { Collapse = 0, Left = 1, Right = 2, Center = 3 };
+
+struct FormatRow;
 
 // Enables and checks the format's own commands.
 class CommandStates {
@@ -137,6 +160,58 @@ public:
     void FillFreeSectors();
     virtual std::optional<std::vector<uint8_t>> ReadFileData(int index);
 
+    // ---- File operations ----------------------------------------------------------------
+    virtual void RemoveEntry(int index, bool freeBlocks);
+    virtual bool ClearEntry(DirEntry entry, int index);
+    // Inserts a 30-byte entry body (bytes 2-31 of a slot) at a list position.
+    virtual bool InsertEntry(int index, std::span<const uint8_t> body);
+    std::optional<InsertSlot> FindSlotForInsert(int index);
+    // Writes a file's bytes and lists it under `name` at `index`. `row` says what the data
+    // is (plain, PC64 with its header, host text, REL).
+    virtual bool WriteFileData(std::span<const uint8_t, kNameLength> name, int index, bool interactive,
+                               std::vector<uint8_t> data, int recordLength, const FormatRow& row);
+    virtual bool ImportHostFile(const std::string& hostPath, int index, bool interactive);
+    // Writes an entry to the host: into a folder (the name is built from the entry) or to a
+    // path; row is the target kind (none: the entry's own type).
+    virtual bool ExportFile(int index, const std::string& target, bool interactive,
+                            const FormatRow* row = nullptr);
+    virtual void ExportAllFiles(const std::string& folder, ExportMode mode);
+    // The host file name of an entry for a target kind: converted, unsafe characters and
+    // trailing blanks removed, the kind's extension appended.
+    std::string ExportName(DirEntry entry, const FormatRow& row) const;
+
+    void RenameEntry(DirEntry entry, std::span<const uint8_t, kNameLength> name, int index);
+    void SetBlocks(DirEntry entry, uint16_t blocks, int index);
+    void SetLocked(DirEntry entry, bool on, int index);
+    void SetSplat(DirEntry entry, bool on, int index);
+    void SetFileType(DirEntry entry, int typeCode, int index);
+    void SetGeosType(DirEntry entry, uint8_t value, int index);
+    void SetDate(DirEntry entry, std::span<const uint8_t, 5> date, int index);
+    void SetFirstTrack(DirEntry entry, uint8_t value, int index);
+    void SetFirstSector(DirEntry entry, uint8_t value, int index);
+    void SetSideTrack(DirEntry entry, uint8_t value, int index);
+    void SetSideSector(DirEntry entry, uint8_t value, int index);
+    void SetGeosStructure(DirEntry entry, uint8_t value, int index);
+    void SetBytes(int track, int sector, std::span<const uint8_t> data, int offset,
+                  const std::string& name = {});
+    void AlignName(int index, Align mode);
+    // Builds the side sectors of a REL file whose data starts at (track, sector).
+    std::optional<std::pair<int, int>> CreateSideSectors(int track, int sector, int recordLength);
+    void UpdateParentDirectory();
+    bool UpdateDirBackLink(int position, int track, int sector);
+    // Sets an entry's block count from its chains; false (after storing what was counted)
+    // when a chain does not end properly.
+    bool AutoFileSize(int index);
+
+    // ---- Directory maintenance ----------------------------------------------------------
+    virtual void Validate();
+    virtual void CompactDirectory();
+    virtual void Sort(bool ascending, bool bySize);
+    virtual void MoveEntry(bool up, int index, bool updateView);
+    virtual bool MoveEntries(int first, int last, int target);
+    virtual void CheckCrossLinks(std::vector<CrossLink>& results);
+    void SetDirectoryChainUsed(bool used);
+
     // ---- Undo journal -----------------------------------------------------------------
     bool Record(UndoKind kind, int track, int sector, uint32_t offset,
                 std::span<const uint8_t> bytes, const std::string& name = {});
@@ -144,6 +219,10 @@ public:
                      const std::string& name = {});
     // Journals the current bytes of a block range before they change.
     bool RecordBlock(int track, int sector, int offset, int length, const std::string& name = {});
+    // Journals `length` bytes at `p`, which must lie in a block of this image.
+    bool RecordBytes(const uint8_t* p, int length, const std::string& name = {});
+    // Finds the block that holds `p`: the directory chain first, then every block.
+    bool LocateBlock(const uint8_t* p, int& track, int& sector);
     // Journals a whole BAM block as "BAM".
     bool RecordBam(int track, int sector);
     void BeginGroup();

@@ -171,6 +171,18 @@ void DiskImage::ReplayRecord(const UndoRecord& r) {
         while (UndoOne()) {
         }
         return;
+    case UndoKind::MoveDown:
+        MoveEntry(true, r.index, replayDepth == 0);
+        return;
+    case UndoKind::MoveUp:
+        MoveEntry(false, r.index, replayDepth == 0);
+        return;
+    case UndoKind::RemoveSaved:
+        InsertEntry(r.index, r.data);
+        return;
+    case UndoKind::Insertion:
+        RemoveEntry(r.index, false);
+        return;
     case UndoKind::ShiftStart:
         replayDepth = replayDepth > 0 ? replayDepth - 1 : 0;
         if (directoryView) directoryView->UpdateLine(r.index);

@@ -112,7 +112,7 @@ TEST(Cc1541Listing, EveryPetsciiCodeInANameRendersAsCc1541DoesExceptTheKnownOnes
         // Entries without files (-L) named "x", the code and "y".
         std::vector<std::string> argv = {"cc1541", "-q"};
         for (int code = half * 128; code < half * 128 + 128; ++code) {
-            char name[8];
+            char name[16];
             std::snprintf(name, sizeof name, "x#%02xy", code);
             argv.insert(argv.end(), {"-f", name, "-N", "-L"});
         }
@@ -133,7 +133,7 @@ TEST(Cc1541Listing, EveryPetsciiCodeInANameRendersAsCc1541DoesExceptTheKnownOnes
         ASSERT_EQ(ours.size(), 128u);
         for (int i = 0; i < 128; ++i) {
             const int code = half * 128 + i;
-            char hex[8];
+            char hex[16];
             std::snprintf(hex, sizeof hex, "0x%02X", code);
             if (RendersAlike(code))
                 EXPECT_EQ(ours[i], peer[i]) << "code " << hex;

@@ -1,0 +1,607 @@
+// Operations on single files of a container: inserting, removing, reading out, exporting and
+// changing entry fields. Every change is journalled so each operation undoes as one step.
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "model/DiskImage.h"
+#include "model/FormatRegistry.h"
+#include "model/ImageObserver.h"
+#include "model/SafeFile.h"
+#include "model/VisitedSet.h"
+#include "text/Petscii.h"
+
+namespace tessarind {
+
+namespace {
+
+constexpr int kBodyOffset = 2; // entry bytes 2-31 are the body that moves between slots
+constexpr int kBodySize = kSlotSize - kBodyOffset;
+constexpr size_t kPc64HeaderSize = 26;
+constexpr char kPc64Signature[8] = {'C', '6', '4', 'F', 'i', 'l', 'e', 0};
+
+bool IsPc64Row(int id) { return id >= 24 && id <= 27; }
+
+} // namespace
+
+// ---- Journalling helpers ----------------------------------------------------------------
+
+bool DiskImage::LocateBlock(const uint8_t* p, int& track, int& sector) {
+    auto holds = [p](const uint8_t* block) { return block && p >= block && p < block + kBlockSize; };
+    VisitedSet visited;
+    for (int t = dirTrack, s = dirSector; t != 0 && t <= trackCount && visited.Visit(t, s);) {
+        const uint8_t* block = SectorPointer(t, s);
+        if (!block) break;
+        if (holds(block)) {
+            track = t;
+            sector = s;
+            return true;
+        }
+        t = block[0];
+        s = block[1];
+    }
+    for (int t = 1; t <= trackCount; ++t)
+        for (int s = 0; s < maxSectors; ++s)
+            if (holds(SectorPointer(t, s))) {
+                track = t;
+                sector = s;
+                return true;
+            }
+    return false;
+}
+
+bool DiskImage::RecordBytes(const uint8_t* p, int length, const std::string& name) {
+    int t = 0, s = 0;
+    if (!LocateBlock(p, t, s)) return false;
+    return RecordBlock(t, s, static_cast<int>(p - SectorPointer(t, s)), length, name);
+}
+
+// ---- Removing and inserting entries -----------------------------------------------------
+
+bool DiskImage::ClearEntry(DirEntry entry, int) {
+    RecordBytes(&entry.type(), 1);
+    entry.type() = 0;
+    SetModified(true);
+    return true;
+}
+
+void DiskImage::RemoveEntry(int index, bool freeBlocks) {
+    DirEntry entry = EntryAt(index);
+    if (!entry) return;
+    Group group(*this);
+    if (freeBlocks) {
+        SnapshotBam();
+        SuspendRecording quiet(*this);
+        WalkChain(entry.firstTrack(), entry.firstSector(), true);
+    }
+    ClearEntry(entry, index);
+    group.Close("Remove File");
+    Refresh();
+    RedrawViews();
+    if (directoryView) directoryView->SelectLine(std::min(index, entryCount - 1));
+}
+
+std::optional<InsertSlot> DiskImage::FindSlotForInsert(int index) {
+    VisitedSet visited;
+    int remaining = std::max(index, 0);
+    int position = 0;
+    int t = dirTrack, s = dirSector;
+    int lastT = 0, lastS = 0;
+    while (t != 0 && t <= trackCount && visited.Visit(t, s)) {
+        uint8_t* block = SectorPointer(t, s);
+        if (!block) break;
+        lastT = t;
+        lastS = s;
+        for (int i = 0; i < kSlotsPerBlock; ++i) {
+            DirEntry slot(block + i * kSlotSize);
+            bool empty = slot.type() == 0;
+            if (remaining > 0) {
+                if (!empty || showDeleted()) {
+                    --remaining;
+                    ++position;
+                }
+                continue;
+            }
+            if (empty) {
+                if (IsBlockFree(t, s)) ToggleBlock(t, s);
+                return InsertSlot{slot, position, t, s};
+            }
+            ++position;
+        }
+        t = block[0];
+        s = block[1];
+    }
+    // The directory is full: link a new block from the directory track.
+    uint8_t* last = SectorPointer(lastT, lastS);
+    int nt = 0, ns = 0;
+    if (!last || !FindFreeDirSector(nt, ns)) return std::nullopt;
+    uint8_t* fresh = SectorPointer(nt, ns);
+    RecordBlock(nt, ns, 0, kBlockSize);
+    fresh[0] = 0;
+    fresh[1] = 0xFF;
+    for (int i = 0; i < kSlotsPerBlock; ++i) fresh[i * kSlotSize + DirEntryOffset::type] = 0;
+    RecordBlock(lastT, lastS, 0, 2);
+    last[0] = static_cast<uint8_t>(nt);
+    last[1] = static_cast<uint8_t>(ns);
+    ToggleBlock(nt, ns);
+    UpdateParentDirectory();
+    return InsertSlot{DirEntry(fresh), position, nt, ns};
+}
+
+bool DiskImage::InsertEntry(int index, std::span<const uint8_t> body) {
+    if (body.size() < static_cast<size_t>(kBodySize)) return false;
+    Group group(*this);
+    DirEntry target;
+    int targetSlot = 0, targetT = 0, targetS = 0;
+    bool shifted = false;
+    if (index >= 0 || CountEntries() > 0) {
+        index = std::max(index, 0);
+        std::optional<InsertSlot> free = FindSlotForInsert(index);
+        if (!free) return false;
+        // Entries from the index up to the free slot each move one slot later.
+        struct Place {
+            DirEntry entry;
+            EntryLocation where;
+        };
+        std::vector<Place> run;
+        for (int p = index; p < free->position; ++p) {
+            EntryLocation where;
+            DirEntry e = EntryAtEx(p, showDeleted(), &where);
+            if (!e) break;
+            run.push_back({e, where});
+        }
+        uint8_t* freeBlock = SectorPointer(free->track, free->sector);
+        Place freePlace{free->slot,
+                        {free->track, free->sector, static_cast<int>((free->slot.data() - freeBlock) / kSlotSize)}};
+        RecordEntry(UndoKind::ShiftStart, index, {});
+        shifted = true;
+        Place dest = freePlace;
+        for (auto it = run.rbegin(); it != run.rend(); ++it) {
+            RecordBytes(dest.entry.data() + kBodyOffset, kBodySize);
+            std::memcpy(dest.entry.data() + kBodyOffset, it->entry.data() + kBodyOffset, kBodySize);
+            if (dest.entry.typeCode() == kDir) UpdateDirBackLink(dest.where.slot, dest.where.track, dest.where.sector);
+            dest = *it;
+        }
+        target = dest.entry;
+        targetSlot = dest.where.slot;
+        targetT = dest.where.track;
+        targetS = dest.where.sector;
+    } else {
+        uint8_t* first = SectorPointer(dirTrack, dirSector);
+        if (!first) return false;
+        target = DirEntry(first);
+        targetT = dirTrack;
+        targetS = dirSector;
+        index = 0;
+    }
+    SetModified(true);
+    RecordBytes(target.data() + kBodyOffset, kBodySize);
+    std::memcpy(target.data() + kBodyOffset, body.data(), kBodySize);
+    if (target.typeCode() == kDir) UpdateDirBackLink(targetSlot, targetT, targetS);
+    Refresh();
+    RedrawViews();
+    if (shifted) RecordEntry(UndoKind::ShiftEnd, index, {});
+    group.Close("Insert");
+    return true;
+}
+
+bool DiskImage::UpdateDirBackLink(int position, int track, int sector) {
+    uint8_t* block = SectorPointer(track, sector);
+    if (!block) return false;
+    DirEntry entry(block + (position % kSlotsPerBlock) * kSlotSize);
+    if (entry.typeCode() != kDir) return false;
+    uint8_t* header = SectorPointer(entry.firstTrack(), entry.firstSector());
+    if (!header) return false;
+    const uint8_t link[3] = {static_cast<uint8_t>(track), static_cast<uint8_t>(sector),
+                             static_cast<uint8_t>((position % kSlotsPerBlock) * kSlotSize + 2)};
+    if (std::memcmp(header + 36, link, 3) != 0) {
+        RecordBytes(header + 36, 3);
+        std::memcpy(header + 36, link, 3);
+    }
+    return true;
+}
+
+void DiskImage::UpdateParentDirectory() {
+    if (dirStack.empty() || dirStack.front().type != kDir) return;
+    const DirLevel& level = dirStack.front();
+    const uint8_t* header = SectorPointer(level.firstTrack, level.firstSector);
+    if (!header) return;
+    uint8_t* parent = SectorPointer(header[36], header[37]);
+    int offset = header[38];
+    if (!parent || offset < kBodyOffset || offset + kBodySize > kBlockSize) return;
+    ChainWalk walk = WalkChain(level.firstTrack, level.firstSector);
+    DirEntry entry(parent + offset - kBodyOffset);
+    if (entry.blocks() == walk.blocks) return;
+    RecordBytes(entry.data() + DirEntryOffset::blocks, 2, "Update Parent Directory");
+    entry.setBlocksRaw(static_cast<uint16_t>(walk.blocks));
+}
+
+// ---- Writing files ----------------------------------------------------------------------
+
+std::optional<std::pair<int, int>> DiskImage::CreateSideSectors(int track, int sector, int recordLength) {
+    constexpr int kMaxSideSectors = 6, kPairsPerSideSector = 120;
+    std::vector<std::pair<int, int>> sides;
+    std::vector<int> pairsIn;
+    std::optional<Group> group;
+    VisitedSet visited;
+    int st = 0, ss = 0;
+    for (int t = track, s = sector; t != 0 && t <= trackCount && visited.Visit(t, s);) {
+        const uint8_t* data = SectorPointer(t, s);
+        if (!data) break;
+        if (sides.empty() || pairsIn.back() == kPairsPerSideSector) {
+            if (static_cast<int>(sides.size()) == kMaxSideSectors) return std::nullopt;
+            if (!group) group.emplace(*this);
+            uint8_t* side = AllocateBlock(st, ss, true);
+            if (!side) return std::nullopt;
+            RecordBlock(st, ss, 0, kBlockSize);
+            std::memset(side, 0, kBlockSize);
+            sides.emplace_back(st, ss);
+            pairsIn.push_back(0);
+        }
+        uint8_t* side = SectorPointer(sides.back().first, sides.back().second);
+        int at = 16 + 2 * pairsIn.back()++;
+        side[at] = static_cast<uint8_t>(t);
+        side[at + 1] = static_cast<uint8_t>(s);
+        int nt = data[0], ns = data[1];
+        t = nt;
+        s = ns;
+    }
+    for (size_t i = 0; i < sides.size(); ++i) {
+        uint8_t* side = SectorPointer(sides[i].first, sides[i].second);
+        if (i + 1 < sides.size()) {
+            side[0] = static_cast<uint8_t>(sides[i + 1].first);
+            side[1] = static_cast<uint8_t>(sides[i + 1].second);
+        } else {
+            side[0] = 0;
+            side[1] = static_cast<uint8_t>(16 + 2 * pairsIn[i] - 1);
+        }
+        side[2] = static_cast<uint8_t>(i);
+        side[3] = static_cast<uint8_t>(recordLength);
+        for (size_t j = 0; j < sides.size(); ++j) {
+            side[4 + 2 * j] = static_cast<uint8_t>(sides[j].first);
+            side[5 + 2 * j] = static_cast<uint8_t>(sides[j].second);
+        }
+    }
+    if (group) group->Close("Create Side Sector");
+    if (sides.empty()) return std::make_pair(0, 0);
+    return sides.front();
+}
+
+bool DiskImage::WriteFileData(std::span<const uint8_t, kNameLength> name, int index, bool interactive,
+                              std::vector<uint8_t> data, int recordLength, const FormatRow& givenRow) {
+    const FormatRow* row = &givenRow;
+    Interaction* ui = interactive ? owner() : nullptr;
+    const int needed = static_cast<int>((data.size() + 253) / 254);
+    if ((flags & kFlagCanGrow) && FreeBlockCount() < needed) {
+        for (int free = FreeBlockCount(); free < needed && SetExtendedTracks(true);) {
+            int grown = FreeBlockCount();
+            if (grown <= free) break;
+            free = grown;
+        }
+    }
+    if (FreeBlockCount() < needed) {
+        ReportError(ui, "Not Enough Room on Disk");
+        return false;
+    }
+    std::array<uint8_t, kSlotSize> entryBytes{};
+    DirEntry entry(entryBytes.data());
+    std::copy(name.begin(), name.end(), entry.name().begin());
+    entry.setBlocksRaw(static_cast<uint16_t>(needed));
+
+    size_t skip = 0;
+    if (row->id == FormatId::Text) {
+        AsciiToPetsciiName(data, false);
+        row = FindRowById(FormatId::Seq);
+    } else if (IsPc64Row(row->id) && data.size() >= kPc64HeaderSize) {
+        for (int i = 0; i < kNameLength; ++i) {
+            uint8_t c = data[8 + static_cast<size_t>(i)];
+            entry.name()[static_cast<size_t>(i)] = c;
+        }
+        for (int i = kNameLength - 1; i >= 0 && entry.name()[static_cast<size_t>(i)] == 0; --i)
+            entry.name()[static_cast<size_t>(i)] = kPad;
+        recordLength = data[25];
+        skip = kPc64HeaderSize;
+    }
+
+    Group group(*this);
+    std::span<const uint8_t> body(data.data() + skip, data.size() - skip);
+    int ft = 0, fs = 0;
+    if (!body.empty() && !WriteChain(body, ft, fs)) {
+        ReportError(ui, "Not Enough Room on Disk");
+        return false;
+    }
+    entry.firstTrack() = static_cast<uint8_t>(ft);
+    entry.firstSector() = static_cast<uint8_t>(fs);
+    entry.type() = static_cast<uint8_t>((row->cbmType & 7) | kTypeClosed);
+    if (row->cbmType == kRel) {
+        std::optional<std::pair<int, int>> side = CreateSideSectors(ft, fs, recordLength);
+        if (!side) {
+            ReportError(ui, "Not Enough Room on Disk");
+            return false;
+        }
+        entry.sideTrack() = static_cast<uint8_t>(side->first);
+        entry.sideSector() = static_cast<uint8_t>(side->second);
+        entry.recordLength() = static_cast<uint8_t>(recordLength);
+    }
+    if (!InsertEntry(index, std::span<const uint8_t>(entryBytes).subspan(kBodyOffset))) {
+        ReportError(ui, "Not Enough Room on Disk");
+        return false;
+    }
+    group.Close("Import File");
+    return true;
+}
+
+bool DiskImage::ImportHostFile(const std::string& hostPath, int index, bool interactive) {
+    Interaction* ui = interactive ? owner() : nullptr;
+    std::string fileName = FileNamePart(hostPath);
+    size_t dot = fileName.rfind('.');
+    int rowIndex = dot == std::string::npos ? -1 : FindRowByExtension(std::string_view(fileName).substr(dot));
+    const FormatRow* row = rowIndex >= 0 ? &FormatRegistry[static_cast<size_t>(rowIndex)] : FindRowById(FormatId::Prg);
+    std::vector<uint8_t> data;
+    bool openFailed = false;
+    if (!ReadWholeFile(hostPath, data, openFailed)) {
+        ReportError(ui, openFailed ? "Unable to Open File" : "Error Reading File");
+        return false;
+    }
+    if (row->cbmType == kCbmTypeHostText) {
+        // Host text is read as text: a carriage return before a line feed is dropped.
+        std::vector<uint8_t> text;
+        text.reserve(data.size());
+        for (size_t i = 0; i < data.size(); ++i)
+            if (!(data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n')) text.push_back(data[i]);
+        data = std::move(text);
+    }
+    std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    std::array<uint8_t, kNameLength> name = PetsciiName(stem);
+    return WriteFileData(name, index, interactive, std::move(data), 0, *row);
+}
+
+// ---- Exporting --------------------------------------------------------------------------
+
+std::string DiskImage::ExportName(DirEntry entry, const FormatRow& row) const {
+    std::string name = HostFileName(entry.name(), 256, settings());
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name + std::string(row.extension);
+}
+
+static std::vector<uint8_t> Pc64File(DirEntry entry, std::span<const uint8_t> data, int rowId) {
+    std::vector<uint8_t> out(kPc64HeaderSize, 0);
+    std::memcpy(out.data(), kPc64Signature, sizeof kPc64Signature);
+    std::copy(entry.name().begin(), entry.name().end(), out.begin() + 8);
+    for (int i = 8 + kNameLength - 1; i >= 8 && out[static_cast<size_t>(i)] == kPad; --i) out[static_cast<size_t>(i)] = 0;
+    if (rowId == 25) out[25] = entry.recordLength();
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+bool DiskImage::ExportFile(int index, const std::string& target, bool interactive, const FormatRow* row) {
+    Interaction* ui = interactive ? owner() : nullptr;
+    DirEntry entry = EntryAt(index);
+    std::optional<std::vector<uint8_t>> data = entry ? ReadFileData(index) : std::nullopt;
+    if (!data) {
+        ReportError(ui, "Unable to Create File to Export");
+        return false;
+    }
+    if (!row) row = FindRowByCbmType(entry.typeCode());
+    if (!row) return false;
+    std::string path = target;
+    std::error_code ec;
+    if (path.empty() || std::filesystem::is_directory(path, ec))
+        path = (std::filesystem::path(path) / ExportName(entry, *row)).string();
+    if (ui) {
+        SaveRequest request;
+        request.folder = std::filesystem::path(path).parent_path().string();
+        request.proposedName = FileNamePart(path);
+        request.defaultExtension = std::string(row->extension.substr(1));
+        request.filters.push_back({std::string(row->displayName), std::string(row->extension)});
+        bool dialogFailed = false;
+        std::optional<SaveChoice> choice = ui->ChooseSaveFile(request, dialogFailed);
+        if (!choice) {
+            if (dialogFailed) ReportError(ui, "Unable to Save File");
+            return false;
+        }
+        path = choice->path;
+        std::string name = FileNamePart(path);
+        size_t dot = name.rfind('.');
+        int chosen = dot == std::string::npos ? -1 : FindRowByExtension(std::string_view(name).substr(dot));
+        if (chosen >= 0) row = &FormatRegistry[static_cast<size_t>(chosen)];
+    }
+
+    std::vector<uint8_t> out;
+    if (row->id == FormatId::Text) {
+        std::string text = PetsciiToAscii(*data, false, false, false, settings());
+        out.assign(text.begin(), text.end());
+    } else if (IsPc64Row(row->id)) {
+        out = Pc64File(entry, *data, row->id);
+    } else if (row->id == FormatId::Bitmap) {
+        ReportError(ui, "Unable to Export File");
+        return false;
+    } else {
+        out = std::move(*data);
+    }
+    switch (WriteWholeFile(path, out)) {
+    case WriteResult::CannotCreate: ReportError(ui, "Unable to Create File"); return false;
+    case WriteResult::WriteFailed: ReportError(ui, "Error in saving"); return false;
+    case WriteResult::Ok: break;
+    }
+    return true;
+}
+
+void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode) {
+    namespace fs = std::filesystem;
+    bool folderMade = false;
+    auto ensureFolder = [&] {
+        std::error_code ec;
+        if (!folderMade) fs::create_directories(folder, ec);
+        folderMade = true;
+    };
+    for (int i = 0;; ++i) {
+        DirEntry entry = EntryAt(i);
+        if (!entry) break;
+        const int code = entry.typeCode();
+        const FormatRow* row = nullptr;
+        if (mode == ExportMode::SeqAsText)
+            row = code == kSeq ? FindRowById(FormatId::Text) : nullptr;
+        else if (mode == ExportMode::Pc64)
+            row = PcFormatForType(code);
+        else
+            row = FindRowByCbmType(code);
+        if (row && code != kDel) {
+            ensureFolder();
+            ExportFile(i, folder, false, row);
+        }
+        if ((code == kCbm || code == kDir) && EnterSubDirectory(i)) {
+            std::string name = HostFileName(entry.name(), 256, settings());
+            while (!name.empty() && name.back() == ' ') name.pop_back();
+            ensureFolder();
+            ExportAllFiles((fs::path(folder) / (name.empty() ? "_" : name)).string(), mode);
+            LeaveSubDirectory();
+        }
+    }
+}
+
+// ---- Entry fields -----------------------------------------------------------------------
+
+namespace {
+
+// Changes `bytes.size()` bytes of an entry at `offset`, journalled under `kind` and `name`.
+bool ChangeField(DiskImage& image, DirEntry entry, int offset, std::span<const uint8_t> bytes, UndoKind kind,
+                 const std::string& name, int index) {
+    uint8_t* at = entry.data() + offset;
+    if (std::equal(bytes.begin(), bytes.end(), at)) return false;
+    image.RecordEntry(kind, index, std::span<const uint8_t>(at, bytes.size()), name);
+    std::copy(bytes.begin(), bytes.end(), at);
+    image.SetModified(true);
+    if (image.directoryView) image.directoryView->UpdateLine(index);
+    if (image.sectorEditor) image.sectorEditor->Redraw();
+    return true;
+}
+
+bool ChangeByte(DiskImage& image, DirEntry entry, int offset, uint8_t value, UndoKind kind, const std::string& name,
+                int index) {
+    return ChangeField(image, entry, offset, std::span<const uint8_t>(&value, 1), kind, name, index);
+}
+
+// A GEOS file mirrors some entry fields in its info block; both change as one step.
+void ChangeGeosField(DiskImage& image, DirEntry entry, int offset, uint8_t value, UndoKind kind,
+                     const std::string& name, int index, int infoOffset) {
+    uint8_t* info = entry.isGeos() ? image.SectorPointer(entry.sideTrack(), entry.sideSector()) : nullptr;
+    if (!info) {
+        ChangeByte(image, entry, offset, value, kind, name, index);
+        return;
+    }
+    DiskImage::Group group(image);
+    ChangeByte(image, entry, offset, value, kind, name, index);
+    uint8_t mirrored = offset == DirEntryOffset::type ? static_cast<uint8_t>(value & 7) : value;
+    if (info[infoOffset] != mirrored) {
+        image.RecordBytes(info + infoOffset, 1);
+        info[infoOffset] = mirrored;
+        image.SetModified(true);
+    }
+    group.Close(name); // an empty group is dropped
+}
+
+} // namespace
+
+void DiskImage::RenameEntry(DirEntry entry, std::span<const uint8_t, kNameLength> name, int index) {
+    ChangeField(*this, entry, DirEntryOffset::name, name, UndoKind::Name, "File Name", index);
+}
+
+void DiskImage::SetBlocks(DirEntry entry, uint16_t blocks, int index) {
+    const uint8_t bytes[2] = {static_cast<uint8_t>(blocks & 0xFF), static_cast<uint8_t>(blocks >> 8)};
+    ChangeField(*this, entry, DirEntryOffset::blocks, bytes, UndoKind::Blocks, "Size", index);
+}
+
+void DiskImage::SetLocked(DirEntry entry, bool on, int index) {
+    uint8_t type = on ? entry.type() | kTypeLocked : entry.type() & ~kTypeLocked;
+    ChangeByte(*this, entry, DirEntryOffset::type, type, UndoKind::Locked, "Lock", index);
+}
+
+void DiskImage::SetSplat(DirEntry entry, bool on, int index) {
+    uint8_t type = on ? entry.type() & ~kTypeClosed : entry.type() | kTypeClosed;
+    ChangeByte(*this, entry, DirEntryOffset::type, type, UndoKind::Splat, "Splat", index);
+}
+
+void DiskImage::SetFileType(DirEntry entry, int typeCode, int index) {
+    uint8_t type = static_cast<uint8_t>((entry.type() & ~7) | (typeCode & 7));
+    ChangeGeosField(*this, entry, DirEntryOffset::type, type, UndoKind::FileType, "File Type", index, 68);
+}
+
+void DiskImage::SetGeosType(DirEntry entry, uint8_t value, int index) {
+    ChangeGeosField(*this, entry, DirEntryOffset::geosType, value, UndoKind::GeosType, "GEOS Type", index, 69);
+}
+
+void DiskImage::SetGeosStructure(DirEntry entry, uint8_t value, int index) {
+    ChangeGeosField(*this, entry, DirEntryOffset::recordLength, value, UndoKind::GeosStructure,
+                    "GEOS File Structure", index, 70);
+}
+
+void DiskImage::SetDate(DirEntry entry, std::span<const uint8_t, 5> date, int index) {
+    uint8_t limited[5] = {date[0], date[1], date[2], date[3], date[4]};
+    limited[1] = static_cast<uint8_t>(std::clamp<int>(limited[1], 1, 12));
+    limited[2] = static_cast<uint8_t>(std::clamp<int>(limited[2], 1, 31));
+    limited[3] = std::min<uint8_t>(limited[3], 23);
+    limited[4] = std::min<uint8_t>(limited[4], 59);
+    ChangeField(*this, entry, DirEntryOffset::year, limited, UndoKind::Date, "Time", index);
+}
+
+void DiskImage::SetFirstTrack(DirEntry entry, uint8_t value, int index) {
+    ChangeByte(*this, entry, DirEntryOffset::firstTrack, value, UndoKind::FirstTrack, "Track", index);
+}
+
+void DiskImage::SetFirstSector(DirEntry entry, uint8_t value, int index) {
+    ChangeByte(*this, entry, DirEntryOffset::firstSector, value, UndoKind::FirstSector, "Sector", index);
+}
+
+void DiskImage::SetSideTrack(DirEntry entry, uint8_t value, int index) {
+    ChangeByte(*this, entry, DirEntryOffset::sideTrack, value, UndoKind::SideTrack, "Side Track", index);
+}
+
+void DiskImage::SetSideSector(DirEntry entry, uint8_t value, int index) {
+    ChangeByte(*this, entry, DirEntryOffset::sideSector, value, UndoKind::SideSector, "Side Sector", index);
+}
+
+void DiskImage::SetBytes(int track, int sector, std::span<const uint8_t> data, int offset, const std::string& name) {
+    uint8_t* block = SectorPointer(track, sector);
+    if (!block || offset < 0 || offset + data.size() > static_cast<size_t>(kBlockSize)) return;
+    RecordBlock(track, sector, offset, static_cast<int>(data.size()), name.empty() ? "Set Bytes" : name);
+    std::copy(data.begin(), data.end(), block + offset);
+    SetModified(true);
+    if (sectorEditor) sectorEditor->Redraw();
+}
+
+void DiskImage::AlignName(int index, Align mode) {
+    DirEntry entry = EntryAt(index);
+    if (!entry) return;
+    std::span<uint8_t, kNameLength> name = entry.name();
+    int begin = 0, end = kNameLength;
+    while (begin < end && name[static_cast<size_t>(begin)] == ' ') ++begin;
+    while (end > begin && (name[static_cast<size_t>(end - 1)] == ' ' || name[static_cast<size_t>(end - 1)] == kPad)) --end;
+    const int core = end - begin;
+    std::array<uint8_t, kNameLength> aligned;
+    aligned.fill(mode == Align::Collapse ? kPad : ' ');
+    int at = 0;
+    if (mode == Align::Right) at = kNameLength - core;
+    if (mode == Align::Center) at = (kNameLength - core) / 2;
+    std::copy(name.begin() + begin, name.begin() + end, aligned.begin() + at);
+    ChangeField(*this, entry, DirEntryOffset::name, aligned, UndoKind::Name, "Expand File Name", index);
+}
+
+bool DiskImage::AutoFileSize(int index) {
+    DirEntry entry = EntryAt(index);
+    if (!entry) return false;
+    ChainWalk data = WalkChain(entry.firstTrack(), entry.firstSector());
+    int blocks = data.blocks;
+    bool complete = data.complete;
+    if (entry.typeCode() == kRel) {
+        ChainWalk side = WalkChain(entry.sideTrack(), entry.sideSector());
+        blocks += side.blocks;
+        complete = complete && side.complete;
+    }
+    SetBlocks(entry, static_cast<uint16_t>(blocks), index);
+    if (!complete) ReportError(owner(), "Unable to Walk File");
+    return complete;
+}
+
+} // namespace tessarind
