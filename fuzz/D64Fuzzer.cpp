@@ -62,7 +62,7 @@ void ReadDirectory(D64Image& image, VisitedSet& enteredDirs, int depth) {
 // than after libFuzzer's 20 minutes; a -timeout given on the command line still wins.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static std::vector<char*> args;
-    static char timeout[] = "-timeout=20";
+    static char timeout[] = "-timeout=60";
     args.assign(*argv, *argv + *argc);
     args.insert(args.begin() + (args.empty() ? 0 : 1), timeout);
     args.push_back(nullptr);
@@ -77,6 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.Set(SettingId::UseBasText, options & 1);
     D64Image image(&settings);
     image.Open(nullptr, "", false, false); // untitled, no bytes yet
+    // Large buffers are kept between runs: under AddressSanitizer every fresh one is a new
+    // mapping, which would cost more than the rest of the run.
+    static std::vector<uint8_t> imageBuffer, snapshot;
+    image.image.swap(imageBuffer);
     image.image.assign(data, data + size);
     image.AfterLoad();
     image.Refresh();
@@ -95,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Writing to the damaged image, then undoing every step.
     image.SetShowDeleted((options & 2) != 0);
     image.Refresh();
-    const std::vector<uint8_t> bytes = image.image;
+    snapshot.assign(image.image.begin(), image.image.end());
     const std::vector<uint8_t> extra = image.extraTracks;
     const std::vector<uint8_t> errors = image.errorBytes;
 
@@ -114,8 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         image.UndoCommand();
         Check(++steps <= 1000000, "undo does not come to an end");
     }
-    Check(image.image == bytes, "undo did not restore the image bytes");
+    Check(image.image == snapshot, "undo did not restore the image bytes");
     Check(image.extraTracks == extra, "undo did not restore the extra tracks");
     Check(image.errorBytes == errors, "undo did not restore the error bytes");
+    image.image.swap(imageBuffer);
     return 0;
 }

@@ -26,37 +26,21 @@ constexpr Zone kZones[] = {{1, 17, 21}, {18, 24, 19}, {25, 30, 18}, {31, 40, 17}
 constexpr TrackLayout kLayout(kZones);
 constexpr BamRange kBamRanges[] = {{1, 35, 18, 0, 4, 4, 18, 0, 5, 4, 3}};
 const BamMap kBam(kBamRanges, kLayout);
+constexpr DiskGeometry kGeometry{FormatId::D64, &kLayout, &kBam, D64Image::kTracks, 21, D64Image::kDirTrack, 1,
+                                 D64Image::kDirTrack, 0, 0x90, D64Image::kImageBytes};
 } // namespace
 
 const TrackLayout& D64Image::Layout() { return kLayout; }
-const BamMap& D64Image::Bam() const { return kBam; }
 
-D64Image::D64Image(Settings* settings) : DiskImage(FormatId::D64, settings) {
-    dirTrack = kDirTrack;
-    dirSector = 1;
-    trackCount = kTracks;
-    maxSectors = 21;
-    headerTrack = kDirTrack;
-    headerSector = 0;
-}
+D64Image::D64Image(Settings* settings) : ZonedDiskImage(kGeometry, settings) {}
 
 uint8_t* D64Image::SectorPointer(int track, int sector) {
-    if (track < 1 || sector < 0) return nullptr;
     if (track > kTracks && track <= kExtendedTracks && (flags & kFlagExtraTracks)) {
         size_t offset = kBlockSize * static_cast<size_t>((track - 36) * 17 + sector);
-        if (sector >= 17 || offset + kBlockSize > extraTracks.size()) return nullptr;
+        if (sector < 0 || sector >= 17 || offset + kBlockSize > extraTracks.size()) return nullptr;
         return extraTracks.data() + offset;
     }
-    if (track > kTracks) return nullptr;
-    int index = kLayout.BlockIndex(track, sector);
-    if (index < 0) return nullptr;
-    size_t offset = kBlockSize * static_cast<size_t>(index);
-    return offset + kBlockSize <= image.size() ? image.data() + offset : nullptr;
-}
-
-uint8_t* D64Image::DiskNamePointer() {
-    uint8_t* bam = SectorPointer(kDirTrack, 0);
-    return bam ? bam + 0x90 : nullptr;
+    return track <= kTracks ? ZonedDiskImage::SectorPointer(track, sector) : nullptr;
 }
 
 bool D64Image::NextDirSector(int& track, int& sector) {
@@ -66,6 +50,7 @@ bool D64Image::NextDirSector(int& track, int& sector) {
         sector = 1;
         return true;
     }
+    // Every third sector, wrapping twice: 1, 4, ... 16, 2, 5, ... 17, 3, 6, ... 18.
     sector += 3;
     if (sector == 19)
         sector = 2;
@@ -76,26 +61,7 @@ bool D64Image::NextDirSector(int& track, int& sector) {
     return true;
 }
 
-bool D64Image::IsBlockFree(int track, int sector) { return kBam.IsFree(*this, track, sector); }
-
-void D64Image::ToggleBlock(int track, int sector) {
-    if (!kBam.Toggle(*this, track, sector)) return;
-    uint8_t pair[2] = {static_cast<uint8_t>(track), static_cast<uint8_t>(sector)};
-    Record(UndoKind::ToggleSector, track, sector, 0, pair, "Toggle Sector");
-    SetModified(true);
-}
-
-void D64Image::ClearBam() {
-    SnapshotBam();
-    SuspendRecording quiet(*this);
-    kBam.MarkAllFree(*this);
-    ToggleBlock(kDirTrack, 0);
-}
-
-bool D64Image::CreateEmpty() {
-    SetModified(true);
-    const uint8_t fill = FillByte();
-    image.assign(kImageBytes, fill);
+void D64Image::FormatHeader() {
     uint8_t* bam = SectorPointer(kDirTrack, 0);
     bam[0] = kDirTrack;
     bam[1] = 1;
@@ -106,13 +72,6 @@ bool D64Image::CreateEmpty() {
     uint8_t* dir = SectorPointer(kDirTrack, 1);
     std::fill(dir, dir + kBlockSize, 0);
     dir[1] = 0xFF;
-    {
-        SuspendRecording quiet(*this);
-        ClearBam();
-        ToggleBlock(kDirTrack, 1);
-    }
-    SetModified(false);
-    return true;
 }
 
 void D64Image::AfterLoad() {
@@ -200,7 +159,6 @@ bool D64Image::HandleCommand(int commandId) {
     return true;
 }
 
-void D64Image::SnapshotBam() { RecordBam(kDirTrack, 0); }
 
 void D64Image::UpdateCommands(CommandStates& states) {
     for (CommandId id : {CommandId::SectorErrors, CommandId::ExtendedTracks, CommandId::WriteErrorNumbers})
@@ -210,42 +168,22 @@ void D64Image::UpdateCommands(CommandStates& states) {
     states.Check(static_cast<int>(CommandId::WriteErrorNumbers), flags & kFlagErrorNumbers);
 }
 
-bool D64Image::IsHeaderBlock(int track, int sector) { return track == kDirTrack && sector == 0; }
 
-int D64Image::FreeBlockCount() { return kBam.FreeCount(*this, kDirTrack); }
 
-uint8_t* D64Image::AllocateBlock(int& track, int& sector, bool take) {
-    const int interleave = SearchInterleave(track);
-    // The order of tracks to try: outward from the directory track for a new file, else on
-    // from the given track towards the edge and then the other half.
-    int order[kTracks];
-    int count = 0;
-    int startSector = 0;
+void D64Image::TrackOrder(int track, std::vector<int>& order) const {
     if (track == 0) {
+        // Outward from the directory track, the lower track of each pair first.
         for (int k = 1; k < kDirTrack; ++k) {
-            order[count++] = kDirTrack - k;
-            order[count++] = kDirTrack + k;
+            order.push_back(kDirTrack - k);
+            order.push_back(kDirTrack + k);
         }
     } else if (track < kDirTrack) {
-        for (int t = track; t >= 1; --t) order[count++] = t;
-        for (int t = kDirTrack + 1; t <= kTracks; ++t) order[count++] = t;
-        startSector = sector;
+        AppendRun(order, track, 1);
+        AppendRun(order, kDirTrack + 1, kTracks);
     } else {
-        for (int t = std::max(track, kDirTrack + 1); t <= kTracks; ++t) order[count++] = t;
-        for (int t = kDirTrack - 1; t >= 1; --t) order[count++] = t;
-        startSector = track <= kTracks && track != kDirTrack ? sector : 0;
+        if (track <= kTracks) AppendRun(order, std::max(track, kDirTrack + 1), kTracks);
+        AppendRun(order, kDirTrack - 1, 1);
     }
-    for (int i = 0; i < count; ++i) {
-        int t = order[i];
-        int s = i == 0 ? startSector : 0;
-        if (s < 0 || s >= SectorsOnTrack(t)) s = 0;
-        if (!FindFreeSectorOnTrack(t, s, interleave, SectorsOnTrack(t))) continue;
-        track = t;
-        sector = s;
-        if (take) ToggleBlock(t, s);
-        return SectorPointer(t, s);
-    }
-    return nullptr;
 }
 
 bool D64Image::SetExtendedTracks(bool on) {

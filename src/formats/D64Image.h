@@ -4,9 +4,7 @@
 #include <array>
 #include <string_view>
 
-#include "model/BamMap.h"
-#include "model/DiskImage.h"
-#include "model/TrackLayout.h"
+#include "formats/ZonedDiskImage.h"
 
 namespace tessarind {
 
@@ -18,7 +16,7 @@ struct ErrorCodeRow {
 };
 extern const std::array<ErrorCodeRow, 9> ErrorCodeTable;
 
-class D64Image : public DiskImage {
+class D64Image : public ZonedDiskImage {
 public:
     static constexpr int kTracks = 35;
     static constexpr int kExtendedTracks = 40;
@@ -31,28 +29,29 @@ public:
     explicit D64Image(Settings* settings = nullptr);
 
     uint8_t* SectorPointer(int track, int sector) override;
-    uint8_t* DiskNamePointer() override;
     bool NextDirSector(int& track, int& sector) override;
-    bool IsBlockFree(int track, int sector) override;
-    void ToggleBlock(int track, int sector) override;
-    void ClearBam() override;
-    bool CreateEmpty() override;
     void AfterLoad() override;
     int GetErrorCode(int track, int sector) override;
     void SetErrorCode(int track, int sector, int code) override;
     bool HandleCommand(int commandId) override;
-    void SnapshotBam() override;
     void UpdateCommands(CommandStates& states) override;
-    bool IsHeaderBlock(int track, int sector) override;
-    int FreeBlockCount() override;
-    uint8_t* AllocateBlock(int& track, int& sector, bool take) override;
     bool SetExtendedTracks(bool on) override;
 
     static const TrackLayout& Layout();
     static int SectorsOnTrack(int track) { return Layout().SectorsOnTrack(track); }
 
+protected:
+    // The 1571 shares the 1541's first side and directory.
+    D64Image(const DiskGeometry& geometry, Settings* settings) : ZonedDiskImage(geometry, settings) {}
+    // Header of a blank disk in 18/0 and the empty directory block 18/1.
+    void FormatHeader() override;
+
 private:
-    const BamMap& Bam() const;
+    void TrackOrder(int track, std::vector<int>& order) const override;
+    int Interleave(int startTrack) const override { return SearchInterleave(startTrack); }
+    BlockList BamBlocks() const override { return {{kDirTrack, 0}}; }
+    BlockList SystemBlocks() const override { return {{kDirTrack, 0}}; }
+    bool CountsFree(int track) const override { return track != kDirTrack; }
     void ShowCommandChecks();
 };
 

@@ -12,7 +12,7 @@ const BamRange* BamMap::Find(int track) const {
 }
 
 uint8_t* BamMap::MapBase(DiskImage& image, const BamRange& r, int track) const {
-    uint8_t* block = image.SectorPointer(r.mapTrack, r.mapSector);
+    uint8_t* block = image.SectorPointer(r.mapTrack ? r.mapTrack : image.dirTrack, r.mapSector);
     int offset = r.mapOffset + (track - r.firstTrack) * r.mapStride;
     return block && offset + r.mapBytes <= kBlockSize ? block + offset : nullptr;
 }
@@ -25,7 +25,7 @@ uint8_t* BamMap::MapByte(DiskImage& image, const BamRange& r, int track, int sec
 
 uint8_t* BamMap::CountByte(DiskImage& image, const BamRange& r, int track) const {
     if (r.countOffset < 0) return nullptr;
-    uint8_t* block = image.SectorPointer(r.countTrack, r.countSector);
+    uint8_t* block = image.SectorPointer(r.countTrack ? r.countTrack : image.dirTrack, r.countSector);
     int offset = r.countOffset + (track - r.firstTrack) * r.countStride;
     return block && offset < kBlockSize ? block + offset : nullptr;
 }
@@ -48,28 +48,28 @@ bool BamMap::Toggle(DiskImage& image, int track, int sector) const {
     return true;
 }
 
-int BamMap::FreeCount(DiskImage& image, int skipTrack) const {
-    int free = 0;
-    for (const BamRange& r : ranges_)
-        for (int t = r.firstTrack; t <= r.lastTrack; ++t)
-            if (t != skipTrack)
-                if (const uint8_t* count = CountByte(image, r, t)) free += *count;
-    return free;
+int BamMap::FreeOnTrack(DiskImage& image, int track) const {
+    const BamRange* r = Find(track);
+    const uint8_t* count = r ? CountByte(image, *r, track) : nullptr;
+    return count ? *count : 0;
+}
+
+void BamMap::MarkTrackFree(DiskImage& image, int track) const {
+    const BamRange* r = Find(track);
+    if (!r) return;
+    int sectors = layout_.SectorsOnTrack(track);
+    if (uint8_t* base = MapBase(image, *r, track)) {
+        for (int i = 0; i < r->mapBytes; ++i) {
+            int bits = sectors - i * 8;
+            base[i] = static_cast<uint8_t>(bits >= 8 ? 0xFF : bits > 0 ? (1u << bits) - 1 : 0);
+        }
+    }
+    if (uint8_t* count = CountByte(image, *r, track)) *count = static_cast<uint8_t>(sectors);
 }
 
 void BamMap::MarkAllFree(DiskImage& image) const {
-    for (const BamRange& r : ranges_) {
-        for (int t = r.firstTrack; t <= r.lastTrack; ++t) {
-            int sectors = layout_.SectorsOnTrack(t);
-            if (uint8_t* base = MapBase(image, r, t)) {
-                for (int i = 0; i < r.mapBytes; ++i) {
-                    int bits = sectors - i * 8;
-                    base[i] = static_cast<uint8_t>(bits >= 8 ? 0xFF : bits > 0 ? (1u << bits) - 1 : 0);
-                }
-            }
-            if (uint8_t* count = CountByte(image, r, t)) *count = static_cast<uint8_t>(sectors);
-        }
-    }
+    for (const BamRange& r : ranges_)
+        for (int t = r.firstTrack; t <= r.lastTrack; ++t) MarkTrackFree(image, t);
 }
 
 } // namespace tessarind

@@ -13,6 +13,7 @@ class TrackLayout;
 
 struct BamRange {
     int firstTrack, lastTrack;
+    // A track of 0 means the image's current directory track (partitions carry their own BAM).
     int countTrack, countSector, countOffset, countStride; // countOffset -1: no free count
     int mapTrack, mapSector, mapOffset, mapStride;
     int mapBytes; // bitmap bytes per track
@@ -26,9 +27,10 @@ public:
     bool IsFree(DiskImage& image, int track, int sector) const;
     // Flips the bit and moves the free count; false when the pair has no BAM place.
     bool Toggle(DiskImage& image, int track, int sector) const;
-    // Sum of the free counts, leaving out one track (the directory track).
-    int FreeCount(DiskImage& image, int skipTrack) const;
-    // Every sector of every covered track free, counts set to match.
+    // The free count of one track (0 when the track has no BAM place).
+    int FreeOnTrack(DiskImage& image, int track) const;
+    // Every sector of the track free, its count set to match.
+    void MarkTrackFree(DiskImage& image, int track) const;
     void MarkAllFree(DiskImage& image) const;
     bool Covers(int track) const { return Find(track) != nullptr; }
 

@@ -22,6 +22,7 @@ using SlotBytes = std::array<uint8_t, kSlotSize>;
 struct SlotRef {
     uint8_t* p = nullptr;
     int track = 0, sector = 0;
+    int offset = 0; // of the slot in its block
 };
 
 // Every slot of the current directory in chain order, empty ones included; the walk ends
@@ -33,14 +34,17 @@ std::vector<SlotRef> CollectSlots(DiskImage& image) {
     while (t != 0 && t <= image.trackCount && visited.Visit(t, s)) {
         uint8_t* block = image.SectorPointer(t, s);
         if (!block) break;
-        for (int i = 0; i < kSlotsPerBlock; ++i) slots.push_back({block + i * kSlotSize, t, s});
+        for (int i = 0; i < kSlotsPerBlock; ++i)
+            slots.push_back({block + i * kSlotSize, t, s, i * kSlotSize});
         t = block[0];
         s = block[1];
     }
     return slots;
 }
 
-bool IsEmpty(const SlotRef& slot) { return slot.p[DirEntryOffset::type] == 0; }
+bool IsEmpty(const SlotRef& slot) {
+    return slot.p[DirEntryOffset::type] == 0;
+}
 
 // Marks a block used. A block that is already used stays so: two chains reaching it must
 // not free it again.
@@ -114,7 +118,9 @@ void TakeDirectory(DiskImage& image, VisitedSet& entered) {
             switch (entry.typeCode()) {
             case kSeq:
             case kPrg:
-            case kUsr: TakeChain(image, entry.firstTrack(), entry.firstSector()); break;
+            case kUsr:
+                TakeChain(image, entry.firstTrack(), entry.firstSector());
+                break;
             case kRel:
                 TakeChain(image, entry.firstTrack(), entry.firstSector());
                 TakeChain(image, entry.sideTrack(), entry.sideSector());
@@ -126,11 +132,13 @@ void TakeDirectory(DiskImage& image, VisitedSet& entered) {
             case kDir:
                 TakeChain(image, entry.firstTrack(), entry.firstSector());
                 if (listed && image.EnterSubDirectory(index)) {
-                    if (entered.Visit(image.dirTrack, image.dirSector)) TakeDirectory(image, entered);
+                    if (entered.Visit(image.dirTrack, image.dirSector))
+                        TakeDirectory(image, entered);
                     image.LeaveSubDirectory();
                 }
                 break;
-            default: break;
+            default:
+                break;
             }
         }
         t = block[0];
@@ -182,13 +190,13 @@ void DiskImage::CompactDirectory() {
     for (size_t i = 0; i < slots.size(); ++i) {
         if (!IsEmpty(slots[i])) continue;
         next = std::max(next, i + 1);
-        while (next < slots.size() && IsEmpty(slots[next])) ++next;
+        while (next < slots.size() && IsEmpty(slots[next]))
+            ++next;
         if (next >= slots.size()) break;
         openGroup();
         SlotRef& to = slots[i];
         SlotRef& from = slots[next];
-        RecordBlock(to.track, to.sector, static_cast<int>(to.p - SectorPointer(to.track, to.sector)) + 2,
-                    kBodySize);
+        RecordBlock(to.track, to.sector, to.offset + 2, kBodySize);
         std::memcpy(to.p + 2, from.p + 2, kBodySize);
         if (DirEntry(to.p).typeCode() == kDir)
             UpdateDirBackLink(static_cast<int>(i), to.track, to.sector);
@@ -207,27 +215,25 @@ void DiskImage::CompactDirectory() {
         }
         if (std::all_of(slot.p + 2, slot.p + kSlotSize, [](uint8_t b) { return b == 0; })) continue;
         openGroup();
-        const int offset = static_cast<int>(slot.p - SectorPointer(slot.track, slot.sector));
-        RecordBlock(slot.track, slot.sector, offset + 2, kBodySize);
+        RecordBlock(slot.track, slot.sector, slot.offset + 2, kBodySize);
         std::memset(slot.p + 2, 0, kBodySize);
     }
 
     if (moved) {
         // Free the old chain, end it after the block of the last entry, take the rest again.
         SetDirectoryChainUsed(false);
-        const SlotRef& lastBlock = slots[static_cast<size_t>((filled - 1) / kSlotsPerBlock * kSlotsPerBlock)];
+        const SlotRef& lastBlock =
+            slots[static_cast<size_t>((filled - 1) / kSlotsPerBlock * kSlotsPerBlock)];
         RecordBlock(lastBlock.track, lastBlock.sector, 0, 2);
         lastBlock.p[0] = 0;
         lastBlock.p[1] = 0xFF;
         SetDirectoryChainUsed(true);
     }
+    UpdateParentDirectory(); // before closing, so it undoes with the rest
     if (group) {
-        UpdateParentDirectory();
         group->Close("Compact Directory");
         SetModified(true);
         Refresh();
-    } else {
-        UpdateParentDirectory();
     }
     RedrawViews();
 }
@@ -257,8 +263,9 @@ void DiskImage::Sort(bool ascending, bool bySize) {
     }
     if (entries.empty()) return;
     if (bySize)
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const SlotBytes& a, const SlotBytes& b) { return BlocksOf(a) < BlocksOf(b); });
+        std::stable_sort(
+            entries.begin(), entries.end(),
+            [](const SlotBytes& a, const SlotBytes& b) { return BlocksOf(a) < BlocksOf(b); });
     else
         std::stable_sort(entries.begin(), entries.end(), NameBefore);
     if (!ascending) std::reverse(entries.begin(), entries.end());
@@ -271,6 +278,13 @@ void DiskImage::Sort(bool ascending, bool bySize) {
     for (int t = dirTrack, s = -1; blocks.size() < needed && NextDirSector(t, s) && s >= 0;) {
         if (!seen.Visit(t, s) || !SectorPointer(t, s)) break;
         blocks.emplace_back(t, s);
+    }
+    if (blocks.empty() || blocks.front() != std::pair{dirTrack, dirSector}) {
+        // That order is another directory's (a sub-directory is listed): sorting into it
+        // would overwrite that directory, so this one keeps to its own chain.
+        blocks.clear();
+        for (const SlotRef& slot : CollectSlots(*this))
+            if (slot.offset == 0) blocks.emplace_back(slot.track, slot.sector);
     }
     if (blocks.size() < needed) return;
 
@@ -287,7 +301,8 @@ void DiskImage::Sort(bool ascending, bool bySize) {
             }
             RecordBlock(t, s, 0, kBlockSize);
             std::memset(fresh + 2, fill, kBlockSize - 2);
-            for (int k = 1; k < kSlotsPerBlock; ++k) fresh[k * kSlotSize] = fresh[k * kSlotSize + 1] = 0;
+            for (int k = 1; k < kSlotsPerBlock; ++k)
+                fresh[k * kSlotSize] = fresh[k * kSlotSize + 1] = 0;
             block = fresh;
         }
         uint8_t* slot = block + (j % kSlotsPerBlock) * kSlotSize;
@@ -318,7 +333,8 @@ void DiskImage::MoveEntry(bool up, int index, bool updateView) {
     DirEntry other = EntryAt(neighbour);
     if (!entry || !other) return;
     SetModified(true);
-    RecordEntry(up ? UndoKind::MoveUp : UndoKind::MoveDown, neighbour, {}, up ? "Move Up" : "Move Down");
+    RecordEntry(up ? UndoKind::MoveUp : UndoKind::MoveDown, neighbour, {},
+                up ? "Move Up" : "Move Down");
     std::swap_ranges(entry.data() + 2, entry.data() + kSlotSize, other.data() + 2);
     if (directoryView) {
         directoryView->UpdateLine(index);

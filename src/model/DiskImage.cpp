@@ -1,6 +1,7 @@
 #include "model/DiskImage.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "model/CommandId.h"
@@ -106,6 +107,13 @@ static std::string ExtensionOf(const std::string& filePath) {
     return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
+static bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 bool DiskImage::Save(bool saveAs) {
     std::string before = path;
     if (saveAs || untitled()) {
@@ -116,6 +124,11 @@ bool DiskImage::Save(bool saveAs) {
         request.folder = s ? s->lastSaveFolder : std::string();
         request.proposedName = FileNamePart(SafePath());
         std::string ext = DefaultExtension();
+        // An untitled image made from a single file keeps that file's name for its title;
+        // offering the name as is would save the image over the file.
+        if (std::string own = ExtensionOf(path); untitled() && !own.empty() && !ext.empty() &&
+                                                 !SameTextIgnoringCase(own, ext))
+            request.proposedName.replace(request.proposedName.size() - own.size(), own.size(), ext);
         request.defaultExtension = ext.empty() ? ext : ext.substr(1);
         for (int id : {offered, static_cast<int>(FormatId::Text)}) {
             if (const FormatRow* row = FindRowById(id))

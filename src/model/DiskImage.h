@@ -141,6 +141,8 @@ public:
     virtual DirEntry EntryAtEx(int index, bool includeDeleted, EntryLocation* where = nullptr);
     virtual bool FindFreeDirSector(int& track, int& sector);
     virtual void SetDiskId(std::span<const uint8_t, 5> id);
+    // Formats with partitions make one at list position `index`; false when they cannot.
+    virtual bool CreateSubDirectory(int) { return false; }
     bool EnterSubDirectory(int index);
     bool LeaveSubDirectory();
 

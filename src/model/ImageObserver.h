@@ -14,6 +14,8 @@ public:
     virtual void SetEntryCount(int) {}
     virtual void SelectLine(int) {}
     virtual void UpdateLine(int) {}
+    // Starts renaming the entry at a list index in place.
+    virtual void StartRename(int) {}
     // A block changed by an undo replay; a sector editor showing it keeps its cursor there.
     virtual void BlockChanged(int /*track*/, int /*sector*/, int /*offset*/) {}
     virtual void SetTrackCount(int) {}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,7 +47,8 @@ TEST(Cc1541FileData, FilesOfEveryTypeAndSizeReadBackAsGiven) {
     TempDir dir("tessarind-cc1541-data");
     // cc1541 refuses empty files ("Unexpected filesize"), so the smallest one has one byte.
     const auto files = interop::MixedCatalogue();
-    ProcessResult built = BuildWithCc1541(dir.path(), "mixed.d64", interop::kMixedDiskOptions, files);
+    ProcessResult built =
+        BuildWithCc1541(dir.path(), "mixed.d64", interop::kMixedDiskOptions, files);
     ASSERT_EQ(built.exitCode, 0) << "cc1541 did not build the image:\n" << built.output;
 
     auto image = OpenD64(dir / "mixed.d64");
@@ -56,7 +59,8 @@ TEST(Cc1541FileData, FilesOfEveryTypeAndSizeReadBackAsGiven) {
 TEST(Cc1541FileData, FortyTrackImageReadsAcrossTheExtraTracks) {
     TempDir dir("tessarind-cc1541-data40");
     const auto files = interop::FortyTrackCatalogue();
-    ProcessResult built = BuildWithCc1541(dir.path(), "forty.d64", interop::kFortyTrackOptions, files);
+    ProcessResult built =
+        BuildWithCc1541(dir.path(), "forty.d64", interop::kFortyTrackOptions, files);
     ASSERT_EQ(built.exitCode, 0) << "cc1541 did not build the image:\n" << built.output;
     ASSERT_EQ(interop::ReadHostFile(dir / "forty.d64").size(),
               D64Image::kImageBytes + D64Image::kExtensionBytes);

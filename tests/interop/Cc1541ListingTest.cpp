@@ -26,7 +26,8 @@ using testing::TempDir;
 TEST(Cc1541Listing, FilesOfEveryTypeAndFlagListAsCc1541ListsThem) {
     TempDir dir("tessarind-cc1541-list");
     const auto files = interop::MixedCatalogue();
-    ProcessResult built = BuildWithCc1541(dir.path(), "mixed.d64", interop::kMixedDiskOptions, files);
+    ProcessResult built =
+        BuildWithCc1541(dir.path(), "mixed.d64", interop::kMixedDiskOptions, files);
     ASSERT_EQ(built.exitCode, 0) << "cc1541 did not build the image:\n" << built.output;
 
     std::vector<std::string> peer = ListWithCc1541(dir / "mixed.d64");
@@ -38,7 +39,8 @@ TEST(Cc1541Listing, FilesOfEveryTypeAndFlagListAsCc1541ListsThem) {
     ExpectSameListing(OurListingLines(*image), peer);
 
     // The command-line tool lists the same.
-    ProcessResult cli = RunProcess({TESSARIND_CLI, "list", (dir / "mixed.d64").string(), "--lower"});
+    ProcessResult cli =
+        RunProcess({TESSARIND_CLI, "list", (dir / "mixed.d64").string(), "--lower"});
     ASSERT_EQ(cli.exitCode, 0);
     ExpectSameListing(SplitLines(cli.output), peer);
 }
@@ -46,7 +48,8 @@ TEST(Cc1541Listing, FilesOfEveryTypeAndFlagListAsCc1541ListsThem) {
 TEST(Cc1541Listing, FortyTrackImageListsAsCc1541RereadsIt) {
     TempDir dir("tessarind-cc1541-list40");
     const auto files = interop::FortyTrackCatalogue();
-    ProcessResult built = BuildWithCc1541(dir.path(), "forty.d64", interop::kFortyTrackOptions, files);
+    ProcessResult built =
+        BuildWithCc1541(dir.path(), "forty.d64", interop::kFortyTrackOptions, files);
     ASSERT_EQ(built.exitCode, 0) << "cc1541 did not build the image:\n" << built.output;
 
     // While it writes with -4 cc1541 counts tracks 36-40 as well; re-reading the finished
@@ -99,7 +102,8 @@ std::vector<std::string> EntryRows(std::string text, const std::string& headerEn
     std::string body = text.substr(start, free == std::string::npos ? 0 : free + 1 - start);
     std::vector<std::string> rows;
     const std::string end = "prg \n";
-    for (size_t at = 0, next; (next = body.find(end, at)) != std::string::npos; at = next + end.size())
+    for (size_t at = 0, next; (next = body.find(end, at)) != std::string::npos;
+         at = next + end.size())
         rows.push_back(interop::Lower(body.substr(at, next + end.size() - at)));
     return rows;
 }
@@ -139,7 +143,8 @@ TEST(Cc1541Listing, EveryPetsciiCodeInANameRendersAsCc1541DoesExceptTheKnownOnes
                 EXPECT_EQ(ours[i], peer[i]) << "code " << hex;
             else
                 EXPECT_NE(ours[i], peer[i])
-                    << "code " << hex << " now lists as cc1541 lists it: take it off the known differences";
+                    << "code " << hex
+                    << " now lists as cc1541 lists it: take it off the known differences";
         }
     }
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,7 +26,8 @@ using testing::TempDir;
 std::vector<uint8_t> DriveErrorNumbers(size_t count) {
     const uint8_t cycle[] = {0, 0, 21, 0, 22, 0, 0, 23, 24, 0, 25, 0, 26, 27, 0, 0, 28, 29, 0, 20};
     std::vector<uint8_t> bytes(count);
-    for (size_t i = 0; i < count; ++i) bytes[i] = cycle[(i * 7) % std::size(cycle)];
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = cycle[(i * 7) % std::size(cycle)];
     bytes[0] = 20;
     return bytes;
 }
@@ -66,7 +69,7 @@ void CheckRoundTrip(const std::vector<std::string>& options, size_t sectorBytes,
     // Every sector, in image order, reports the row of its byte; 0 is the good row 0.
     size_t index = 0;
     for (int t = 1; t <= tracks; ++t) {
-        for (int s = 0; s < D64Image::SectorsOnTrack(t); ++s, ++index) {
+        for (int s = 0; s < image->SectorsOnTrack(t); ++s, ++index) {
             ASSERT_LT(index, errors.size());
             const uint8_t byte = errors[index];
             if (byte == 0) {
@@ -92,7 +95,8 @@ void CheckRoundTrip(const std::vector<std::string>& options, size_t sectorBytes,
     EXPECT_TRUE(written == input) << "the written image differs from the one read";
 
     // cc1541 lists what we wrote as it lists its own image.
-    interop::ExpectSameListing(ListWithCc1541(dir / "written.d64"), ListWithCc1541(dir / "base.d64"));
+    interop::ExpectSameListing(ListWithCc1541(dir / "written.d64"),
+                               ListWithCc1541(dir / "base.d64"));
 }
 
 TEST(ErrorBytes, ThirtyFiveTrackImageWithDriveErrorNumbersIsWrittenBackUnchanged) {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -41,11 +44,13 @@ std::vector<FileSpec> OurFiles() {
 
 // Makes IMAGE with the command-line tool, writes the files into it and saves it.
 void MakeOurImage(const std::filesystem::path& path, const std::vector<FileSpec>& files) {
-    ProcessResult made = RunProcess({TESSARIND_CLI, "new", path.string(), "--name", "our disk", "--id", "od 2a"});
+    ProcessResult made =
+        RunProcess({TESSARIND_CLI, "new", path.string(), "--name", "our disk", "--id", "od 2a"});
     ASSERT_EQ(made.exitCode, 0);
     auto image = OpenD64(path);
     ASSERT_TRUE(image);
-    for (const FileSpec& file : files) ASSERT_TRUE(AddFile(*image, file)) << file.name;
+    for (const FileSpec& file : files)
+        ASSERT_TRUE(AddFile(*image, file)) << file.name;
     // The directory grew past its first block.
     const uint8_t* firstDirBlock = image->SectorPointer(D64Image::kDirTrack, 1);
     ASSERT_NE(firstDirBlock, nullptr);
@@ -68,12 +73,15 @@ TEST(OurImagesForPeers, CbmconvertExtractsEveryFileByteForByte) {
 
     std::map<std::string, std::vector<uint8_t>> expected;
     const char* const extensions[] = {"del", "seq", "prg", "usr"};
-    for (const FileSpec& file : files) expected[Lower(file.name) + "." + extensions[file.type & 7]] = file.data;
+    for (const FileSpec& file : files)
+        expected[Lower(file.name) + "." + extensions[file.type & 7]] = file.data;
 
     std::set<std::string> extracted;
-    for (const auto& item : std::filesystem::directory_iterator(out)) extracted.insert(item.path().filename().string());
+    for (const auto& item : std::filesystem::directory_iterator(out))
+        extracted.insert(item.path().filename().string());
     std::set<std::string> expectedNames;
-    for (const auto& [name, data] : expected) expectedNames.insert(name);
+    for (const auto& [name, data] : expected)
+        expectedNames.insert(name);
     EXPECT_EQ(extracted, expectedNames);
 
     for (const auto& [name, data] : expected) {
@@ -107,7 +115,8 @@ TEST(OurImagesForPeers, Cc1541AddsToOurImageWithoutTouchingOurFiles) {
     // overwrite one of ours.
     const std::vector<uint8_t> added = Pattern(60000, 77);
     interop::WriteHostFile(dir / "added.bin", added);
-    ProcessResult wrote = RunProcess({"cc1541", "-f", "added", "-w", "added.bin", "ours.d64"}, dir.path());
+    ProcessResult wrote =
+        RunProcess({"cc1541", "-f", "added", "-w", "added.bin", "ours.d64"}, dir.path());
     ASSERT_EQ(wrote.exitCode, 0);
 
     auto image = OpenD64(imagePath);

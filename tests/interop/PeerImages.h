@@ -27,12 +27,14 @@ using testing::TempDir;
 
 inline std::vector<uint8_t> ReadHostFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 inline void WriteHostFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
 
@@ -59,7 +61,8 @@ inline std::vector<std::string> SplitLines(const std::string& text) {
 // report that opens the output and the blank lines around the listing. Anything else stays.
 inline std::vector<std::string> PeerListingLines(std::string output) {
     for (const std::string escape : {"\x1b[7m", "\x1b[m"}) {
-        for (size_t at; (at = output.find(escape)) != std::string::npos;) output.erase(at, escape.size());
+        for (size_t at; (at = output.find(escape)) != std::string::npos;)
+            output.erase(at, escape.size());
     }
     std::vector<std::string> lines;
     for (const std::string& line : SplitLines(output)) {
@@ -133,7 +136,8 @@ inline std::unique_ptr<D64Image> OpenD64(const std::filesystem::path& path) {
 // Every byte value in turn, starting at `first`.
 inline std::vector<uint8_t> Ramp(size_t size, uint8_t first = 0) {
     std::vector<uint8_t> data(size);
-    for (size_t i = 0; i < size; ++i) data[i] = static_cast<uint8_t>(first + i);
+    for (size_t i = 0; i < size; ++i)
+        data[i] = static_cast<uint8_t>(first + i);
     return data;
 }
 
@@ -172,6 +176,7 @@ inline std::vector<PeerFile> FortyTrackCatalogue() {
 }
 
 // cc1541's option for 40 tracks with the extra tracks' BAM kept in the SPEED DOS place.
-inline const std::vector<std::string> kFortyTrackOptions = {"-4", "-n", "forty tracks", "-i", "40 2a"};
+inline const std::vector<std::string> kFortyTrackOptions = {"-4", "-n", "forty tracks", "-i",
+                                                            "40 2a"};
 
 } // namespace tessarind::interop

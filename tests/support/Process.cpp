@@ -30,13 +30,15 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     std::string command;
     if (!workingDirectory.empty()) command = "cd " + ShellQuote(workingDirectory.string()) + " && ";
     command += "exec";
-    for (const std::string& argument : argv) command += " " + ShellQuote(argument);
+    for (const std::string& argument : argv)
+        command += " " + ShellQuote(argument);
     std::fflush(nullptr);
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return result;
     std::array<char, 4096> chunk;
     size_t n;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) result.output.append(chunk.data(), n);
+    while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+        result.output.append(chunk.data(), n);
     const int status = ::pclose(pipe);
     if (status == -1)
         result.exitCode = -1;
@@ -52,7 +54,8 @@ TempDir::TempDir(std::string_view prefix) {
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::filesystem::path candidate =
-            base / (std::string(prefix) + "-" + std::to_string(::getpid()) + "-" + std::to_string(entropy()));
+            base / (std::string(prefix) + "-" + std::to_string(::getpid()) + "-" +
+                    std::to_string(entropy()));
         std::error_code ec;
         if (std::filesystem::create_directory(candidate, ec)) {
             path_ = candidate;

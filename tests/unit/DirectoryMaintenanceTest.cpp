@@ -46,8 +46,9 @@ std::vector<Block> ChainOf(DiskImage& image, DirEntry e) {
     std::vector<Block> chain;
     VisitedSet seen;
     for (int t = e.firstTrack(), s = e.firstSector(); t != 0 && seen.Visit(t, s);) {
-        chain.emplace_back(t, s);
         const uint8_t* b = image.SectorPointer(t, s);
+        if (!b) break;
+        chain.emplace_back(t, s);
         t = b[0];
         s = b[1];
     }
@@ -69,7 +70,8 @@ std::vector<std::string> Names(DiskImage& image) {
 
 void AddNamed(DiskImage& image, std::initializer_list<const char*> names) {
     uint32_t seed = 1;
-    for (const char* name : names) ASSERT_TRUE(AddFile(image, {name, 0x82, Pattern(20, seed++)}));
+    for (const char* name : names)
+        ASSERT_TRUE(AddFile(image, {name, 0x82, Pattern(20, seed++)}));
 }
 
 // A DIR entry whose header at (track, 0) links to its directory block (track, 1).
@@ -91,7 +93,8 @@ DirEntry AddSubDirectory(DiskImage& image, const char* name, int track) {
 }
 
 void ExpectUsed(DiskImage& image, const std::vector<Block>& blocks, bool used = true) {
-    for (auto [t, s] : blocks) EXPECT_EQ(image.IsBlockFree(t, s), !used) << t << "/" << s;
+    for (auto [t, s] : blocks)
+        EXPECT_EQ(image.IsBlockFree(t, s), !used) << t << "/" << s;
 }
 
 // ---- Validate ------------------------------------------------------------------------------
@@ -103,7 +106,7 @@ TEST(Validate, BlockSharedByTwoFilesStaysUsedAndStrayBlocksAreFreed) {
     std::vector<Block> chainA = ChainOf(*image, a), chainB = ChainOf(*image, b);
     ASSERT_EQ(chainA.size(), 3u);
     Link(*image, chainB.back(), chainA[1]); // B's tail runs into A
-    image->ToggleBlock(30, 5);               // used, but nothing reaches it
+    image->ToggleBlock(30, 5);              // used, but nothing reaches it
     image->Validate();
     ExpectUsed(*image, chainA);
     ExpectUsed(*image, chainB);
@@ -122,8 +125,10 @@ TEST(Validate, PartitionBlocksAreTakenInARowUpToTheLastTrack) {
     edge.firstSector() = 10;
     edge.setBlocksRaw(40); // only 35/10-35/16 exist
     image->Validate();
-    for (int s = 0; s < 21; ++s) EXPECT_FALSE(image->IsBlockFree(1, s)) << s;
-    for (int s = 0; s < 19; ++s) EXPECT_FALSE(image->IsBlockFree(2, s)) << s;
+    for (int s = 0; s < 21; ++s)
+        EXPECT_FALSE(image->IsBlockFree(1, s)) << s;
+    for (int s = 0; s < 19; ++s)
+        EXPECT_FALSE(image->IsBlockFree(2, s)) << s;
     ExpectUsed(*image, {{2, 19}, {2, 20}, {3, 0}, {35, 9}}, false);
     EXPECT_EQ(image->FreeBlockCount(), kBlankFree - 40 - 7);
 }
@@ -167,7 +172,8 @@ TEST(Validate, RelSideSectorsAndGeosBlocksAreTaken) {
 
     image->Validate();
     ExpectUsed(*image, ChainOf(*image, rel));
-    ExpectUsed(*image, {{5, 0}, {5, 1}, {7, 0}, {7, 1}, {7, 2}, {8, 0}, {8, 1}, {8, 2}, {9, 0}, {9, 1}});
+    ExpectUsed(*image,
+               {{5, 0}, {5, 1}, {7, 0}, {7, 1}, {7, 2}, {8, 0}, {8, 1}, {8, 2}, {9, 0}, {9, 1}});
     ExpectUsed(*image, goneChain, false);
     ExpectUsed(*image, {{10, 0}}, false);
     EXPECT_EQ(image->FreeBlockCount(), kBlankFree - 2 - 2 - 3 - 5);
@@ -225,7 +231,8 @@ TEST(Validate, SubDirectoryContentsAreTakenUnderEitherShowDeletedSetting) {
 
 TEST(Validate, LoopsInDirectoriesAndChainsEndTheWalk) {
     auto image = BlankD64();
-    for (int i = 0; i < 10; ++i) ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(i), 0x82, {}}));
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(i), 0x82, {}}));
     DirEntry loop = AddFile(*image, {"LOOP", 0x82, Pattern(300)});
     std::vector<Block> loopChain = ChainOf(*image, loop);
     Link(*image, loopChain.back(), loopChain.front());
@@ -250,13 +257,15 @@ TEST(Validate, LoopsInDirectoriesAndChainsEndTheWalk) {
 
 TEST(Compact, NineEntriesInThreeBlocksEndInTwoAndUndoInOneStep) {
     auto image = BlankD64();
-    for (int i = 0; i < 17; ++i) ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(i), 0x82, {}}));
+    for (int i = 0; i < 17; ++i)
+        ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(i), 0x82, {}}));
     DirEntry sub = AddSubDirectory(*image, "SUB", 20); // 18th entry: slot 1 of 18/7
     ASSERT_EQ(image->SectorPointer(18, 4)[1], 7);
     const uint8_t oldBackLink[3] = {18, 7, 34};
     std::memcpy(image->SectorPointer(20, 0) + 36, oldBackLink, 3);
     (void)sub;
-    for (int i : {1, 3, 5, 7, 9, 10, 12, 14, 16}) image->EntryAtEx(i, true).type() = 0;
+    for (int i : {1, 3, 5, 7, 9, 10, 12, 14, 16})
+        image->EntryAtEx(i, true).type() = 0;
     image->Refresh();
     const std::vector<std::string> kept = Names(*image);
     ASSERT_EQ(kept.size(), 9u);
@@ -322,7 +331,8 @@ TEST(Sort, NamesCompareAsPaddedBytes) {
 
 TEST(Sort, SizeOrderKeepsEqualSizesInOrderAndDescendingReversesThem) {
     auto image = BlankD64();
-    const std::pair<const char*, size_t> files[] = {{"X1", 500}, {"Y", 100}, {"X2", 300}, {"Z", 700}, {"X3", 400}};
+    const std::pair<const char*, size_t> files[] = {
+        {"X1", 500}, {"Y", 100}, {"X2", 300}, {"Z", 700}, {"X3", 400}};
     for (auto [name, size] : files)
         ASSERT_TRUE(AddFile(*image, {name, 0x82, Pattern(size)}));
     image->Sort(true, true);
@@ -335,7 +345,8 @@ TEST(Sort, FillByteNeverBecomesEntriesAndOneUndoRestores) {
     Settings settings;
     auto image = BlankD64("", "00 2A", &settings);
     settings.Set(SettingId::FillByte, 0x55);
-    for (int i = 0; i < 10; ++i) ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(9 - i), 0x82, {}}));
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(9 - i), 0x82, {}}));
     AddSubDirectory(*image, "D", 20); // sorts first
     Settle(*image);
     std::vector<uint8_t> before = image->image;
@@ -348,16 +359,31 @@ TEST(Sort, FillByteNeverBecomesEntriesAndOneUndoRestores) {
     image->SetShowDeleted(false);
     for (Block b : {Block{18, 1}, Block{18, 4}}) {
         const uint8_t* block = image->SectorPointer(b.first, b.second);
-        for (int k = 1; k < kSlotsPerBlock; ++k) EXPECT_EQ(block[k * kSlotSize] | block[k * kSlotSize + 1], 0);
+        for (int k = 1; k < kSlotsPerBlock; ++k)
+            EXPECT_EQ(block[k * kSlotSize] | block[k * kSlotSize + 1], 0);
     }
     const uint8_t* last = image->SectorPointer(18, 4);
     EXPECT_EQ(last[0], 0);
     EXPECT_EQ(last[1], 0xFF);
-    EXPECT_TRUE(std::all_of(last + 3 * kSlotSize + 2, last + kBlockSize, [](uint8_t c) { return c == 0; }));
+    EXPECT_TRUE(
+        std::all_of(last + 3 * kSlotSize + 2, last + kBlockSize, [](uint8_t c) { return c == 0; }));
     const uint8_t* backLink = image->SectorPointer(20, 0) + 36;
     EXPECT_EQ(std::vector<uint8_t>(backLink, backLink + 3), (std::vector<uint8_t>{18, 1, 2}));
     EXPECT_EQ(image->Journal().back().name, "Sort");
     ExpectOneUndoRestores(*image, before);
+}
+
+TEST(Sort, InsideASubDirectoryStaysInItsOwnBlocks) {
+    auto image = BlankD64();
+    AddNamed(*image, {"ROOT"});
+    AddSubDirectory(*image, "SUB", 20);
+    ASSERT_TRUE(image->EnterSubDirectory(1));
+    AddNamed(*image, {"C", "A", "B"});
+    const uint8_t* root = image->SectorPointer(18, 1);
+    std::vector<uint8_t> rootBefore(root, root + kBlockSize);
+    image->Sort(true, false);
+    EXPECT_EQ(Names(*image), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(std::vector<uint8_t>(root, root + kBlockSize), rootBefore);
 }
 
 TEST(Sort, EmptyDirectoryChangesNothing) {
@@ -424,8 +450,10 @@ TEST(MoveEntries, TargetsInOrNextToTheRunAndBadRangesChangeNothing) {
     AddNamed(*image, {"A", "B", "C", "D", "E", "F"});
     Settle(*image);
     std::vector<uint8_t> before = image->image;
-    for (int target : {1, 2, 3, 4}) EXPECT_TRUE(image->MoveEntries(1, 3, target)) << target;
-    const std::tuple<int, int, int> refused[] = {{-1, 2, 4}, {3, 2, 0}, {0, -1, 3}, {0, 6, 6}, {6, 6, 0}, {0, 0, 7}};
+    for (int target : {1, 2, 3, 4})
+        EXPECT_TRUE(image->MoveEntries(1, 3, target)) << target;
+    const std::tuple<int, int, int> refused[] = {{-1, 2, 4}, {3, 2, 0}, {0, -1, 3},
+                                                 {0, 6, 6},  {6, 6, 0}, {0, 0, 7}};
     for (auto [first, last, target] : refused)
         EXPECT_FALSE(image->MoveEntries(first, last, target)) << first << last << target;
     EXPECT_EQ(image->image, before);
@@ -472,7 +500,8 @@ TEST(MoveEntries, RunMovesWithDeletedEntriesShown) {
 
 TEST(MoveEntries, FailedInsertionLeavesTheImageAsItWas) {
     auto image = BlankD64();
-    for (int i = 0; i < 144; ++i) ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(i), 0x82, {}}));
+    for (int i = 0; i < 144; ++i)
+        ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(i), 0x82, {}}));
     ASSERT_EQ(image->entryCount, 144);
     Settle(*image);
     std::vector<uint8_t> before = image->image;
@@ -483,8 +512,12 @@ TEST(MoveEntries, FailedInsertionLeavesTheImageAsItWas) {
 
 // ---- Cross-links ---------------------------------------------------------------------------
 
-std::vector<uint8_t> SlotBytes(DirEntry e) { return {e.data(), e.data() + kSlotSize}; }
-std::vector<uint8_t> Bytes(const std::array<uint8_t, kSlotSize>& a) { return {a.begin(), a.end()}; }
+std::vector<uint8_t> SlotBytes(DirEntry e) {
+    return {e.data(), e.data() + kSlotSize};
+}
+std::vector<uint8_t> Bytes(const std::array<uint8_t, kSlotSize>& a) {
+    return {a.begin(), a.end()};
+}
 
 TEST(CrossLink, SharedBlockSelfLoopAndTheDirectoryChainAreFound) {
     auto image = BlankD64();

@@ -1,0 +1,182 @@
+#include "cli/CliSupport.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+#include "formats/D64Image.h"
+#include "model/FormatRegistry.h"
+#include "model/ImageOpener.h"
+#include "model/NameMatch.h"
+#include "text/Petscii.h"
+
+namespace tessarind::cli {
+
+void ConsoleInteraction::Message(const std::string& text, const std::string&) {
+    ++shown;
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+std::optional<SaveChoice> ConsoleInteraction::ChooseSaveFile(const SaveRequest& request, bool&) {
+    SaveChoice choice;
+    choice.path = request.folder.empty() ? request.proposedName
+                                         : request.folder + "/" + request.proposedName;
+    choice.includeSubDirectories = request.includeSubDirectories;
+    choice.saveSelection = request.saveSelection;
+    return choice;
+}
+
+std::optional<Args> ParseArgs(const std::vector<std::string>& in,
+                              const std::vector<std::string>& valueOptions,
+                              const std::vector<std::string>& switchOptions, std::string& error) {
+    Args args;
+    for (size_t i = 0; i < in.size(); ++i) {
+        const std::string& a = in[i];
+        if (a.size() > 1 && a[0] == '-' && a != "-") {
+            if (std::find(valueOptions.begin(), valueOptions.end(), a) != valueOptions.end()) {
+                if (i + 1 >= in.size()) {
+                    error = a + " needs a value";
+                    return std::nullopt;
+                }
+                args.values[a] = in[++i];
+            } else if (std::find(switchOptions.begin(), switchOptions.end(), a) !=
+                       switchOptions.end()) {
+                args.switches[a] = true;
+            } else {
+                error = "unknown option " + a;
+                return std::nullopt;
+            }
+        } else {
+            args.positional.push_back(a);
+        }
+    }
+    return args;
+}
+
+std::unique_ptr<DiskImage> MakeImageFor(const std::string& path, Settings* settings) {
+    std::string extension = ContainerExtension(path);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == FindRowById(FormatId::D64)->extension)
+        return std::make_unique<D64Image>(settings);
+    return nullptr;
+}
+
+std::unique_ptr<DiskImage> OpenImage(Context& ctx, const std::string& path) {
+    const int shown = ctx.ui.shown;
+    std::unique_ptr<DiskImage> image =
+        OpenContainer(&ctx.ui, path, {}, 0, nullptr, true, &ctx.settings);
+    // The opener says nothing about some kinds it does not read; the command line must.
+    if (!image && ctx.ui.shown == shown)
+        ctx.ui.Message("Unable to Open File " + DiskImage::FileNamePart(path), "Error");
+    return image;
+}
+
+namespace {
+
+// Everything WriteFile puts into the file.
+struct Contents {
+    std::vector<uint8_t> bytes, errors, extra;
+    uint32_t flags;
+    int errorCount;
+
+    explicit Contents(const DiskImage& image)
+        : bytes(image.image), errors(image.errorBytes), extra(image.extraTracks),
+          flags(image.flags & (kFlagErrorCodes | kFlagExtraTracks | kFlagErrorNumbers)),
+          errorCount(image.errorByteCount) {}
+    bool operator==(const Contents&) const = default;
+};
+
+} // namespace
+
+int ChangeImage(Context& ctx, const std::string& path, const std::function<int(DiskImage&)>& change) {
+    std::unique_ptr<DiskImage> image = OpenImage(ctx, path);
+    if (!image) return kFailed;
+    if (image->untitled()) {
+        std::string target = path.substr(0, path.size() - ContainerExtension(path).size()) +
+                             image->DefaultExtension();
+        std::fprintf(stderr,
+                     "%s is a single file, not a disk image, and is left as it is; convert it "
+                     "first: tessarind-cli convert %s %s\n",
+                     path.c_str(), path.c_str(), target.c_str());
+        return kFailed;
+    }
+    // Compared by contents: some changes mark the image modified and change nothing (a
+    // rebuilt BAM that was right), others the other way round.
+    const Contents before(*image);
+    int status = change(*image);
+    if (status != kOk || Contents(*image) == before) return status;
+    return image->WriteFile(path) ? kOk : kFailed;
+}
+
+std::vector<int> FindEntries(DiskImage& image, const std::string& spec) {
+    std::vector<int> found;
+    if (spec.size() > 1 && spec[0] == '#') {
+        char* end = nullptr;
+        long n = std::strtol(spec.c_str() + 1, &end, 10);
+        if (*end == 0 && n >= 0 && n < image.entryCount) found.push_back(static_cast<int>(n));
+        return found;
+    }
+    // Names typed on the host are converted as host names are; the name exactly as typed
+    // (upper case is unshifted PETSCII, as the listing shows it) is accepted as well.
+    std::array<uint8_t, kNameLength> converted = PetsciiName(spec);
+    std::array<uint8_t, kNameLength> typed;
+    typed.fill(kPad);
+    for (size_t i = 0; i < spec.size() && i < typed.size(); ++i)
+        typed[i] = static_cast<uint8_t>(spec[i]);
+    for (int i = 0; i < image.entryCount; ++i) {
+        DirEntry e = image.EntryAt(i);
+        if (e && (MatchesPattern(converted, e.name()) || MatchesPattern(typed, e.name())))
+            found.push_back(i);
+    }
+    return found;
+}
+
+std::optional<int> FindOneEntry(DiskImage& image, const std::string& spec) {
+    std::vector<int> found = FindEntries(image, spec);
+    if (found.empty()) {
+        std::fprintf(stderr, "%s: no such file in %s\n", spec.c_str(), image.title().c_str());
+        return std::nullopt;
+    }
+    return found.front();
+}
+
+std::optional<int> FindSingleEntry(DiskImage& image, const std::string& spec) {
+    std::vector<int> found = FindEntries(image, spec);
+    if (found.size() > 1) {
+        std::fprintf(stderr, "%s names %zu files in %s; name one, or use #N\n", spec.c_str(),
+                     found.size(), image.title().c_str());
+        return std::nullopt;
+    }
+    return FindOneEntry(image, spec);
+}
+
+std::array<uint8_t, kNameLength> CbmName(const std::string& typed) {
+    if (typed.size() > static_cast<size_t>(kNameLength))
+        throw UsageError{"\"" + typed + "\" is longer than 16 characters"};
+    return PetsciiName(typed);
+}
+
+int TypeCode(const std::string& word) {
+    static const char* const kWords[] = {"del", "seq", "prg", "usr", "rel"};
+    for (int code = 0; code < 5; ++code)
+        if (word == kWords[code]) return code;
+    throw UsageError{"unknown file type " + word + " (del, seq, prg, usr or rel)"};
+}
+
+std::string HostText(std::span<const uint8_t> petscii, bool keepCase) {
+    std::string text = PetsciiToAscii(petscii, false, false, keepCase, Settings::Defaults());
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out.push_back(text[i]);
+    return out;
+}
+
+std::string NameText(std::span<const uint8_t> name) {
+    auto end = std::find(name.begin(), name.end(), kPad);
+    return HostText(std::span<const uint8_t>(name.begin(), end), true);
+}
+
+} // namespace tessarind::cli

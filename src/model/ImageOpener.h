@@ -1,0 +1,24 @@
+#pragma once
+// Opens whatever a path or a buffer holds as a container: the kind is found by the file's
+// extension (or, for data in memory, by a given format id) and built by that kind's factory.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "model/DiskImage.h"
+
+namespace tessarind {
+
+// The extension of a path: the text from the last dot of its file-name part, or empty.
+std::string ContainerExtension(const std::string& hostPath);
+
+// Opens `hostPath`, or `data` when it is not empty (then `formatId`, when not 0, names the
+// kind should the path's extension not). With reportErrors, failures are shown through
+// `owner` and the opened path joins the recent files of `settings`. None on failure.
+std::unique_ptr<DiskImage> OpenContainer(Interaction* owner, const std::string& hostPath,
+                                         std::span<const uint8_t> data, int formatId,
+                                         DiskImage* parent, bool reportErrors, Settings* settings);
+
+} // namespace tessarind

@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "formats/D71Image.h"
+#include "formats/D80Image.h"
+#include "formats/D81Image.h"
+#include "model/FormatRegistry.h"
+#include "model/SafeFile.h"
+#include "support/ImageBuilder.h"
+#include "support/Recorders.h"
+
+namespace tessarind {
+namespace {
+
+using testing::Pattern;
+using testing::RawName;
+
+template <class Image> std::unique_ptr<Image> Blank(Settings* settings = nullptr) {
+    auto image = std::make_unique<Image>(settings);
+    EXPECT_TRUE(image->Open(nullptr, "", false, true));
+    return image;
+}
+
+bool Append(DiskImage& image, const char* name, std::vector<uint8_t> data, int rowId = 12) {
+    return image.WriteFileData(RawName(name), image.entryCount, false, std::move(data), 0, *FindRowById(rowId));
+}
+
+std::vector<int> TracksOf(DiskImage& image, int index) {
+    std::vector<int> tracks;
+    DirEntry e = image.EntryAt(index);
+    int t = e.firstTrack(), s = e.firstSector();
+    while (t != 0) {
+        if (tracks.empty() || tracks.back() != t) tracks.push_back(t);
+        const uint8_t* b = image.SectorPointer(t, s);
+        t = b[0];
+        s = b[1];
+    }
+    return tracks;
+}
+
+TEST(D71, BlankDiskAndSplitBam) {
+    auto image = Blank<D71Image>();
+    EXPECT_EQ(image->image.size(), 349696u);
+    EXPECT_EQ(image->FreeBlockCount(), 1328);
+    for (int s = 0; s < 19; ++s) EXPECT_FALSE(image->IsBlockFree(53, s)) << s;
+    EXPECT_FALSE(image->IsBlockFree(18, 0));
+    EXPECT_FALSE(image->IsBlockFree(18, 1));
+    EXPECT_EQ(image->SectorPointer(18, 0)[3], 0x80);
+    EXPECT_EQ(image->SectorPointer(36, 0) - image->image.data(), 256 * 683);
+    EXPECT_EQ(image->SectorPointer(70, 16) - image->image.data(), 256 * 1365);
+    EXPECT_EQ(image->SectorPointer(71, 0), nullptr);
+
+    uint8_t* bam = image->SectorPointer(18, 0);
+    uint8_t* side2 = image->SectorPointer(53, 0);
+    EXPECT_EQ(bam[0xDD], 21);
+    image->ToggleBlock(36, 0);
+    EXPECT_EQ(bam[0xDD], 20);
+    EXPECT_EQ(side2[0] & 1, 0);
+    EXPECT_EQ(image->FreeBlockCount(), 1327);
+    image->UndoCommand();
+    EXPECT_EQ(bam[0xDD], 21);
+    EXPECT_EQ(side2[0] & 1, 1);
+    EXPECT_TRUE(image->IsHeaderBlock(53, 0));
+    EXPECT_FALSE(image->HandleCommand(2037));
+}
+
+TEST(D71, AllocationWalksTheFourHalves) {
+    auto image = Blank<D71Image>();
+    int t = 0, s = 0;
+    image->AllocateBlock(t, s, false);
+    EXPECT_EQ(t, 17);
+    EXPECT_EQ(s, 0);
+    // Continuing from track 35 with it full goes on at 52, downwards, never back below.
+    for (int sector = 0; sector < 17; ++sector) image->ToggleBlock(35, sector);
+    t = 35;
+    s = 0;
+    image->AllocateBlock(t, s, false);
+    EXPECT_EQ(t, 52);
+    // A new file on a disk whose side 1 is full starts at 52.
+    auto full = Blank<D71Image>();
+    for (int track = 1; track <= 35; ++track)
+        for (int sector = 0; sector < full->SectorsOnTrack(track); ++sector)
+            if (full->IsBlockFree(track, sector)) full->ToggleBlock(track, sector);
+    t = 0;
+    full->AllocateBlock(t, s, false);
+    EXPECT_EQ(t, 52);
+    // Every free block is handed out exactly once.
+    auto fresh = Blank<D71Image>();
+    int count = 0;
+    t = 0;
+    while (fresh->AllocateBlock(t, s, true)) ++count;
+    EXPECT_EQ(count, 1328);
+}
+
+TEST(D71, FilesSpanBothSides) {
+    auto image = Blank<D71Image>();
+    std::vector<uint8_t> data = Pattern(1000 * 254);
+    ASSERT_TRUE(Append(*image, "BIG", data));
+    EXPECT_EQ(image->ReadFileData(0), data);
+    std::vector<int> tracks = TracksOf(*image, 0);
+    EXPECT_NE(std::find(tracks.begin(), tracks.end(), 52), tracks.end());
+    EXPECT_EQ(std::find(tracks.begin(), tracks.end(), 53), tracks.end());
+}
+
+TEST(D81, BlankDiskLayout) {
+    auto image = Blank<D81Image>();
+    EXPECT_EQ(image->image.size(), 819200u);
+    EXPECT_EQ(image->FreeBlockCount(), 3160);
+    for (int s = 0; s <= 3; ++s) EXPECT_FALSE(image->IsBlockFree(40, s));
+    EXPECT_TRUE(image->IsBlockFree(40, 4));
+    const uint8_t* header = image->SectorPointer(40, 0);
+    EXPECT_EQ(header[0], 40);
+    EXPECT_EQ(header[1], 3);
+    EXPECT_EQ(header[2], 0x44);
+    EXPECT_EQ(header[0x19], '3');
+    EXPECT_EQ(header[0x1A], 'D');
+    const uint8_t* bam1 = image->SectorPointer(40, 1);
+    const uint8_t* bam2 = image->SectorPointer(40, 2);
+    EXPECT_EQ(bam1[0], 40);
+    EXPECT_EQ(bam1[1], 2);
+    EXPECT_EQ(bam2[0], 0);
+    EXPECT_EQ(bam2[1], 0xFF);
+    EXPECT_EQ(bam1[3], 0xBB);
+    EXPECT_EQ(std::vector<uint8_t>(bam1 + 0x10, bam1 + 0x16), (std::vector<uint8_t>{40, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(bam1[0x10 + 6 * 39], 36); // track 40: header, two BAM sectors, directory
+
+    int t = 0, s = -1;
+    image->NextDirSector(t, s);
+    EXPECT_EQ(t, 40);
+    EXPECT_EQ(s, 3);
+    s = 39;
+    image->NextDirSector(t, s);
+    EXPECT_EQ(s, -1);
+
+    std::array<uint8_t, 5> id{'X', 'Y', kPad, '3', 'D'};
+    image->SetDiskId(id);
+    EXPECT_EQ(header[0x16], 'X');
+    EXPECT_EQ(bam1[4], 'X');
+    EXPECT_EQ(bam2[5], 'Y');
+}
+
+TEST(D81, AllocationUsesInterleaveOneAndStaysInItsHalf) {
+    auto image = Blank<D81Image>();
+    int t = 0, s = 0;
+    image->AllocateBlock(t, s, true);
+    EXPECT_EQ(t, 39);
+    EXPECT_EQ(s, 0);
+    image->AllocateBlock(t, s, true);
+    EXPECT_EQ(t, 39);
+    EXPECT_EQ(s, 1);
+    // From the upper half the search never goes below the directory track.
+    for (int track = 41; track < 80; ++track)
+        for (int sector = 0; sector < 40; ++sector) image->ToggleBlock(track, sector);
+    t = 41;
+    s = 0;
+    EXPECT_EQ(image->AllocateBlock(t, s, false), nullptr);
+    t = 40;
+    EXPECT_EQ(image->AllocateBlock(t, s, false), nullptr);
+    // Track 80 is never handed out.
+    auto fresh = Blank<D81Image>();
+    int count = 0;
+    t = 0;
+    while (fresh->AllocateBlock(t, s, true)) {
+        ASSERT_NE(t, 80);
+        ++count;
+    }
+    EXPECT_EQ(count, 3120);
+}
+
+TEST(D81Partition, SizesAreRoundedAndPlacedInTheBestRun) {
+    auto image = Blank<D81Image>();
+    EXPECT_EQ(image->LargestContiguousSpace(), 1560);
+    testing::RecordingInteraction ui;
+    image->SetOwner(&ui);
+    struct Asking : testing::RecordingInteraction {
+        long reply = 0;
+        std::string prompt;
+        std::optional<long> AskNumber(const std::string& p, long) override {
+            prompt = p;
+            return reply;
+        }
+    } asking;
+    image->SetOwner(&asking);
+    asking.reply = 130;
+    ASSERT_TRUE(image->CreateSubDirectory(0));
+    EXPECT_EQ(asking.prompt, "Size of Partition in sectors:");
+    DirEntry part = image->EntryAt(0);
+    EXPECT_EQ(part.type(), 0x85);
+    EXPECT_EQ(part.blocks(), 120);
+    EXPECT_EQ(part.firstTrack(), 1); // both runs are 1560 blocks: the earlier one wins
+    EXPECT_EQ(image->FreeBlockCount(), 3160 - 120);
+    EXPECT_EQ(image->UndoItemText(), "Undo: Create Sub Directory\bCTRL+Z");
+
+    asking.reply = 5000;
+    ASSERT_TRUE(image->CreateSubDirectory(1));
+    EXPECT_EQ(image->EntryAt(1).blocks(), 1560);
+    EXPECT_EQ(image->EntryAt(1).firstTrack(), 41); // the only run that holds it
+    image->UndoCommand();
+    image->UndoCommand();
+    EXPECT_EQ(image->FreeBlockCount(), 3160);
+    EXPECT_EQ(image->entryCount, 0);
+}
+
+TEST(D81Partition, HasItsOwnBamAndDirectory) {
+    auto image = Blank<D81Image>();
+    ASSERT_TRUE(image->CreateSubDirectory(0)); // no one to ask: the largest space
+    DirEntry part = image->EntryAt(0);
+    ASSERT_EQ(part.blocks(), 1560);
+    const int e = part.firstTrack();
+    ASSERT_TRUE(image->EnterSubDirectory(0));
+    EXPECT_EQ(image->dirTrack, e);
+    EXPECT_EQ(image->dirSector, 3);
+    // The partition's BAM frees exactly its own tracks, less its header, BAM and directory.
+    EXPECT_EQ(image->FreeBlockCount(), 1560 - 40);
+    EXPECT_FALSE(image->IsBlockFree(e, 3));
+    EXPECT_FALSE(image->IsBlockFree(e + 39, 0));
+    EXPECT_TRUE(image->IsBlockFree(e + 1, 0));
+    EXPECT_TRUE(image->IsBlockFree(e, 4)); // room for the directory to grow
+
+    std::vector<uint8_t> data = Pattern(5000);
+    ASSERT_TRUE(Append(*image, "INSIDE", data));
+    for (int track : TracksOf(*image, 0)) {
+        EXPECT_GT(track, e); // never on the partition's directory track
+        EXPECT_LT(track, e + 39);
+    }
+    EXPECT_EQ(image->ReadFileData(0), data);
+    ASSERT_TRUE(image->LeaveSubDirectory());
+    EXPECT_EQ(image->entryCount, 1);
+    EXPECT_EQ(image->FreeBlockCount(), 3160 - 1560);
+
+    namespace fs = std::filesystem;
+    fs::path dir = fs::path(::testing::TempDir()) / "tessarind-d81-export";
+    fs::remove_all(dir);
+    image->ExportAllFiles(dir.string(), ExportMode::Native);
+    EXPECT_TRUE(fs::exists(dir / ".cbm"));
+    std::vector<uint8_t> exported;
+    bool openFailed = false;
+    ASSERT_TRUE(ReadWholeFile((dir / "_" / "inside.prg").string(), exported, openFailed));
+    EXPECT_EQ(exported, data);
+    fs::remove_all(dir);
+}
+
+TEST(D81Partition, RefusedWithoutContiguousSpace) {
+    auto image = Blank<D81Image>();
+    for (int t = 1; t < 80; t += 2)
+        if (t != 40) image->ToggleBlock(t, 0);
+    testing::RecordingObserver view;
+    image->AttachDirectoryView(&view);
+    testing::RecordingInteraction ui;
+    image->SetOwner(&ui);
+    EXPECT_FALSE(image->CreateSubDirectory(0));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Not enough contiguous space");
+}
+
+TEST(D80, BlankDiskAndBamPlaces) {
+    auto image = Blank<D80Image>();
+    EXPECT_EQ(image->image.size(), 533248u);
+    EXPECT_EQ(image->FreeBlockCount(), 2079);
+    for (auto [t, s] : {std::pair{38, 0}, {38, 3}, {39, 0}, {39, 1}}) EXPECT_FALSE(image->IsBlockFree(t, s));
+    EXPECT_TRUE(image->IsBlockFree(38, 1));
+    const uint8_t* header = image->SectorPointer(39, 0);
+    EXPECT_EQ(header[0], 38);
+    EXPECT_EQ(header[2], 0x43);
+    EXPECT_EQ(header[0x1B], '2');
+    EXPECT_EQ(header[0x1C], 'C');
+    uint8_t* bam0 = image->SectorPointer(38, 0);
+    uint8_t* bam3 = image->SectorPointer(38, 3);
+    EXPECT_EQ(std::vector<uint8_t>(bam0, bam0 + 6), (std::vector<uint8_t>{38, 3, 0x43, 0, 1, 51}));
+    EXPECT_EQ(std::vector<uint8_t>(bam3, bam3 + 6), (std::vector<uint8_t>{39, 1, 0x43, 0, 51, 78}));
+    EXPECT_EQ(std::vector<uint8_t>(bam0 + 6, bam0 + 11), (std::vector<uint8_t>{29, 0xFF, 0xFF, 0xFF, 0x1F}));
+    EXPECT_EQ(std::vector<uint8_t>(bam3 + 6 + 5 * 26, bam3 + 11 + 5 * 26),
+              (std::vector<uint8_t>{23, 0xFF, 0xFF, 0x7F, 0x00}));
+    image->ToggleBlock(1, 0);
+    EXPECT_EQ(bam0[6], 28);
+    EXPECT_EQ(bam0[7], 0xFE);
+    image->ToggleBlock(51, 0);
+    EXPECT_EQ(bam3[6], 26);
+    int t = 0, s = -1;
+    image->NextDirSector(t, s);
+    EXPECT_EQ(t, 39);
+    EXPECT_EQ(s, 1);
+    s = 28;
+    image->NextDirSector(t, s);
+    EXPECT_EQ(s, -1);
+    EXPECT_TRUE(image->IsHeaderBlock(38, 3));
+    EXPECT_FALSE(image->IsHeaderBlock(39, 0));
+}
+
+TEST(D80, AllocationOrderAndFullDisk) {
+    auto image = Blank<D80Image>();
+    int t = 0, s = 0;
+    image->AllocateBlock(t, s, false);
+    EXPECT_EQ(t, 38);
+    t = 39;
+    EXPECT_EQ(image->AllocateBlock(t, s, false), nullptr);
+    int count = 0;
+    t = 0;
+    while (image->AllocateBlock(t, s, true)) {
+        ASSERT_NE(t, 39);
+        ++count;
+    }
+    EXPECT_EQ(count, 2079 - 27); // the free sectors of track 39 are never handed out
+}
+
+TEST(D82, FilesOutgrowTheFirstUnit) {
+    auto image = Blank<D82Image>();
+    EXPECT_EQ(image->image.size(), 1066496u);
+    EXPECT_EQ(image->trackCount, 154);
+    EXPECT_EQ(image->FreeBlockCount(), 4166 - 6);
+    for (auto [t, s] : {std::pair{38, 6}, {38, 9}}) EXPECT_FALSE(image->IsBlockFree(t, s));
+    const uint8_t* bam9 = image->SectorPointer(38, 9);
+    EXPECT_EQ(std::vector<uint8_t>(bam9, bam9 + 6), (std::vector<uint8_t>{39, 1, 0x43, 0, 151, 155}));
+    std::vector<uint8_t> data = Pattern(2100 * 254);
+    ASSERT_TRUE(Append(*image, "HUGE", data));
+    std::vector<int> tracks = TracksOf(*image, 0);
+    EXPECT_NE(std::find(tracks.begin(), tracks.end(), 78), tracks.end());
+    EXPECT_EQ(image->ReadFileData(0), data);
+    image->ToggleBlock(152, 0);
+    EXPECT_EQ(image->SectorPointer(38, 9)[6 + 5], 22); // track 152 has 23 sectors
+}
+
+} // namespace
+} // namespace tessarind
