@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <span>
 #include <vector>
 
 #include "formats/D64Image.h"
@@ -58,8 +57,8 @@ void ReadDirectory(D64Image& image, VisitedSet& enteredDirs, int depth) {
 
 } // namespace
 
-// A default per-input time limit, so a replayed input that hangs fails within seconds rather
-// than after libFuzzer's 20 minutes; a -timeout given on the command line still wins.
+// A default per-input time limit, so a replayed input that hangs fails within a minute rather
+// than after libFuzzer's 20; a -timeout given on the command line still wins.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static std::vector<char*> args;
     static char timeout[] = "-timeout=60";

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers to build damaged 1541 images in place, for the fuzz seed and regression scripts.
 # Source it; needs dd, od, printf and openssl (or /dev/urandom) for random bytes.
 

@@ -13,6 +13,7 @@ if [ -z "$cli" ]; then
   done
 fi
 [ -x "$cli" ] || { echo "tessarind-cli not found; pass its path" >&2; exit 1; }
+cli="$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")"
 command -v cc1541 >/dev/null || { echo "cc1541 not found" >&2; exit 1; }
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
@@ -129,6 +130,7 @@ clear_block d.d64 20 0 && link d.d64 20 0 20 1
 clear_block d.d64 20 1
 slot d.d64 20 1 0 82 20 2 INSIDE 1
 clear_block d.d64 20 2 && cp hello.prg h.prg && link d.d64 20 2 0 $(($(wc -c <h.prg) + 1))
+# shellcheck disable=SC2046 # one argument per byte
 poke d.d64 20 2 2 $(od -An -tx1 -v hello.prg)
 slot d.d64 18 1 7 85 20 0 PARTITION 19
 keep d.d64 cbm-partition.d64
@@ -142,6 +144,7 @@ slot d.d64 21 1 0 82 20 2 NESTED 1
 slot d.d64 21 1 1 86 18 0 TOROOT 1
 slot d.d64 21 1 2 86 21 0 TOSELF 1
 clear_block d.d64 20 2 && link d.d64 20 2 0 $(($(wc -c <hello.prg) + 1))
+# shellcheck disable=SC2046 # one argument per byte
 poke d.d64 20 2 2 $(od -An -tx1 -v hello.prg)
 slot d.d64 18 1 7 86 21 0 SUBDIR 2
 keep d.d64 sub-directory-loops.d64

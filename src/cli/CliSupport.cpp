@@ -20,8 +20,8 @@ void ConsoleInteraction::Message(const std::string& text, const std::string&) {
 
 std::optional<SaveChoice> ConsoleInteraction::ChooseSaveFile(const SaveRequest& request, bool&) {
     SaveChoice choice;
-    choice.path = request.folder.empty() ? request.proposedName
-                                         : request.folder + "/" + request.proposedName;
+    choice.path =
+        request.folder.empty() ? request.proposedName : request.folder + "/" + request.proposedName;
     choice.includeSubDirectories = request.includeSubDirectories;
     choice.saveSelection = request.saveSelection;
     return choice;
@@ -58,8 +58,8 @@ std::unique_ptr<DiskImage> MakeImageFor(const std::string& path, Settings* setti
     std::string extension = ContainerExtension(path);
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == FindRowById(FormatId::D64)->extension)
-        return std::make_unique<D64Image>(settings);
+    for (const FormatRow& row : FormatRegistry)
+        if (!extension.empty() && row.extension == extension) return MakeDiskImage(row.id, settings);
     return nullptr;
 }
 
@@ -90,7 +90,8 @@ struct Contents {
 
 } // namespace
 
-int ChangeImage(Context& ctx, const std::string& path, const std::function<int(DiskImage&)>& change) {
+int ChangeImage(Context& ctx, const std::string& path,
+                const std::function<int(DiskImage&)>& change) {
     std::unique_ptr<DiskImage> image = OpenImage(ctx, path);
     if (!image) return kFailed;
     if (image->untitled()) {
@@ -170,7 +171,8 @@ std::string HostText(std::span<const uint8_t> petscii, bool keepCase) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out.push_back(text[i]);
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out.push_back(text[i]);
     return out;
 }
 

@@ -70,7 +70,8 @@ std::unique_ptr<DiskImage> OpenImage(Context& ctx, const std::string& path);
 // Nothing is written when `change` fails, so a command never leaves half its work behind.
 // An image made from a single host file is refused: writing it back would replace that
 // file with a disk image.
-int ChangeImage(Context& ctx, const std::string& path, const std::function<int(DiskImage&)>& change);
+int ChangeImage(Context& ctx, const std::string& path,
+                const std::function<int(DiskImage&)>& change);
 
 // The entries a FILE argument names: "#N" or a CBM name pattern typed in ASCII.
 std::vector<int> FindEntries(DiskImage& image, const std::string& spec);

@@ -54,7 +54,8 @@ bool InsertOne(DiskImage& image, const std::string& file, int index,
 }
 
 // Runs `edit` on the one entry FILE names and writes the image back.
-int EditEntry(Context& ctx, const Args& a, const std::function<void(DiskImage&, DirEntry, int)>& edit) {
+int EditEntry(Context& ctx, const Args& a,
+              const std::function<void(DiskImage&, DirEntry, int)>& edit) {
     return ChangeImage(ctx, a.positional[0], [&](DiskImage& image) {
         std::optional<int> index = FindSingleEntry(image, a.positional[1]);
         if (!index) return kFailed;
@@ -96,7 +97,8 @@ int CmdNew(Context& ctx, const Args& a) {
         std::copy_n(image->DiskNamePointer() + 18, 5, bytes.begin());
         std::vector<uint8_t> typed(id.begin(), id.end());
         AsciiToPetsciiName(typed, false);
-        for (size_t i = 0; i < typed.size(); ++i) bytes[i] = typed[i] == ' ' ? kPad : typed[i];
+        for (size_t i = 0; i < typed.size(); ++i)
+            bytes[i] = typed[i] == ' ' ? kPad : typed[i];
         image->SetDiskId(bytes);
     }
     return image->WriteFile(path) ? kOk : kFailed;
@@ -185,7 +187,8 @@ int CmdRemove(Context& ctx, const Args& a) {
         // From the last entry up, so the positions still to remove stay where they were.
         std::sort(indexes.begin(), indexes.end(), std::greater<>());
         indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
-        for (int index : indexes) image.RemoveEntry(index, true);
+        for (int index : indexes)
+            image.RemoveEntry(index, true);
         return kOk;
     });
 }

@@ -25,9 +25,12 @@ bool WriteOutput(const std::string& target, std::span<const uint8_t> bytes) {
 // The kind an entry is written as in an export mode; none when the mode leaves it out.
 const FormatRow* RowForMode(ExportMode mode, int typeCode) {
     switch (mode) {
-    case ExportMode::SeqAsText: return typeCode == kSeq ? FindRowById(FormatId::Text) : nullptr;
-    case ExportMode::Pc64: return PcFormatForType(typeCode);
-    case ExportMode::Native: break;
+    case ExportMode::SeqAsText:
+        return typeCode == kSeq ? FindRowById(FormatId::Text) : nullptr;
+    case ExportMode::Pc64:
+        return PcFormatForType(typeCode);
+    case ExportMode::Native:
+        break;
     }
     return FindRowByCbmType(typeCode);
 }
@@ -44,7 +47,8 @@ void ExportTargets(DiskImage& image, const fs::path& folder, ExportMode mode,
         if (row && code != kDel) targets.push_back(folder / image.ExportName(entry, *row));
         if ((code == kCbm || code == kDir) && image.EnterSubDirectory(i)) {
             std::string name = HostFileName(entry.name(), 256, image.settings());
-            while (!name.empty() && name.back() == ' ') name.pop_back();
+            while (!name.empty() && name.back() == ' ')
+                name.pop_back();
             ExportTargets(image, folder / (name.empty() ? "_" : name), mode, targets);
             image.LeaveSubDirectory();
         }
@@ -83,8 +87,10 @@ int CmdInfo(Context& ctx, const Args& a) {
     if (!image) return kFailed;
     const FormatRow* row = FindRowById(image->formatId);
     const uint8_t* header = image->DiskNamePointer();
-    std::string name = header ? HostText(std::span<const uint8_t>(header, 16), true) : std::string();
-    std::string id = header ? HostText(std::span<const uint8_t>(header + 18, 5), true) : std::string();
+    std::string name =
+        header ? HostText(std::span<const uint8_t>(header, 16), true) : std::string();
+    std::string id =
+        header ? HostText(std::span<const uint8_t>(header + 18, 5), true) : std::string();
     std::printf("Format: %s\n", row ? std::string(row->displayName).c_str() : "?");
     std::printf("Tracks: %d\n", image->trackCount);
     std::printf("Sector errors: %s\n", (image->flags & kFlagErrorCodes) ? "yes" : "no");

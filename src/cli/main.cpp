@@ -96,4 +96,6 @@ int Main(int argc, char** argv) {
 
 } // namespace tessarind::cli
 
-int main(int argc, char** argv) { return tessarind::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return tessarind::cli::Main(argc, argv);
+}

@@ -126,8 +126,8 @@ bool DiskImage::Save(bool saveAs) {
         std::string ext = DefaultExtension();
         // An untitled image made from a single file keeps that file's name for its title;
         // offering the name as is would save the image over the file.
-        if (std::string own = ExtensionOf(path); untitled() && !own.empty() && !ext.empty() &&
-                                                 !SameTextIgnoringCase(own, ext))
+        if (std::string own = ExtensionOf(path);
+            untitled() && !own.empty() && !ext.empty() && !SameTextIgnoringCase(own, ext))
             request.proposedName.replace(request.proposedName.size() - own.size(), own.size(), ext);
         request.defaultExtension = ext.empty() ? ext : ext.substr(1);
         for (int id : {offered, static_cast<int>(FormatId::Text)}) {

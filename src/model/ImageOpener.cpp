@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "formats/D64Image.h"
+#include "formats/D71Image.h"
+#include "formats/D80Image.h"
+#include "formats/D81Image.h"
 #include "model/FormatRegistry.h"
 #include "text/Petscii.h"
 
@@ -25,9 +28,7 @@ struct FactoryCall {
 
 using Factory = std::unique_ptr<DiskImage> (*)(const FactoryCall& call);
 
-std::unique_ptr<DiskImage> MakeD64(const FactoryCall& call) {
-    return std::make_unique<D64Image>(call.settings);
-}
+std::unique_ptr<DiskImage> MakeDisk(const FactoryCall& call) { return MakeDiskImage(call.formatId, call.settings); }
 
 // The file-name part without its extension.
 std::string Stem(const std::string& path) {
@@ -49,9 +50,9 @@ std::unique_ptr<DiskImage> MakeD64HoldingFile(const FactoryCall& call) {
         // A file without a kind would list as "???"; such files are almost always programs.
         if (row->cbmType == kCbmTypeNone) row = FindRowById(FormatId::Prg);
         std::array<uint8_t, kNameLength> name = PetsciiName(Stem(call.path));
-        inserted = image->WriteFileData(name, 0, call.reportErrors,
-                                        std::vector<uint8_t>(call.data.begin(), call.data.end()), 0,
-                                        *row);
+        inserted =
+            image->WriteFileData(name, 0, call.reportErrors,
+                                 std::vector<uint8_t>(call.data.begin(), call.data.end()), 0, *row);
     } else {
         inserted = image->ImportHostFile(call.path, 0, call.reportErrors);
     }
@@ -65,8 +66,12 @@ struct FactoryRow {
     Factory make;
 };
 
-constexpr std::array<FactoryRow, 11> kFactories = {{
-    {FormatId::D64, MakeD64},
+constexpr std::array<FactoryRow, 15> kFactories = {{
+    {FormatId::D64, MakeDisk},
+    {2, MakeDisk},  // .d71
+    {3, MakeDisk},  // .d81
+    {16, MakeDisk}, // .d80
+    {17, MakeDisk}, // .d82
     {12, MakeD64HoldingFile}, // .prg
     {14, MakeD64HoldingFile}, // .usr
     {13, MakeD64HoldingFile}, // .rel
@@ -118,6 +123,17 @@ bool IsZipcodePart(const std::string& path) {
 }
 
 } // namespace
+
+std::unique_ptr<DiskImage> MakeDiskImage(int formatId, Settings* settings) {
+    switch (formatId) {
+    case FormatId::D64: return std::make_unique<D64Image>(settings);
+    case 2: return std::make_unique<D71Image>(settings);
+    case 3: return std::make_unique<D81Image>(settings);
+    case 16: return std::make_unique<D80Image>(settings);
+    case 17: return std::make_unique<D82Image>(settings);
+    default: return nullptr;
+    }
+}
 
 std::string ContainerExtension(const std::string& hostPath) {
     size_t dot = hostPath.rfind('.');

@@ -14,6 +14,10 @@ namespace tessarind {
 // The extension of a path: the text from the last dot of its file-name part, or empty.
 std::string ContainerExtension(const std::string& hostPath);
 
+// An empty object of a disk image kind (1541, 1571, 1581, 8050, 8250) by format id; none for
+// other kinds. Open it with create set to make a blank disk.
+std::unique_ptr<DiskImage> MakeDiskImage(int formatId, Settings* settings);
+
 // Opens `hostPath`, or `data` when it is not empty (then `formatId`, when not 0, names the
 // kind should the path's extension not). With reportErrors, failures are shown through
 // `owner` and the opened path joins the recent files of `settings`. None on failure.

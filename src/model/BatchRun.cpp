@@ -1,0 +1,181 @@
+#include "model/BatchRun.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <unistd.h>
+
+#include "model/FolderSearch.h"
+#include "model/ImageOpener.h"
+#include "model/ListingExport.h"
+#include "text/CbmCharset.h"
+#include "text/DirectoryPicture.h"
+
+namespace tessarind {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Cancelled(const std::atomic<bool>* cancel) {
+    return cancel && cancel->load(std::memory_order_relaxed);
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string_view ListingExtension(int listingFormat) {
+    const FormatRow* row = FindRowById(listingFormat);
+    return row ? row->extension : std::string_view();
+}
+
+// Single CBM files and text files open as containers but have no listing of their own.
+bool HasOwnListing(const std::string& path) {
+    const std::string extension = ContainerExtension(path);
+    if (extension.empty()) return true; // a Zipcode set
+    const int row = FindRowByExtension(extension);
+    return row < 0 || (FormatRegistry[static_cast<size_t>(row)].kind & 0x2) == 0;
+}
+
+// The one listing file of a run. It is written beside its final name and put in place when
+// the run ends, so an earlier listing survives a run that cannot finish writing.
+class SingleListingFile {
+public:
+    explicit SingleListingFile(const fs::path& target) : target_(target) {
+        static std::atomic<unsigned> counter{0};
+        temp_ = target;
+        temp_ += ".ts" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+        stream_ = std::fopen(temp_.c_str(), "w");
+    }
+    ~SingleListingFile() {
+        if (stream_) {
+            std::fclose(stream_);
+            std::error_code ec;
+            fs::remove(temp_, ec);
+        }
+    }
+    SingleListingFile(const SingleListingFile&) = delete;
+    SingleListingFile& operator=(const SingleListingFile&) = delete;
+
+    std::FILE* stream() const { return stream_; }
+    const fs::path& temp() const { return temp_; }
+
+    bool Commit() {
+        if (!stream_) return false;
+        bool ok = std::fflush(stream_) == 0;
+        ok = std::fclose(stream_) == 0 && ok;
+        stream_ = nullptr;
+        std::error_code ec;
+        if (ok) fs::rename(temp_, target_, ec);
+        if (!ok || ec) {
+            fs::remove(temp_, ec);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    fs::path target_, temp_;
+    std::FILE* stream_ = nullptr;
+};
+
+uint32_t PaletteColour(int index) {
+    return PaletteRgb(static_cast<CbmColour>(std::clamp(index, 0, 15)));
+}
+
+// Writes one container's listing; false when it could not be written.
+bool WriteListing(DiskImage& image, const BatchOptions& options, std::FILE* single) {
+    image.SetShowDeleted(options.showDeleted);
+    image.Refresh();
+    const std::string target = ListingPath(image.path, options.listingFormat);
+    switch (options.listingFormat) {
+    case FormatId::Text:
+        return ExportText(image, single, target, nullptr, options.includeSubDirectories);
+    case FormatId::Csv:
+        return ExportCsv(image, single, target, nullptr, options.includeSubDirectories);
+    case FormatId::Bitmap: {
+        BitmapExportOptions bitmap;
+        bitmap.style.caseTable = options.upperCase ? &kUpperCaseSet : &kLowerCaseSet;
+        bitmap.style.background = PaletteColour(options.backgroundColour);
+        bitmap.style.text = PaletteColour(options.textColour);
+        return ExportBitmap(image, target, false, options.includeSubDirectories, bitmap);
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::string ExtractionFolder(const std::string& containerPath) {
+    const std::string extension = ContainerExtension(containerPath);
+    if (extension.empty()) return containerPath + "dir";
+    return containerPath.substr(0, containerPath.size() - extension.size()) + extension.substr(1);
+}
+
+std::string ListingPath(const std::string& containerPath, int listingFormat) {
+    const std::string extension = ContainerExtension(containerPath);
+    return containerPath.substr(0, containerPath.size() - extension.size()) +
+           std::string(ListingExtension(listingFormat));
+}
+
+BatchResult RunBatch(const std::string& folder, const BatchOptions& options,
+                     const Settings& settings, const BatchProgress& onProgress,
+                     const std::atomic<bool>* cancel) {
+    Settings own = settings; // the opened images point at it for the whole run
+    BatchResult result;
+    const bool listing = options.mode == BatchMode::List;
+
+    std::unique_ptr<SingleListingFile> single;
+    if (listing && options.singleFile &&
+        (options.listingFormat == FormatId::Text || options.listingFormat == FormatId::Csv)) {
+        std::string top = folder;
+        while (top.size() > 1 && (top.back() == '/' || top.back() == '\\'))
+            top.pop_back();
+        fs::path target =
+            fs::path(top) / ("CBMDirs" + std::string(ListingExtension(options.listingFormat)));
+        std::error_code ec;
+        if (fs::is_directory(fs::path(top), ec)) {
+            single = std::make_unique<SingleListingFile>(target);
+            result.singleFilePath = target.string();
+        }
+    }
+    std::FILE* stream = single ? single->stream() : nullptr;
+
+    result.listed = WalkFolder(
+        folder, options.includeSubfolders,
+        [&](const std::string& path) {
+            const std::string name = DiskImage::FileNamePart(path);
+            if (IsLaterZipcodePart(name)) return true;
+            if (SameIgnoringCase(ContainerExtension(path), ".txt")) return true;
+            if (single && path == single->temp().string()) return true;
+            if (Cancelled(cancel)) return false;
+            if (onProgress) onProgress(path, result.processed);
+            std::unique_ptr<DiskImage> image =
+                OpenContainer(nullptr, path, {}, 0, nullptr, false, &own);
+            if (!image) return true;
+            if (!listing) {
+                image->ExportAllFiles(ExtractionFolder(path), options.extractAs);
+            } else if (HasOwnListing(path) && !WriteListing(*image, options, stream)) {
+                ++result.failed;
+            }
+            ++result.processed;
+            return true;
+        },
+        cancel);
+    result.cancelled = Cancelled(cancel);
+    if (!result.listed) single.reset(); // nothing was listed: leave an earlier file alone
+    if (!single || !single->Commit()) result.singleFilePath.clear();
+    return result;
+}
+
+} // namespace tessarind

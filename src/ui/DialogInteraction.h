@@ -1,0 +1,25 @@
+#pragma once
+// The core's modal questions answered with Qt dialogs over the frame.
+
+#include "model/Interaction.h"
+
+class QWidget;
+
+namespace tessarind {
+
+class DialogInteraction : public Interaction {
+public:
+    explicit DialogInteraction(QWidget* parent) : parent_(parent) {}
+
+    void Message(const std::string& text, const std::string& caption) override;
+    // Yes/No/Cancel captioned as asked; with withAll the "Confirm Save" form that adds
+    // "Yes to All" and "No to All".
+    Answer Ask(const std::string& text, const std::string& caption, bool withAll) override;
+    std::optional<long> AskNumber(const std::string& prompt, long initial) override;
+    std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request, bool& dialogFailed) override;
+
+private:
+    QWidget* parent_;
+};
+
+} // namespace tessarind

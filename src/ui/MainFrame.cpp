@@ -1,0 +1,554 @@
+#include "ui/MainFrame.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QShortcut>
+#include <QStyle>
+#include <QToolBar>
+#include <QUrl>
+#include <algorithm>
+#include <array>
+
+#include "model/ImageOpener.h"
+#include "ui/BlankImages.h"
+#include "ui/CommandActions.h"
+#include "ui/CommandEnableTable.h"
+#include "ui/CommandLineParser.h"
+#include "ui/DialogFilter.h"
+#include "ui/DialogInteraction.h"
+#include "ui/ImageDocument.h"
+#include "ui/ListingView.h"
+#include "ui/MainMenu.h"
+#include "ui/OptionsDialog.h"
+#include "ui/RecentFileMenu.h"
+#include "ui/SettingsStore.h"
+#include "ui/ToolbarIcons.h"
+#include "ui/ViewCapability.h"
+#include "ui/ViewWindow.h"
+
+namespace tessarind {
+
+using namespace cmd;
+
+namespace {
+
+// The New items and the format-registry kind each makes.
+struct NewKind {
+    CommandId id;
+    int formatId;
+};
+constexpr std::array<NewKind, 9> kNewKinds = {{
+    {NewD64, 1}, {NewD71, 2}, {NewD81, 3}, {NewD80, 16}, {NewD82, 17},
+    {NewD2m, 21}, {NewDfi, 23}, {NewDnp, 22}, {NewT64, 18},
+}};
+
+// The toolbar buttons in order: command, tooltip, check button.
+struct Button {
+    CommandId id;
+    const char* tip;
+    bool check;
+};
+constexpr std::array<Button, 15> kButtons = {{
+    {Open, "Open", false},
+    {Save, "Save", false},
+    {FindInDisks, "Find in Disks", false},
+    {ShowCbmTool, "Show CBM Tool", false},
+    {ShowSeparatorTool, "Show Separator Tool", false},
+    {ToggleCase, "Toggle Case", true},
+    {ShowFileProperties, "Show File Properties", false},
+    {BamEditor, "Edit BAM", false},
+    {MoveFileDown, "Move File Down", false},
+    {MoveFileUp, "Move File Up", false},
+    {JumpToSector, "Jump to Sector", false},
+    {ParentDirectory, "Change to Parent Directory", false},
+    {ToggleFontSize, "Toggle Font Size", true},
+    {ToggleHiddenCharacters, "Toggle Hidden Characters", true},
+    {ShowDeletedFiles, "Show DEL Files", false},
+}};
+
+constexpr int kColourListWidth = 75;
+
+uint32_t Rgb(const QColor& colour) { return static_cast<uint32_t>(colour.rgb()) & 0xFFFFFFu; }
+
+// The Undo item as the core words it, with the accelerator after a tab.
+QString UndoItemText(const std::string& text) {
+    QString item = QString::fromStdString(text);
+    item.replace(QLatin1Char('\b'), QLatin1Char('\t'));
+    if (item.startsWith(QStringLiteral("Undo"))) item.prepend(QLatin1Char('&'));
+    return item;
+}
+
+} // namespace
+
+MainFrame::MainFrame(Settings& settings, const SettingsStore& store, std::string startFolder,
+                     QWidget* parent)
+    : QMainWindow(parent), settings_(settings), store_(store), startFolder_(std::move(startFolder)),
+      dialogs_(std::make_unique<DialogInteraction>(this)), interaction_(dialogs_.get()) {
+    setWindowTitle(QString::fromLatin1(kTitle));
+    setWindowIcon(ToolbarIcons::ProgramIcon());
+    ComputeColourScheme();
+
+    actions_ = new CommandActions(this, [this](CommandId id) { ExecuteCommand(id); });
+    menu_ = std::make_unique<MainMenu>(*this, *actions_);
+    recentFiles_ = std::make_unique<RecentFileMenu>(*menu_->diskMenu(), menu_->exitSeparator(),
+                                                    [this](CommandId id) { ExecuteCommand(id); });
+    connect(menu_->diskMenu(), &QMenu::aboutToShow, this, &MainFrame::RefreshRecentFiles);
+    connect(menu_->windowsMenu(), &QMenu::aboutToShow, this, &MainFrame::RefreshWindowList);
+
+    client_ = new QMdiArea(this);
+    client_->setObjectName(QStringLiteral("client"));
+    client_->setFocusPolicy(Qt::StrongFocus);
+    client_->installEventFilter(this);
+    client_->viewport()->installEventFilter(this);
+    setCentralWidget(client_);
+    connect(client_, &QMdiArea::subWindowActivated, this, &MainFrame::SubWindowActivated);
+
+    BuildToolBar();
+    RebuildRunInTexts();
+    for (const NewKind& kind : kNewKinds)
+        if (!BlankImages::CanCreate(kind.formatId)) actions_->Enable(kind.id, false);
+    DisableContainerCommands();
+
+    // The frame's character accelerators: "?" and "/" open About.
+    for (const char* key : {"?", "/"}) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(key)), this);
+        connect(shortcut, &QShortcut::activated, this, [this] { ExecuteCommand(About); });
+    }
+    PlaceWindow();
+}
+
+MainFrame::~MainFrame() {
+    activeView_ = nullptr;
+    images_.clear();
+}
+
+// ---- Building -------------------------------------------------------------------------------
+
+void MainFrame::BuildToolBar() {
+    toolBar_ = addToolBar(QStringLiteral("Toolbar"));
+    toolBar_->setObjectName(QStringLiteral("toolbar"));
+    toolBar_->setMovable(false);
+    toolBar_->setFloatable(false);
+    toolBar_->setIconSize(QSize(ToolbarIcons::kSize, ToolbarIcons::kSize));
+    toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolBar_->toggleViewAction()->setVisible(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    for (const Button& button : kButtons) {
+        QAction* action = actions_->Get(button.id);
+        if (action->text().isEmpty()) action->setText(QString::fromLatin1(button.tip));
+        action->setToolTip(QString::fromLatin1(button.tip));
+        action->setIcon(ToolbarIcons::ForCommand(button.id));
+        action->setIconVisibleInMenu(false);
+        if (button.check) action->setCheckable(true);
+        toolBar_->addAction(action);
+    }
+    auto makeList = [this](CommandId which) {
+        auto* list = new QComboBox(toolBar_);
+        list->setObjectName(QString::number(Number(which)));
+        list->setFixedWidth(kColourListWidth);
+        for (const PaletteEntry& entry : kCbmPalette) list->addItem(QString::fromLatin1(entry.name));
+        // The closed list is narrow; the open one shows each colour beside its name.
+        for (int i = 0; i < list->count(); ++i)
+            list->setItemData(i, QColor::fromRgb(kCbmPalette[static_cast<size_t>(i)].rgb()), Qt::DecorationRole);
+        list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 8);
+        list->setCurrentIndex(-1);
+        list->installEventFilter(this);
+        connect(list, &QComboBox::activated, this, [this, which] { ExecuteCommand(which); });
+        toolBar_->addWidget(list);
+        return list;
+    };
+    toolBar_->addSeparator();
+    backgroundList_ = makeList(BackgroundColour);
+    textList_ = makeList(TextColour);
+    SelectColour(BackgroundColour, defaultBackground_);
+    SelectColour(TextColour, defaultText_);
+}
+
+void MainFrame::PlaceWindow() {
+    auto number = [this](SettingId id) { return static_cast<int>(static_cast<int32_t>(settings_.Get(id))); };
+    resize(number(SettingId::WindowDX), number(SettingId::WindowDY));
+    // A position no screen shows is left to the window system; the size is kept.
+    QPoint at(number(SettingId::WindowX), number(SettingId::WindowY));
+    if (QGuiApplication::screenAt(at)) move(at);
+}
+
+void MainFrame::StorePlacement() {
+    QRect placed = (isMaximized() || isMinimized()) ? normalGeometry() : QRect(pos(), size());
+    settings_.Set(SettingId::WindowX, static_cast<uint32_t>(placed.x()));
+    settings_.Set(SettingId::WindowY, static_cast<uint32_t>(placed.y()));
+    settings_.Set(SettingId::WindowDX, static_cast<uint32_t>(placed.width()));
+    settings_.Set(SettingId::WindowDY, static_cast<uint32_t>(placed.height()));
+}
+
+void MainFrame::ComputeColourScheme() {
+    QPalette palette = QApplication::palette();
+    SystemColours system;
+    system.windowText = Rgb(palette.color(QPalette::Active, QPalette::Text));
+    system.window = Rgb(palette.color(QPalette::Active, QPalette::Base));
+    system.highlight = Rgb(palette.color(QPalette::Active, QPalette::Highlight));
+    system.buttonFace = Rgb(palette.color(QPalette::Active, QPalette::Button));
+    system.buttonText = Rgb(palette.color(QPalette::Active, QPalette::ButtonText));
+    system.grayText = Rgb(palette.color(QPalette::Disabled, QPalette::Text));
+    scheme_ = MakeColourScheme(settings_, system);
+    defaultText_ = scheme_.text;
+    defaultBackground_ = scheme_.background;
+}
+
+void MainFrame::RebuildRunInTexts() { menu_->SetRunInTexts(settings_); }
+
+QMenu* MainFrame::diskMenu() const { return menu_->diskMenu(); }
+QMenu* MainFrame::windowsMenu() const { return menu_->windowsMenu(); }
+
+QComboBox* MainFrame::colourList(CommandId which) const {
+    return which == BackgroundColour ? backgroundList_ : textList_;
+}
+
+bool MainFrame::IsEnabled(CommandId id) const { return actions_->IsEnabled(id); }
+bool MainFrame::IsChecked(CommandId id) const { return actions_->IsChecked(id); }
+
+void MainFrame::SetInteraction(Interaction* interaction) {
+    interaction_ = interaction ? interaction : dialogs_.get();
+    for (const auto& document : images_) document->image().SetOwner(interaction_);
+}
+
+// ---- Routing --------------------------------------------------------------------------------
+
+void MainFrame::ExecuteCommand(CommandId id) {
+    if (HandleFrameCommand(id)) return;
+    if (activeView_ && activeView_->HandleCommand(id)) return;
+    // What the window system does for a frame: the items of the window list.
+    int number = Number(id);
+    QList<QMdiSubWindow*> windows = client_->subWindowList(QMdiArea::CreationOrder);
+    if (number >= kFirstWindowItem && number < kFirstWindowItem + windows.size())
+        client_->setActiveSubWindow(windows[number - kFirstWindowItem]);
+}
+
+bool MainFrame::HandleFrameCommand(CommandId id) {
+    for (const NewKind& kind : kNewKinds) {
+        if (kind.id == id) {
+            NewImage(kind.formatId);
+            return true;
+        }
+    }
+    for (int slot = 0; slot < Settings::kFileMruSlots; ++slot) {
+        if (id == FileMru(slot)) {
+            OpenRecentFile(slot);
+            return true;
+        }
+    }
+    if (id == About) {
+        QMessageBox::about(this, QStringLiteral("About"),
+                           QString::fromLatin1(kTitle) +
+                               QStringLiteral("\nAn editor for Commodore 8-bit disk images."));
+    } else if (id == Exit) {
+        close();
+    } else if (id == Open) {
+        OpenDialog();
+    } else if (id == Options) {
+        ShowOptions();
+    } else if (id == Arrange) {
+        CascadeViews();
+    } else if (id == Help) {
+        ShowHelp();
+    } else if (id == BackgroundColour || id == TextColour) {
+        ColourChosen(id, colourList(id)->currentIndex());
+    } else if (id == FindInDisks || id == ShowCbmTool || id == ShowSeparatorTool ||
+               id == ShowFileProperties || id == BatchProcessing || id == FileAssociations) {
+        // The tool windows and these dialogs belong to the frame but are not built yet.
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// ---- Opening --------------------------------------------------------------------------------
+
+void MainFrame::OpenCommandLine(const std::string& text, const std::string& baseFolder) {
+    ParsedCommandLine parsed = CommandLineParser::Parse(text);
+    if (parsed.stop || parsed.tokens.size() < 2) return;
+    OpenNames(std::vector<std::string>(parsed.tokens.begin() + 1, parsed.tokens.end()), baseFolder);
+}
+
+void MainFrame::OpenNames(const std::vector<std::string>& names, const std::string& baseFolder) {
+    for (const std::string& path : CommandLineParser::PathsToOpen(names, baseFolder)) OpenPath(path);
+}
+
+ImageDocument* MainFrame::OpenPath(const std::string& path) {
+    std::unique_ptr<DiskImage> image = OpenContainer(interaction_, path, {}, 0, nullptr, true, &settings_);
+    if (!image) {
+        if (interaction_) interaction_->Message("Unable to Open File " + path, "Error");
+        return nullptr;
+    }
+    return Adopt(std::move(image));
+}
+
+ImageDocument* MainFrame::NewImage(int formatId) {
+    std::unique_ptr<DiskImage> image = BlankImages::Create(formatId, interaction_, &settings_);
+    return image ? Adopt(std::move(image)) : nullptr;
+}
+
+ImageDocument* MainFrame::Adopt(std::unique_ptr<DiskImage> image) {
+    image->SetOwner(interaction_);
+    images_.push_front(std::make_unique<ImageDocument>(std::move(image)));
+    ImageDocument* document = images_.front().get();
+    ListingView::Style style{defaultText_, defaultBackground_, settings_.On(SettingId::DefaultUpper)};
+    auto* view = new ListingView(*this, document->image(), style);
+    document->SetDirectoryView(view);
+    client_->addSubWindow(view);
+    view->show();
+    client_->setActiveSubWindow(view);
+    ActivateView(view);
+    return document;
+}
+
+void MainFrame::TakeCommandLine(const QString& text, const QString& folder) {
+    OpenCommandLine(text.toStdString(), folder.toStdString());
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainFrame::OpenDialog() {
+    QString filter = DialogFilter::NameFilters(DialogFilter::Build(DialogFilter::OpenGroups()))
+                         .join(QStringLiteral(";;"));
+    QStringList files = QFileDialog::getOpenFileNames(this, QString(),
+                                                      QString::fromStdString(settings_.location), filter);
+    if (files.isEmpty()) return;
+    std::string folder = QFileInfo(files.front()).absolutePath().toStdString();
+    settings_.location = folder;
+    std::vector<std::string> names;
+    for (const QString& file : files) names.push_back(QFileInfo(file).fileName().toStdString());
+    OpenNames(names, folder);
+}
+
+void MainFrame::OpenRecentFile(int slot) {
+    std::string path = settings_.fileMru[static_cast<size_t>(slot)];
+    if (!path.empty()) OpenPath(path);
+}
+
+void MainFrame::RefreshRecentFiles() { recentFiles_->Refresh(settings_); }
+
+// ---- Closing --------------------------------------------------------------------------------
+
+std::list<std::unique_ptr<ImageDocument>>::iterator MainFrame::FindDocument(const ViewWindow& view) {
+    return std::find_if(images_.begin(), images_.end(),
+                        [&](const auto& document) { return document->directoryView() == &view; });
+}
+
+bool MainFrame::ReleaseView(ViewWindow& view) {
+    auto found = FindDocument(view);
+    if (found == images_.end()) return true;
+    if (!(*found)->image().QuerySave(&closing_)) return false;
+    std::unique_ptr<ImageDocument> document = std::move(*found);
+    images_.erase(found);
+    document->SetDirectoryView(nullptr);
+    view.Detach();
+    if (activeView_ == &view) activeView_ = nullptr;
+    document.reset();
+    // The newest container left becomes the active one.
+    if (images_.empty()) {
+        activeView_ = nullptr;
+        DisableContainerCommands();
+    } else if (ViewWindow* next = images_.front()->directoryView()) {
+        client_->setActiveSubWindow(next->Window());
+        ActivateView(next);
+    }
+    return true;
+}
+
+bool MainFrame::CloseAll() {
+    closing_.several = images_.size() > 1;
+    while (!images_.empty()) {
+        if (!images_.front()->image().QuerySave(&closing_)) {
+            // This container and every one after it stay open; later single closes ask
+            // with the plain box again.
+            closing_ = CloseAllState{};
+            return false;
+        }
+        std::unique_ptr<ImageDocument> document = std::move(images_.front());
+        images_.pop_front();
+        if (activeView_ == document->directoryView()) activeView_ = nullptr;
+        document->CloseViews();
+    }
+    closing_ = CloseAllState{};
+    activeView_ = nullptr;
+    DisableContainerCommands();
+    StorePlacement();
+    store_.Save(settings_);
+    return true;
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+    if (!closedAll_ && !CloseAll()) {
+        event->ignore();
+        return;
+    }
+    closedAll_ = true;
+    event->accept();
+}
+
+// ---- Views ----------------------------------------------------------------------------------
+
+void MainFrame::SubWindowActivated(QMdiSubWindow* window) {
+    // Losing activation to another top-level window reports no window; the view that was
+    // active stays the target of commands.
+    if (!window) return;
+    auto* view = dynamic_cast<ViewWindow*>(window);
+    if (view && view->Image() && view != activeView_) ActivateView(view);
+}
+
+void MainFrame::ActivateView(ViewWindow* view) {
+    activeView_ = view;
+    DiskImage* image = view->Image();
+    ApplyEnableTable(view->Capability(), [this](CommandId id, bool on) { actions_->Enable(id, on); });
+    if (image) image->UpdateCommands(*actions_);
+    actions_->Check(ToggleCase, view->ShowsUpperCase());
+    actions_->Check(ToggleHiddenCharacters, view->ShowsHiddenCharacters());
+    actions_->Check(ToggleFontSize, settings_.On(SettingId::LargeFonts));
+    if (image) actions_->Check(ShowDeletedFiles, image->showDeleted());
+    defaultBackground_ = view->Colour(BackgroundColour);
+    defaultText_ = view->Colour(TextColour);
+    SelectColour(BackgroundColour, defaultBackground_);
+    SelectColour(TextColour, defaultText_);
+    if (image) actions_->Get(Undo)->setText(UndoItemText(image->UndoItemText()));
+}
+
+void MainFrame::DisableContainerCommands() {
+    ApplyEnableTable(kCapabilityNoView, [this](CommandId id, bool on) { actions_->Enable(id, on); });
+}
+
+void MainFrame::ViewEnables(ViewWindow& view, int id, bool on) {
+    if (&view == activeView_) actions_->Enable(id, on);
+}
+
+void MainFrame::ViewChecks(ViewWindow& view, int id, bool on) {
+    if (&view == activeView_) actions_->Check(id, on);
+}
+
+void MainFrame::ViewUndoText(ViewWindow& view, const std::string& text, bool enabled) {
+    if (&view != activeView_) return;
+    QAction* undo = actions_->Get(Undo);
+    undo->setText(UndoItemText(text));
+    undo->setEnabled(enabled);
+}
+
+void MainFrame::SelectColour(CommandId which, uint32_t rgb) {
+    QComboBox* list = colourList(which);
+    if (!list) return;
+    int index = -1;
+    for (size_t i = 0; i < kCbmPalette.size(); ++i)
+        if (kCbmPalette[i].rgb() == rgb) index = static_cast<int>(i);
+    QSignalBlocker quiet(list);
+    list->setCurrentIndex(index);
+}
+
+void MainFrame::ColourChosen(CommandId which, int index) {
+    if (index < 0 || index >= static_cast<int>(kCbmPalette.size())) return;
+    uint32_t rgb = kCbmPalette[static_cast<size_t>(index)].rgb();
+    (which == BackgroundColour ? defaultBackground_ : defaultText_) = rgb;
+    if (activeView_) activeView_->SetColour(which, rgb);
+}
+
+void MainFrame::RefreshWindowList() {
+    QMenu* menu = menu_->windowsMenu();
+    QList<QAction*> items = menu->actions();
+    for (qsizetype i = 1; i < items.size(); ++i) {
+        menu->removeAction(items[i]);
+        delete items[i];
+    }
+    QList<QMdiSubWindow*> windows = client_->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty()) return;
+    menu->addSeparator();
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        QString title = windows[i]->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto* item = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(title), menu);
+        CommandId id = Id(kFirstWindowItem + static_cast<int>(i));
+        item->setData(Number(id));
+        item->setCheckable(true);
+        item->setChecked(windows[i] == client_->activeSubWindow());
+        connect(item, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
+        menu->addAction(item);
+    }
+}
+
+void MainFrame::CascadeViews() {
+    // Cascade: each window one title bar further down and right, sizes untouched, the active
+    // one ending on top.
+    QList<QMdiSubWindow*> windows = client_->subWindowList(QMdiArea::StackingOrder);
+    QMdiSubWindow* active = client_->activeSubWindow();
+    int step = client_->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, client_);
+    if (step <= 0) step = 24;
+    QSize area = client_->viewport()->size();
+    int offset = 0;
+    for (QMdiSubWindow* window : windows) {
+        if (window->isMinimized() || window->isMaximized()) window->showNormal();
+        if (offset > 0 && (offset + window->width() / 2 > area.width() || offset + step * 2 > area.height()))
+            offset = 0;
+        window->move(offset, offset);
+        window->raise();
+        offset += step;
+    }
+    if (active) client_->setActiveSubWindow(active);
+}
+
+void MainFrame::ShowHelp() {
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/tessarind.htm")));
+}
+
+void MainFrame::ShowOptions() {
+    OptionsDialog dialog(settings_, this);
+    connect(&dialog, &OptionsDialog::RunInChanged, this, &MainFrame::RebuildRunInTexts);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const OptionsDialog::Changes& changes = dialog.changes();
+    if (changes.colours) ComputeColourScheme();
+    if (!changes.redraw) return;
+    for (const auto& document : images_) {
+        if (changes.recount) document->image().Refresh();
+        document->image().RedrawViews();
+    }
+}
+
+// ---- Keys -----------------------------------------------------------------------------------
+
+bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == client_ || watched == client_->viewport()) {
+        // "6", "7" and "8" typed on the empty client make a new 1541, 1571 or 1581 image.
+        const QString text = key->text();
+        if (text == QStringLiteral("6")) return ExecuteCommand(NewD64), true;
+        if (text == QStringLiteral("7")) return ExecuteCommand(NewD71), true;
+        if (text == QStringLiteral("8")) return ExecuteCommand(NewD81), true;
+    } else if (watched == backgroundList_ || watched == textList_) {
+        // Tab goes between the two colour lists; Enter and Escape go back to the view.
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            (watched == backgroundList_ ? textList_ : backgroundList_)->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) {
+            if (activeView_)
+                activeView_->Window()->setFocus(Qt::OtherFocusReason);
+            else
+                client_->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace tessarind
