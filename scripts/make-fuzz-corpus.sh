@@ -129,7 +129,7 @@ cp mixed.d64 d.d64
 clear_block d.d64 20 0 && link d.d64 20 0 20 1
 clear_block d.d64 20 1
 slot d.d64 20 1 0 82 20 2 INSIDE 1
-clear_block d.d64 20 2 && cp hello.prg h.prg && link d.d64 20 2 0 $(($(wc -c <h.prg) + 1))
+clear_block d.d64 20 2 && link d.d64 20 2 0 $(($(wc -c <hello.prg) + 1))
 # shellcheck disable=SC2046 # one argument per byte
 poke d.d64 20 2 2 $(od -An -tx1 -v hello.prg)
 slot d.d64 18 1 7 85 20 0 PARTITION 19

@@ -114,13 +114,13 @@ int D64Image::GetErrorCode(int track, int sector) {
 }
 
 void D64Image::SetErrorCode(int track, int sector, int code) {
-    SetModified(true);
     if (!(flags & kFlagErrorCodes) || track > kExtendedTracks) return;
     int index = kLayout.BlockIndex(track, sector);
     if (index < 0 || static_cast<size_t>(index) >= errorBytes.size()) return;
     uint8_t old = errorBytes[index];
     Record(UndoKind::ErrorCode, track, sector, 0, std::span<const uint8_t>(&old, 1), "Error");
     errorBytes[index] = static_cast<uint8_t>(code);
+    SetModified(true);
 }
 
 void D64Image::ShowCommandChecks() {

@@ -21,6 +21,7 @@ public:
     bool IsHeaderBlock(int track, int sector) override;
     void SetDiskId(std::span<const uint8_t, 5> id) override;
     bool CreateSubDirectory(int index) override;
+    bool UsesSuperSideSector() const override { return true; }
 
     // The longest run of free blocks that starts at a sector 0, and where a run of `blocks`
     // fits best (the shortest run that holds it; the earlier on a tie). 0 when none.

@@ -142,6 +142,7 @@ void DiskImage::FillFreeSectors() {
         }
     }
     // The unused tail of every file's last block, sub-directories included.
+    VisitedSet entered;
     auto fillTails = [&](auto& self) -> void {
         for (int i = 0;; ++i) {
             DirEntry entry = EntryAt(i);
@@ -157,7 +158,7 @@ void DiskImage::FillFreeSectors() {
                     journal(walk.lastTrack, walk.lastSector, from, kBlockSize - from);
                     std::memset(last + from, fill, static_cast<size_t>(kBlockSize - from));
                 }
-            } else if ((code == kCbm || code == kDir) && EnterSubDirectory(i)) {
+            } else if ((code == kCbm || code == kDir) && EnterSubDirectoryOnce(i, entered)) {
                 self(self);
                 LeaveSubDirectory();
             }
@@ -180,7 +181,7 @@ std::optional<std::vector<uint8_t>> DiskImage::ReadFileData(int index) {
         // A partition is its blocks read consecutively, track after track.
         size_t size = static_cast<size_t>(entry.blocks()) * kBlockSize;
         std::vector<uint8_t> data;
-        data.reserve(size);
+        data.reserve(std::min<size_t>(size, image.size())); // the count comes from the disk
         int t = entry.firstTrack(), s = entry.firstSector();
         while (data.size() < size && t >= 1 && t <= trackCount) {
             const uint8_t* block = SectorPointer(t, s);

@@ -116,6 +116,9 @@ void TakeDirectory(DiskImage& image, VisitedSet& entered) {
                 continue;
             }
             switch (entry.typeCode()) {
+            case kDel: // a closed DEL file has a chain; an empty slot (type byte 0) has none
+                if (entry.type() != 0) TakeChain(image, entry.firstTrack(), entry.firstSector());
+                break;
             case kSeq:
             case kPrg:
             case kUsr:

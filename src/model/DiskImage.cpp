@@ -356,6 +356,13 @@ bool DiskImage::EnterSubDirectory(int index) {
     return true;
 }
 
+bool DiskImage::EnterSubDirectoryOnce(int index, VisitedSet& entered) {
+    if (!EnterSubDirectory(index)) return false;
+    if (entered.Visit(dirTrack, dirSector)) return true;
+    LeaveSubDirectory();
+    return false;
+}
+
 bool DiskImage::LeaveSubDirectory() {
     if (dirStack.empty()) return false;
     DirLevel level = dirStack.front();

@@ -19,6 +19,7 @@
 namespace tessarind {
 
 class ImageObserver;
+class VisitedSet;
 
 enum ImageFlag : uint32_t {
     kFlagModified = 0x0001,
@@ -145,6 +146,9 @@ public:
     virtual bool CreateSubDirectory(int) { return false; }
     bool EnterSubDirectory(int index);
     bool LeaveSubDirectory();
+    // Enters a sub-directory only the first time a walk reaches it: entries of a damaged
+    // disk may share sub-directories, and walking each path would take exponential time.
+    bool EnterSubDirectoryOnce(int index, VisitedSet& entered);
 
     // ---- Chains and BAM ---------------------------------------------------------------
     // Follows the link of `block` (or of the block at track/sector when block is null).
@@ -178,6 +182,7 @@ public:
     virtual bool ExportFile(int index, const std::string& target, bool interactive,
                             const FormatRow* row = nullptr);
     virtual void ExportAllFiles(const std::string& folder, ExportMode mode);
+    void ExportAllFiles(const std::string& folder, ExportMode mode, VisitedSet& entered);
     // The host file name of an entry for a target kind: converted, unsafe characters and
     // trailing blanks removed, the kind's extension appended.
     std::string ExportName(DirEntry entry, const FormatRow& row) const;
@@ -199,6 +204,9 @@ public:
     void AlignName(int index, Align mode);
     // Builds the side sectors of a REL file whose data starts at (track, sector).
     std::optional<std::pair<int, int>> CreateSideSectors(int track, int sector, int recordLength);
+    // Formats whose relative files start with a super side sector that lists the groups.
+    virtual bool UsesSuperSideSector() const { return false; }
+    std::optional<std::pair<int, int>> CreateSuperSideSector(std::pair<int, int> firstSide);
     void UpdateParentDirectory();
     bool UpdateDirBackLink(int position, int track, int sector);
     // Sets an entry's block count from its chains; false (after storing what was counted)
@@ -219,6 +227,9 @@ public:
                 std::span<const uint8_t> bytes, const std::string& name = {});
     bool RecordEntry(UndoKind kind, int index, std::span<const uint8_t> bytes,
                      const std::string& name = {});
+    // Journals a field of entry `index` that lies at `at`; undo writes it back to that
+    // place, even when the change hides the entry from the walk.
+    bool RecordEntryField(UndoKind kind, int index, const uint8_t* at, int length, const std::string& name);
     // Journals the current bytes of a block range before they change.
     bool RecordBlock(int track, int sector, int offset, int length, const std::string& name = {});
     // Journals `length` bytes at `p`, which must lie in a block of this image.

@@ -268,26 +268,27 @@ std::optional<std::pair<int, int>> DiskImage::CreateSideSectors(int track, int s
     return sides.front();
 }
 
+std::optional<std::pair<int, int>> DiskImage::CreateSuperSideSector(std::pair<int, int> firstSide) {
+    int t = firstSide.first, s = firstSide.second;
+    uint8_t* super = AllocateBlock(t, s, true);
+    if (!super) return std::nullopt;
+    RecordBlock(t, s, 0, kBlockSize);
+    std::fill(super, super + kBlockSize, 0);
+    super[0] = static_cast<uint8_t>(firstSide.first);
+    super[1] = static_cast<uint8_t>(firstSide.second);
+    super[2] = 0xFE;
+    super[3] = static_cast<uint8_t>(firstSide.first); // the only group of side sectors
+    super[4] = static_cast<uint8_t>(firstSide.second);
+    return std::make_pair(t, s);
+}
+
 bool DiskImage::WriteFileData(std::span<const uint8_t, kNameLength> name, int index, bool interactive,
                               std::vector<uint8_t> data, int recordLength, const FormatRow& givenRow) {
     const FormatRow* row = &givenRow;
     Interaction* ui = interactive ? owner() : nullptr;
-    const int needed = static_cast<int>((data.size() + 253) / 254);
-    if ((flags & kFlagCanGrow) && FreeBlockCount() < needed) {
-        for (int free = FreeBlockCount(); free < needed && SetExtendedTracks(true);) {
-            int grown = FreeBlockCount();
-            if (grown <= free) break;
-            free = grown;
-        }
-    }
-    if (FreeBlockCount() < needed) {
-        ReportError(ui, "Not Enough Room on Disk");
-        return false;
-    }
     std::array<uint8_t, kSlotSize> entryBytes{};
     DirEntry entry(entryBytes.data());
     std::copy(name.begin(), name.end(), entry.name().begin());
-    entry.setBlocksRaw(static_cast<uint16_t>(needed));
 
     size_t skip = 0;
     if (row->id == FormatId::Text) {
@@ -304,6 +305,22 @@ bool DiskImage::WriteFileData(std::span<const uint8_t, kNameLength> name, int in
         skip = kPc64HeaderSize;
     }
 
+    // The entry counts the blocks the file takes on the disk: the header of a PC64 file is
+    // not written, so it is not counted either.
+    const int needed = static_cast<int>((data.size() - skip + 253) / 254);
+    if ((flags & kFlagCanGrow) && FreeBlockCount() < needed) {
+        for (int free = FreeBlockCount(); free < needed && SetExtendedTracks(true);) {
+            int grown = FreeBlockCount();
+            if (grown <= free) break;
+            free = grown;
+        }
+    }
+    if (FreeBlockCount() < needed) {
+        ReportError(ui, "Not Enough Room on Disk");
+        return false;
+    }
+    entry.setBlocksRaw(static_cast<uint16_t>(needed));
+
     Group group(*this);
     std::span<const uint8_t> body(data.data() + skip, data.size() - skip);
     int ft = 0, fs = 0;
@@ -316,6 +333,7 @@ bool DiskImage::WriteFileData(std::span<const uint8_t, kNameLength> name, int in
     entry.type() = static_cast<uint8_t>((row->cbmType & 7) | kTypeClosed);
     if (row->cbmType == kRel) {
         std::optional<std::pair<int, int>> side = CreateSideSectors(ft, fs, recordLength);
+        if (side && side->first != 0 && UsesSuperSideSector()) side = CreateSuperSideSector(*side);
         if (!side) {
             ReportError(ui, "Not Enough Room on Disk");
             return false;
@@ -323,6 +341,8 @@ bool DiskImage::WriteFileData(std::span<const uint8_t, kNameLength> name, int in
         entry.sideTrack() = static_cast<uint8_t>(side->first);
         entry.sideSector() = static_cast<uint8_t>(side->second);
         entry.recordLength() = static_cast<uint8_t>(recordLength);
+        // Like the drive, the size of a relative file includes its side sectors.
+        entry.setBlocksRaw(static_cast<uint16_t>(needed + WalkChain(side->first, side->second).blocks));
     }
     if (!InsertEntry(index, std::span<const uint8_t>(entryBytes).subspan(kBodyOffset))) {
         ReportError(ui, "Not Enough Room on Disk");
@@ -429,6 +449,11 @@ bool DiskImage::ExportFile(int index, const std::string& target, bool interactiv
 }
 
 void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode) {
+    VisitedSet entered;
+    ExportAllFiles(folder, mode, entered);
+}
+
+void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode, VisitedSet& entered) {
     namespace fs = std::filesystem;
     bool folderMade = false;
     auto ensureFolder = [&] {
@@ -451,11 +476,11 @@ void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode) {
             ensureFolder();
             ExportFile(i, folder, false, row);
         }
-        if ((code == kCbm || code == kDir) && EnterSubDirectory(i)) {
+        if ((code == kCbm || code == kDir) && EnterSubDirectoryOnce(i, entered)) {
             std::string name = HostFileName(entry.name(), 256, settings());
             while (!name.empty() && name.back() == ' ') name.pop_back();
             ensureFolder();
-            ExportAllFiles((fs::path(folder) / (name.empty() ? "_" : name)).string(), mode);
+            ExportAllFiles((fs::path(folder) / (name.empty() ? "_" : name)).string(), mode, entered);
             LeaveSubDirectory();
         }
     }
@@ -470,7 +495,7 @@ bool ChangeField(DiskImage& image, DirEntry entry, int offset, std::span<const u
                  const std::string& name, int index) {
     uint8_t* at = entry.data() + offset;
     if (std::equal(bytes.begin(), bytes.end(), at)) return false;
-    image.RecordEntry(kind, index, std::span<const uint8_t>(at, bytes.size()), name);
+    image.RecordEntryField(kind, index, at, static_cast<int>(bytes.size()), name);
     std::copy(bytes.begin(), bytes.end(), at);
     image.SetModified(true);
     if (image.directoryView) image.directoryView->UpdateLine(index);
@@ -564,7 +589,7 @@ void DiskImage::SetSideSector(DirEntry entry, uint8_t value, int index) {
 
 void DiskImage::SetBytes(int track, int sector, std::span<const uint8_t> data, int offset, const std::string& name) {
     uint8_t* block = SectorPointer(track, sector);
-    if (!block || offset < 0 || offset + data.size() > static_cast<size_t>(kBlockSize)) return;
+    if (!block || data.empty() || offset < 0 || offset + data.size() > static_cast<size_t>(kBlockSize)) return;
     RecordBlock(track, sector, offset, static_cast<int>(data.size()), name.empty() ? "Set Bytes" : name);
     std::copy(data.begin(), data.end(), block + offset);
     SetModified(true);

@@ -33,6 +33,17 @@ bool DiskImage::RecordEntry(UndoKind kind, int index, std::span<const uint8_t> b
     return true;
 }
 
+bool DiskImage::RecordEntryField(UndoKind kind, int index, const uint8_t* at, int length,
+                                 const std::string& name) {
+    int track = 0, sector = 0;
+    std::span<const uint8_t> bytes(at, static_cast<size_t>(length));
+    if (!LocateBlock(at, track, sector)) return RecordEntry(kind, index, bytes, name);
+    const auto offset = static_cast<uint32_t>(at - SectorPointer(track, sector));
+    if (!Record(kind, track, sector, offset, bytes, name)) return false;
+    undoJournal.back().index = static_cast<uint16_t>(index);
+    return true;
+}
+
 bool DiskImage::RecordBlock(int track, int sector, int offset, int length, const std::string& name) {
     const uint8_t* block = SectorPointer(track, sector);
     if (!block || offset < 0 || length < 0 || offset + length > kBlockSize) return false;
@@ -140,7 +151,7 @@ void DiskImage::ReplayRecord(const UndoRecord& r) {
     case UndoKind::Block:
     case UndoKind::Bam: {
         uint8_t* block = SectorPointer(r.track, r.sector);
-        if (!block || r.offset + r.data.size() > kBlockSize) return;
+        if (!block || r.data.empty() || r.offset + r.data.size() > kBlockSize) return;
         std::memcpy(block + r.offset, r.data.data(), r.data.size());
         if (r.kind == UndoKind::Bam) {
             if (bamView) bamView->Redraw();
@@ -202,8 +213,15 @@ void DiskImage::ReplayRecord(const UndoRecord& r) {
     }
     int field = EntryFieldOffset(r.kind);
     if (field < 0) return; // a kind no one replays is dropped
+    if (r.track != 0) {
+        uint8_t* block = SectorPointer(r.track, r.sector);
+        if (!block || r.data.empty() || r.offset + r.data.size() > kBlockSize) return;
+        std::memcpy(block + r.offset, r.data.data(), r.data.size());
+        if (directoryView) directoryView->UpdateLine(r.index);
+        return;
+    }
     DirEntry entry = EntryAtEx(r.index, showDeleted());
-    if (!entry || field + r.data.size() > kSlotSize) return;
+    if (!entry || r.data.empty() || field + r.data.size() > kSlotSize) return;
     std::memcpy(entry.data() + field, r.data.data(), r.data.size());
     if (directoryView) directoryView->UpdateLine(r.index);
 }

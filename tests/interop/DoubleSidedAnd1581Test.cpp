@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -171,8 +172,9 @@ TEST(DoubleSidedAnd1581, ValidateKeepsTheBamOfACc1541D81) {
 }
 
 // On cc1541's 1571 image Validate rebuilds every bitmap as cc1541 has it but for track 53,
-// which it reserves whole, and writes the side-2 free counts to 18/0 0xDD where the drive
-// reads them: they equal the ones cc1541 put in 53/0 0xDD, but for track 53 (0).
+// which the drive reserves whole (cc1541 leaves 18 of its blocks free), and writes the
+// side-2 free counts to 18/0 0xDD where the drive reads them: they equal the ones cc1541
+// put in 53/0 0xDD, but for track 53 (0). 53/0 0xDD-0xFF stays as cc1541 left it.
 TEST(DoubleSidedAnd1581, ValidateKeepsTheBamOfACc1541D71ButItsQuirks) {
     TempDir dir("tessarind-cc1541-d71-validate");
     ProcessResult built = BuildWithCc1541(dir.path(), "peer.d71", {"-n", "validate"},
@@ -408,7 +410,15 @@ TEST(DoubleSidedAnd1581, OurD81RelFileHasASuperSideSector) {
     EXPECT_EQ(super[4], super[1]);
     EXPECT_EQ(super[5], 0) << "a second group listed for two side sectors";
     EXPECT_EQ(first[2], 0) << "the super side sector's link is not side sector 0";
-    EXPECT_EQ(first[3], 50);
+
+    // From the first side sector on, the 1541's layout.
+    std::array<uint8_t, kSlotSize> slot{};
+    std::copy(entry.data(), entry.data() + kSlotSize, slot.begin());
+    DirEntry fromFirst(slot.data());
+    fromFirst.sideTrack() = super[0];
+    fromFirst.sideSector() = super[1];
+    interop::ExpectSideSectors(interop::ReadSideSectors(*image, fromFirst),
+                               interop::ExpectedSideSectors(197, 50), "ours");
 }
 
 } // namespace

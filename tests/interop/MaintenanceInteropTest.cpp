@@ -260,7 +260,6 @@ TEST(MaintenanceInterop, ImageWeEditedIsReadByBothPeersAsWeReadIt) {
     const fs::path path = dir / "edited.d64";
     ASSERT_TRUE(image->WriteFile(path.string()));
 
-    fs::copy_file(path, "/tmp/exp/edited.d64", fs::copy_options::overwrite_existing); // DEBUG
     std::map<std::string, std::vector<uint8_t>> got = ExtractWithCbmconvert(path, dir / "out");
     std::vector<std::string> gotNames, expectedNames;
     for (const auto& [name, data] : got)

@@ -65,9 +65,14 @@ inline std::vector<std::string> PeerListingLines(std::string output) {
             output.erase(at, escape.size());
     }
     std::vector<std::string> lines;
-    for (const std::string& line : SplitLines(output)) {
+    for (std::string line : SplitLines(output)) {
         if (line.empty()) continue;
         if (lines.empty() && line.rfind("Adding ", 0) == 0) continue;
+        // cc1541 follows a four-digit block count with two blanks; the drive (and we) keep
+        // the opening quote in column 5, so one blank goes.
+        if (line.size() > 6 && std::isdigit(static_cast<unsigned char>(line[3])) && line[0] != ' ' &&
+            line.compare(4, 3, "  \"") == 0)
+            line.erase(4, 1);
         lines.push_back(line);
     }
     return lines;

@@ -324,3 +324,33 @@ TEST(D82, FilesOutgrowTheFirstUnit) {
 
 } // namespace
 } // namespace tessarind
+
+namespace tessarind {
+namespace {
+
+TEST(D81, RelativeFilesStartWithASuperSideSector) {
+    auto image = Blank<D81Image>();
+    std::vector<uint8_t> data = Pattern(130 * 254);
+    ASSERT_TRUE(image->WriteFileData(RawName("REL"), 0, false, data, 50, *FindRowById(13)));
+    DirEntry e = image->EntryAt(0);
+    const uint8_t* super = image->SectorPointer(e.sideTrack(), e.sideSector());
+    ASSERT_NE(super, nullptr);
+    EXPECT_EQ(super[2], 0xFE);
+    EXPECT_EQ(super[3], super[0]);
+    EXPECT_EQ(super[4], super[1]);
+    const uint8_t* first = image->SectorPointer(super[0], super[1]);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first[2], 0);  // side sector number
+    EXPECT_EQ(first[3], 50); // record length
+    EXPECT_EQ(e.blocks(), 130 + 2 + 1);
+    EXPECT_EQ(image->ReadFileData(0), data);
+    EXPECT_TRUE(image->AutoFileSize(0));
+    EXPECT_EQ(e.blocks(), 133);
+    // Validation keeps the super side sector and the side sectors it leads to.
+    int free = image->FreeBlockCount();
+    image->Validate();
+    EXPECT_EQ(image->FreeBlockCount(), free);
+}
+
+} // namespace
+} // namespace tessarind

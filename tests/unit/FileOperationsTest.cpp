@@ -170,7 +170,7 @@ TEST_F(FileOperations, Pc64HeaderGivesNameAndIsNotWritten) {
     ASSERT_TRUE(Write(*image, "IGNORED", Pc64("REAL NAME", data), 24));
     DirEntry e = image->EntryAt(0);
     EXPECT_EQ(NameOf(*image, 0), "REAL NAME");
-    EXPECT_EQ(e.blocks(), 2); // counted on the whole file, header included
+    EXPECT_EQ(e.blocks(), 1); // the header is not written, so not counted
     EXPECT_EQ(image->FileBlocks(0), 1);
     EXPECT_EQ(image->ReadFileData(0), data);
     EXPECT_EQ(e.type(), 0x82);
@@ -217,6 +217,7 @@ TEST_F(FileOperations, RelFileGetsSideSectors) {
     DirEntry e = image->EntryAt(0);
     ASSERT_EQ(e.typeCode(), kRel);
     EXPECT_EQ(e.recordLength(), 64);
+    EXPECT_EQ(e.blocks(), 132); // data and side sectors, as the drive counts them
     const uint8_t* s0 = image->SectorPointer(e.sideTrack(), e.sideSector());
     ASSERT_NE(s0, nullptr);
     EXPECT_EQ(s0[2], 0);
