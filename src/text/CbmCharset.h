@@ -12,8 +12,8 @@ namespace tessarind {
 class Settings;
 
 // Maps a PETSCII byte to the glyph code drawn with the CBM font (see CbmFont.h for what each
-// glyph code shows). Control and reverse codes land on the glyphs of the printable codes 32
-// or 64 above them; the reverse table then swaps their colours.
+// glyph code shows). In either set a control code (00-1F, 80-9F) lands on the glyph the
+// upper-case set gives the code 64 above it; the reverse table then swaps its colours.
 using CaseTable = std::array<uint8_t, 256>;
 
 // clang-format off
@@ -74,8 +74,22 @@ constexpr uint32_t Rgb(uint8_t red, uint8_t green, uint8_t blue) {
 
 // The colours of the toolbar colour lists, in list order.
 enum class CbmColour : int {
-    Black, White, Red, Cyan, Purple, Green, Blue, Yellow,
-    Orange, Brown, LtRed, DarkGrey, MedGrey, LtGreen, LtBlue, LtGrey,
+    Black,
+    White,
+    Red,
+    Cyan,
+    Purple,
+    Green,
+    Blue,
+    Yellow,
+    Orange,
+    Brown,
+    LtRed,
+    DarkGrey,
+    MedGrey,
+    LtGreen,
+    LtBlue,
+    LtGrey,
 };
 
 struct PaletteEntry {
@@ -111,9 +125,9 @@ struct SystemColours {
 
 // Black on white with a dark blue highlight: for callers that have no desktop to ask (the
 // command-line tool, batch listings).
-inline constexpr SystemColours kPlainSystemColours{Rgb(0, 0, 0),       Rgb(255, 255, 255),
-                                                   Rgb(0, 0, 128),     Rgb(240, 240, 240),
-                                                   Rgb(0, 0, 0),       Rgb(128, 128, 128)};
+inline constexpr SystemColours kPlainSystemColours{Rgb(0, 0, 0),   Rgb(255, 255, 255),
+                                                   Rgb(0, 0, 128), Rgb(240, 240, 240),
+                                                   Rgb(0, 0, 0),   Rgb(128, 128, 128)};
 
 // The colours views and tool windows start from.
 struct ColourScheme {

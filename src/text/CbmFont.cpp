@@ -259,6 +259,8 @@ constexpr std::array<Glyph, 256> kFont = ReadSheet(kSheet);
 
 } // namespace
 
-const std::array<Glyph, 256>& CbmFont() { return kFont; }
+const std::array<Glyph, 256>& CbmFont() {
+    return kFont;
+}
 
 } // namespace tessarind

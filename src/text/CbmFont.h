@@ -31,6 +31,8 @@ using Glyph = std::array<uint8_t, kGlyphSize>;
 // The whole font, indexed by glyph code.
 const std::array<Glyph, 256>& CbmFont();
 
-inline const Glyph& CbmGlyph(uint8_t glyphCode) { return CbmFont()[glyphCode]; }
+inline const Glyph& CbmGlyph(uint8_t glyphCode) {
+    return CbmFont()[glyphCode];
+}
 
 } // namespace tessarind

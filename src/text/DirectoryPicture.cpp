@@ -24,8 +24,13 @@ constexpr uint32_t kBitFields = 3;
 // 72 dots per inch; the picture has no physical size, this is what viewers assume anyway.
 constexpr uint32_t kPixelsPerMetre = 2835;
 
-int Scale(const CbmTextStyle& style) { return std::max(1, style.cellSize / kGlyphSize); }
-int CellSize(const CbmTextStyle& style) { return Scale(style) * kGlyphSize; }
+// Screen pixels per font pixel: 1 for the normal cell, 2 for the large one, at most 8.
+int Scale(const CbmTextStyle& style) {
+    return std::clamp(style.cellSize / kGlyphSize, 1, 8);
+}
+int CellSize(const CbmTextStyle& style) {
+    return Scale(style) * kGlyphSize;
+}
 
 // Rows of `cell` pixels that fit in a 28-cell-wide picture of at most kMaxPicturePixels.
 size_t MaxRows(int cell) {
@@ -42,7 +47,8 @@ void FillRect(Picture& picture, int x, int y, int w, int h, uint32_t colour) {
 }
 
 void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
 void Put16(std::vector<uint8_t>& out, uint16_t v) {
@@ -80,10 +86,9 @@ bool ExportSubDirectories(DiskImage& image, const std::string& path, bool intera
         if (!entry) break;
         const int code = entry.typeCode();
         if ((code != kCbm && code != kDir) || !image.EnterSubDirectory(i)) continue;
-        ok = SavePicture(image, SubDirectoryPath(path, image), ListingPicture(image, whole),
-                         interactive) &&
-             ok;
-        ok = ExportSubDirectories(image, path, interactive, whole) && ok;
+        const std::string target = SubDirectoryPath(path, image);
+        if (!SavePicture(image, target, ListingPicture(image, whole), interactive)) ok = false;
+        if (!ExportSubDirectories(image, path, interactive, whole)) ok = false;
         image.LeaveSubDirectory();
     }
     return ok;
@@ -125,8 +130,8 @@ void DrawCbmChar(Picture& picture, int x, int y, uint8_t code, bool reverse,
 Picture RenderDirectory(const std::vector<ListingRow>& rows, const CbmTextStyle& style,
                         const DirectoryViewport& viewport) {
     const int cell = CellSize(style);
-    const int visible = static_cast<int>(
-        std::min(static_cast<size_t>(std::max(viewport.rows, 0)), MaxRows(cell)));
+    const int visible =
+        static_cast<int>(std::min(static_cast<size_t>(std::max(viewport.rows, 0)), MaxRows(cell)));
     Picture picture(kListingColumns * cell, visible * cell, style.background);
 
     // The header row only at the top; entry n is listing row n + 1; the free line is last.
@@ -161,8 +166,7 @@ Picture RenderDirectory(DiskImage& image, const CbmTextStyle& style,
 std::vector<uint8_t> EncodeBitmap(const Picture& picture) {
     const size_t count = static_cast<size_t>(std::max(picture.width, 0)) *
                          static_cast<size_t>(std::max(picture.height, 0));
-    if (count == 0 || picture.pixels.size() != count ||
-        count > (UINT32_MAX - kPixelOffset) / 4)
+    if (count == 0 || picture.pixels.size() != count || count > (UINT32_MAX - kPixelOffset) / 4)
         return {};
     const uint32_t imageSize = static_cast<uint32_t>(count * 4);
     std::vector<uint8_t> out;
@@ -223,7 +227,7 @@ bool ExportBitmap(DiskImage& image, const std::string& path, bool interactive,
         // A selection belongs to the level the view shows; the levels below are saved whole.
         BitmapExportOptions whole;
         whole.style = options.style;
-        ok = ExportSubDirectories(image, path, interactive, whole) && ok;
+        if (!ExportSubDirectories(image, path, interactive, whole)) ok = false;
     }
     return ok;
 }

@@ -24,7 +24,7 @@ struct Picture {
     std::vector<uint32_t> pixels;
 
     Picture() = default;
-    // Filled with one colour; a negative size gives an empty picture.
+    // Filled with one colour; a width or height of 0 or less gives an empty picture.
     Picture(int w, int h, uint32_t fill);
     // The pixel at (x, y); 0 outside the picture.
     uint32_t At(int x, int y) const;
@@ -33,7 +33,7 @@ struct Picture {
 // How CBM text is drawn: the character set, the cell size and the colours.
 struct CbmTextStyle {
     const CaseTable* caseTable = &kUpperCaseSet;
-    int cellSize = kNormalCellSize; // kNormalCellSize or kLargeCellSize
+    int cellSize = kNormalCellSize; // kNormalCellSize or kLargeCellSize (multiples of 8 up to 64)
     uint32_t text = PaletteRgb(CbmColour::LtBlue);
     uint32_t background = PaletteRgb(CbmColour::Blue);
     uint32_t selection = PaletteRgb(CbmColour::White);
@@ -49,21 +49,23 @@ void DrawCbmChar(Picture& picture, int x, int y, uint8_t code, bool reverse,
 
 // What part of the listing a view shows.
 struct DirectoryViewport {
-    int position = -1;     // first visible entry; -1: the header is the top row
-    int rows = 25;         // visible rows
+    int position = -1;      // first visible entry; -1: the header is the top row
+    int rows = 25;          // visible rows
     int selectionFirst = 0; // selected entries first..last; none when last < first
     int selectionLast = -1;
 };
 
 // Paints listing rows (header, entries, free line, as ListingRows gives them) into a picture
-// of 28 cells by viewport.rows cells, filled with the background first. Selected entry rows
-// are filled with the selection colour and their text drawn in the background colour.
+// of 28 cells by viewport.rows cells (as many as a listing picture may hold), filled with the
+// background first. Selected entry rows are filled with the selection colour and their text
+// drawn in the background colour.
 Picture RenderDirectory(const std::vector<ListingRow>& rows, const CbmTextStyle& style,
                         const DirectoryViewport& viewport);
 Picture RenderDirectory(DiskImage& image, const CbmTextStyle& style,
                         const DirectoryViewport& viewport);
 
-// A picture as a Windows bitmap file: bottom-up, 32 bits per pixel with bit-field masks.
+// A picture as a Windows bitmap file: bottom-up, 32 bits per pixel with bit-field masks, 72
+// dots per inch. Empty when the pixels do not match the size or would not fit the format.
 std::vector<uint8_t> EncodeBitmap(const Picture& picture);
 
 struct BitmapExportOptions {
