@@ -38,9 +38,12 @@ Maker MakerFor(int formatId) {
 
 } // namespace
 
-bool BlankImages::CanCreate(int formatId) { return MakerFor(formatId) != nullptr; }
+bool BlankImages::CanCreate(int formatId) {
+    return MakerFor(formatId) != nullptr;
+}
 
-std::unique_ptr<DiskImage> BlankImages::Create(int formatId, Interaction* owner, Settings* settings) {
+std::unique_ptr<DiskImage> BlankImages::Create(int formatId, Interaction* owner,
+                                               Settings* settings) {
     Maker make = MakerFor(formatId);
     if (!make) return nullptr;
     std::unique_ptr<DiskImage> image = make(settings);

@@ -32,7 +32,9 @@ QAction* CommandActions::Add(CommandId id, const QString& text, bool checkable) 
     return action;
 }
 
-void CommandActions::Enable(int commandId, bool on) { Get(cmd::Id(commandId))->setEnabled(on); }
+void CommandActions::Enable(int commandId, bool on) {
+    Get(cmd::Id(commandId))->setEnabled(on);
+}
 
 void CommandActions::Check(int commandId, bool on) {
     QAction* action = Get(cmd::Id(commandId));

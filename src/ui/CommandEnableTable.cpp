@@ -36,7 +36,8 @@ const std::array<EnableRow, kEnableRowCount> CommandEnableTable = {{
 
 void ApplyEnableTable(int capability, const std::function<void(CommandId, bool)>& enable) {
     const bool noView = capability == kCapabilityNoView;
-    for (const EnableRow& row : CommandEnableTable) enable(row.id, !noView && (row.mask & capability) != 0);
+    for (const EnableRow& row : CommandEnableTable)
+        enable(row.id, !noView && (row.mask & capability) != 0);
 }
 
 } // namespace tessarind

@@ -7,8 +7,12 @@
 
 namespace tessarind::cmd {
 
-constexpr CommandId Id(int number) { return static_cast<CommandId>(number); }
-constexpr int Number(CommandId id) { return static_cast<int>(id); }
+constexpr CommandId Id(int number) {
+    return static_cast<CommandId>(number);
+}
+constexpr int Number(CommandId id) {
+    return static_cast<int>(id);
+}
 
 inline constexpr CommandId About = Id(205);
 inline constexpr CommandId Exit = Id(207);
@@ -89,12 +93,16 @@ inline constexpr CommandId SortSizeAscending = Id(2184);
 inline constexpr CommandId SortSizeDescending = Id(2185);
 
 inline constexpr int kRunInCount = 8;
-constexpr CommandId RunIn(int entry) { return Id(Number(RunIn1) + entry - 1); } // entry 1 to 8
+constexpr CommandId RunIn(int entry) {
+    return Id(Number(RunIn1) + entry - 1);
+} // entry 1 to 8
 
 // The recently used files: slot n of FileMRU.
 inline constexpr int kFileMruBase = 2040;
 inline constexpr int kFileMruStep = 4096;
-constexpr CommandId FileMru(int slot) { return Id(kFileMruBase + kFileMruStep * slot); }
+constexpr CommandId FileMru(int slot) {
+    return Id(kFileMruBase + kFileMruStep * slot);
+}
 
 // The "&Windows" list: the first child window's item.
 inline constexpr int kFirstWindowItem = 1100;

@@ -7,7 +7,9 @@ namespace tessarind {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // "1!NAME" to "5!NAME": the part number, or 0 when the file-name part is not a Zipcode part.
 int ZipcodePart(const std::string& path) {
@@ -49,7 +51,8 @@ ParsedCommandLine CommandLineParser::Parse(std::string_view text) {
                 parsed.stop = true;
                 return parsed;
             }
-            while (i < text.size() && text[i] != ' ') ++i;
+            while (i < text.size() && text[i] != ' ')
+                ++i;
             continue;
         }
         std::string token;
@@ -60,7 +63,8 @@ ParsedCommandLine CommandLineParser::Parse(std::string_view text) {
             i = close == std::string_view::npos ? text.size() : close + 1;
         } else {
             size_t end = i;
-            while (end < text.size() && !IsBlank(text[end])) ++end;
+            while (end < text.size() && !IsBlank(text[end]))
+                ++end;
             token.assign(text.substr(i, end - i));
             i = end;
         }
@@ -73,8 +77,8 @@ std::string CommandLineParser::Join(const std::vector<std::string>& arguments) {
     std::string line;
     for (const std::string& argument : arguments) {
         if (!line.empty()) line += ' ';
-        bool quote = argument.empty() ||
-                     std::any_of(argument.begin(), argument.end(), [](char c) { return IsBlank(c); });
+        bool quote = argument.empty() || std::any_of(argument.begin(), argument.end(),
+                                                     [](char c) { return IsBlank(c); });
         if (quote)
             line += '"' + argument + '"';
         else
@@ -94,10 +98,11 @@ std::vector<std::string> CommandLineParser::PathsToOpen(const std::vector<std::s
         // lowest part named.
         if (int part = ZipcodePart(name); part > 1) {
             std::string set = ZipcodeSetName(name);
-            bool lowerNamed = std::any_of(names.begin(), names.end(), [&](const std::string& other) {
-                int otherPart = ZipcodePart(other);
-                return otherPart != 0 && otherPart < part && ZipcodeSetName(other) == set;
-            });
+            bool lowerNamed =
+                std::any_of(names.begin(), names.end(), [&](const std::string& other) {
+                    int otherPart = ZipcodePart(other);
+                    return otherPart != 0 && otherPart < part && ZipcodeSetName(other) == set;
+                });
             if (lowerNamed) continue;
         }
         paths.push_back(IsAbsolute(name) ? name : base + name);

@@ -9,8 +9,10 @@ namespace tessarind {
 namespace {
 
 std::string Pattern(std::string_view extension) {
-    std::string text(extension);
-    return !text.empty() && text[0] == '.' ? "*" + text : text;
+    std::string text;
+    if (!extension.empty() && extension[0] == '.') text = "*";
+    text.append(extension);
+    return text;
 }
 
 } // namespace
@@ -18,9 +20,11 @@ std::string Pattern(std::string_view extension) {
 std::vector<FilterItem> DialogFilter::Build(std::span<const FilterGroup> groups, int firstKind) {
     std::vector<FilterItem> items;
     if (firstKind != 0) {
-        if (const FormatRow* row = FindRowById(firstKind))
-            items.push_back({std::string(row->displayName) + " (*" + std::string(row->extension) + ")",
-                             "*" + std::string(row->extension)});
+        if (const FormatRow* row = FindRowById(firstKind)) {
+            std::string pattern = "*";
+            pattern.append(row->extension);
+            items.push_back({std::string(row->displayName) + " (" + pattern + ")", pattern});
+        }
     }
     for (const FilterGroup& group : groups) {
         std::string joined;

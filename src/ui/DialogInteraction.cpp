@@ -11,7 +11,9 @@
 namespace tessarind {
 
 namespace {
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
 } // namespace
 
 void DialogInteraction::Message(const std::string& text, const std::string& caption) {
@@ -23,9 +25,11 @@ void DialogInteraction::Message(const std::string& text, const std::string& capt
 Answer DialogInteraction::Ask(const std::string& text, const std::string& caption, bool withAll) {
     QMessageBox box(QMessageBox::Question, Q(caption), Q(text), QMessageBox::NoButton, parent_);
     QAbstractButton* yes = box.addButton(QMessageBox::Yes);
-    QAbstractButton* yesToAll = withAll ? box.addButton(QStringLiteral("Yes to All"), QMessageBox::YesRole) : nullptr;
+    QAbstractButton* yesToAll =
+        withAll ? box.addButton(QStringLiteral("Yes to All"), QMessageBox::YesRole) : nullptr;
     QAbstractButton* no = box.addButton(QMessageBox::No);
-    QAbstractButton* noToAll = withAll ? box.addButton(QStringLiteral("No to All"), QMessageBox::NoRole) : nullptr;
+    QAbstractButton* noToAll =
+        withAll ? box.addButton(QStringLiteral("No to All"), QMessageBox::NoRole) : nullptr;
     box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(static_cast<QPushButton*>(yes));
     box.exec();
@@ -40,17 +44,19 @@ Answer DialogInteraction::Ask(const std::string& text, const std::string& captio
 std::optional<long> DialogInteraction::AskNumber(const std::string& prompt, long initial) {
     bool ok = false;
     int value = QInputDialog::getInt(parent_, QString(), Q(prompt), static_cast<int>(initial),
-                                     std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
-                                     1, &ok);
+                                     std::numeric_limits<int>::min(),
+                                     std::numeric_limits<int>::max(), 1, &ok);
     if (!ok) return std::nullopt;
     return value;
 }
 
-std::optional<SaveChoice> DialogInteraction::ChooseSaveFile(const SaveRequest& request, bool& dialogFailed) {
+std::optional<SaveChoice> DialogInteraction::ChooseSaveFile(const SaveRequest& request,
+                                                            bool& dialogFailed) {
     dialogFailed = false;
     QStringList filters;
     for (const SaveFilter& f : request.filters)
-        filters.push_back(Q(f.displayName) + QStringLiteral(" (*") + Q(f.extension) + QLatin1Char(')'));
+        filters.push_back(Q(f.displayName) + QStringLiteral(" (*") + Q(f.extension) +
+                          QLatin1Char(')'));
     QFileDialog dialog(parent_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

@@ -16,7 +16,8 @@ public:
     // "Yes to All" and "No to All".
     Answer Ask(const std::string& text, const std::string& caption, bool withAll) override;
     std::optional<long> AskNumber(const std::string& prompt, long initial) override;
-    std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request, bool& dialogFailed) override;
+    std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request,
+                                             bool& dialogFailed) override;
 
 private:
     QWidget* parent_;

@@ -18,7 +18,8 @@ constexpr int kFirstBrowse = 2144;
 constexpr int kMaxText = 1023;
 } // namespace
 
-EmulatorDialog::EmulatorDialog(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+EmulatorDialog::EmulatorDialog(Settings& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
     setWindowTitle(QStringLiteral("Run in Emulator"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -61,7 +62,8 @@ void EmulatorDialog::accept() {
         EmulatorEntry& entry = settings_.emulators[static_cast<size_t>(i)];
         std::string* texts[3] = {&entry.name, &entry.program, &entry.arguments};
         for (int f = 0; f < 3; ++f)
-            *texts[f] = fields_[static_cast<size_t>(i)][static_cast<size_t>(f)]->text().toStdString();
+            *texts[f] =
+                fields_[static_cast<size_t>(i)][static_cast<size_t>(f)]->text().toStdString();
     }
     QDialog::accept();
 }

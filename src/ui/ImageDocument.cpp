@@ -6,7 +6,9 @@
 
 namespace tessarind {
 
-ImageDocument::~ImageDocument() { CloseViews(); }
+ImageDocument::~ImageDocument() {
+    CloseViews();
+}
 
 void ImageDocument::CloseViews() {
     if (!view_) return;

@@ -41,7 +41,9 @@ QString InstanceServer::DefaultName() {
     return QStringLiteral("%1-Tessarind-%2").arg(QLatin1String(kProbe)).arg(getuid());
 }
 
-bool InstanceServer::listening() const { return server_->isListening(); }
+bool InstanceServer::listening() const {
+    return server_->isListening();
+}
 
 bool InstanceServer::Listen() {
     if (server_->listen(name_)) return true;
@@ -97,8 +99,8 @@ void InstanceServer::Read(QLocalSocket* socket) {
         emit CommandLineReceived(QString::fromUtf8(line), QString::fromUtf8(folder));
 }
 
-bool InstanceServer::HandOver(const QString& name, const QString& commandLine, const QString& folder,
-                              int timeoutMs) {
+bool InstanceServer::HandOver(const QString& name, const QString& commandLine,
+                              const QString& folder, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(timeoutMs)) return false;

@@ -4,6 +4,8 @@
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextCharFormat>
+#include <QTextCursor>
 
 #include "model/DiskImage.h"
 #include "text/DirectoryListing.h"
@@ -16,11 +18,11 @@ using namespace cmd;
 
 ListingView::ListingView(MainFrame& frame, DiskImage& image, const Style& style)
     : frame_(frame), image_(&image), text_(new QPlainTextEdit(this)), textColour_(style.text),
-      backgroundColour_(style.background), upperCase_(style.upperCase) {
+      backgroundColour_(style.background), upperCase_(style.upperCase),
+      largeFont_(style.largeFont) {
     setAttribute(Qt::WA_DeleteOnClose);
     text_->setReadOnly(true);
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     text_->setFrameShape(QFrame::NoFrame);
     setWidget(text_);
     setWindowIcon(ToolbarIcons::ProgramIcon());
@@ -28,15 +30,24 @@ ListingView::ListingView(MainFrame& frame, DiskImage& image, const Style& style)
     image.AttachDirectoryView(this);
     SetWindowText(image.title() + (image.modified() ? " *" : ""));
     Redraw();
+    ApplyFont();
+}
 
+void ListingView::ApplyFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (largeFont_) font.setPixelSize(16);
+    text_->setFont(font);
     // Wide enough for the listing's 28 columns, 25 rows high, as the directory view opens.
-    QFontMetrics metrics(text_->font());
-    int width = metrics.horizontalAdvance(QString(kListingColumns + 2, QLatin1Char('0'))) +
-                text_->verticalScrollBar()->sizeHint().width() +
-                2 * static_cast<int>(text_->document()->documentMargin());
-    int height = metrics.lineSpacing() * 25 + 2 * static_cast<int>(text_->document()->documentMargin());
+    QFontMetrics metrics(font);
+    int margin = 2 * static_cast<int>(text_->document()->documentMargin());
+    int width = metrics.horizontalAdvance(QString(kListingColumns + 1, QLatin1Char('0'))) +
+                text_->verticalScrollBar()->sizeHint().width() + margin;
+    int height = metrics.lineSpacing() * 25 + margin;
+    // The window takes its size from what its contents need at least; afterwards the user
+    // may make it shorter.
+    text_->setMinimumSize(width, height);
+    adjustSize();
     text_->setMinimumSize(width, metrics.lineSpacing() * 4);
-    resize(width + 16, height + 40);
 }
 
 ListingView::~ListingView() {
@@ -54,15 +65,31 @@ void ListingView::Redraw() {
     int position = text_->verticalScrollBar()->value();
     text_->setPlainText(QString::fromLatin1(reinterpret_cast<const char*>(listing.data()),
                                             static_cast<qsizetype>(listing.size())));
+    // The header is in reverse video after its "0 ", as the listing draws it.
+    QTextCursor header(text_->document());
+    header.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 2);
+    header.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    QTextCharFormat reverse;
+    reverse.setForeground(QColor::fromRgb(backgroundColour_));
+    reverse.setBackground(QColor::fromRgb(textColour_));
+    header.mergeCharFormat(reverse);
     text_->verticalScrollBar()->setValue(position);
 }
 
-QString ListingView::listingText() const { return text_->toPlainText(); }
+QString ListingView::listingText() const {
+    return text_->toPlainText();
+}
 
-void ListingView::SetWindowText(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
+void ListingView::SetWindowText(const std::string& text) {
+    setWindowTitle(QString::fromStdString(text));
+}
 
-void ListingView::EnableCommand(int commandId, bool on) { frame_.ViewEnables(*this, commandId, on); }
-void ListingView::CheckCommand(int commandId, bool on) { frame_.ViewChecks(*this, commandId, on); }
+void ListingView::EnableCommand(int commandId, bool on) {
+    frame_.ViewEnables(*this, commandId, on);
+}
+void ListingView::CheckCommand(int commandId, bool on) {
+    frame_.ViewChecks(*this, commandId, on);
+}
 void ListingView::SetUndoText(const std::string& text, bool enabled) {
     frame_.ViewUndoText(*this, text, enabled);
 }
@@ -74,6 +101,7 @@ uint32_t ListingView::Colour(CommandId which) const {
 void ListingView::SetColour(CommandId which, uint32_t rgb) {
     (which == BackgroundColour ? backgroundColour_ : textColour_) = rgb;
     ApplyColours();
+    Redraw();
 }
 
 void ListingView::ApplyColours() {
@@ -101,6 +129,9 @@ bool ListingView::HandleCommand(CommandId id) {
         upperCase_ = !upperCase_;
         frame_.ViewChecks(*this, Number(ToggleCase), upperCase_);
         Redraw();
+    } else if (id == ToggleFontSize) {
+        largeFont_ = !largeFont_;
+        ApplyFont();
     } else if (id == ShowDeletedFiles) {
         image.SetShowDeleted(!image.showDeleted());
         image.Refresh();

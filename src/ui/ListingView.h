@@ -24,6 +24,7 @@ public:
         uint32_t text = 0;
         uint32_t background = 0;
         bool upperCase = true;
+        bool largeFont = true;
     };
 
     ListingView(MainFrame& frame, DiskImage& image, const Style& style);
@@ -48,12 +49,15 @@ public:
     void SetUndoText(const std::string& text, bool enabled) override;
 
     QString listingText() const;
+    bool largeFont() const { return largeFont_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void ApplyColours();
+    // The fixed-pitch font in the size "Large Fonts" asks for, and a window that fits it.
+    void ApplyFont();
 
     MainFrame& frame_;
     DiskImage* image_;
@@ -61,6 +65,7 @@ private:
     uint32_t textColour_;
     uint32_t backgroundColour_;
     bool upperCase_;
+    bool largeFont_;
 };
 
 } // namespace tessarind

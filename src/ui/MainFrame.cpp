@@ -51,8 +51,15 @@ struct NewKind {
     int formatId;
 };
 constexpr std::array<NewKind, 9> kNewKinds = {{
-    {NewD64, 1}, {NewD71, 2}, {NewD81, 3}, {NewD80, 16}, {NewD82, 17},
-    {NewD2m, 21}, {NewDfi, 23}, {NewDnp, 22}, {NewT64, 18},
+    {NewD64, 1},
+    {NewD71, 2},
+    {NewD81, 3},
+    {NewD80, 16},
+    {NewD82, 17},
+    {NewD2m, 21},
+    {NewDfi, 23},
+    {NewDnp, 22},
+    {NewT64, 18},
 }};
 
 // The toolbar buttons in order: command, tooltip, check button.
@@ -81,7 +88,9 @@ constexpr std::array<Button, 15> kButtons = {{
 
 constexpr int kColourListWidth = 75;
 
-uint32_t Rgb(const QColor& colour) { return static_cast<uint32_t>(colour.rgb()) & 0xFFFFFFu; }
+uint32_t Rgb(const QColor& colour) {
+    return static_cast<uint32_t>(colour.rgb()) & 0xFFFFFFu;
+}
 
 // The Undo item as the core words it, with the accelerator after a tab.
 QString UndoItemText(const std::string& text) {
@@ -159,10 +168,12 @@ void MainFrame::BuildToolBar() {
         auto* list = new QComboBox(toolBar_);
         list->setObjectName(QString::number(Number(which)));
         list->setFixedWidth(kColourListWidth);
-        for (const PaletteEntry& entry : kCbmPalette) list->addItem(QString::fromLatin1(entry.name));
+        for (const PaletteEntry& entry : kCbmPalette)
+            list->addItem(QString::fromLatin1(entry.name));
         // The closed list is narrow; the open one shows each colour beside its name.
         for (int i = 0; i < list->count(); ++i)
-            list->setItemData(i, QColor::fromRgb(kCbmPalette[static_cast<size_t>(i)].rgb()), Qt::DecorationRole);
+            list->setItemData(i, QColor::fromRgb(kCbmPalette[static_cast<size_t>(i)].rgb()),
+                              Qt::DecorationRole);
         list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 8);
         list->setCurrentIndex(-1);
         list->installEventFilter(this);
@@ -178,7 +189,9 @@ void MainFrame::BuildToolBar() {
 }
 
 void MainFrame::PlaceWindow() {
-    auto number = [this](SettingId id) { return static_cast<int>(static_cast<int32_t>(settings_.Get(id))); };
+    auto number = [this](SettingId id) {
+        return static_cast<int>(static_cast<int32_t>(settings_.Get(id)));
+    };
     resize(number(SettingId::WindowDX), number(SettingId::WindowDY));
     // A position no screen shows is left to the window system; the size is kept.
     QPoint at(number(SettingId::WindowX), number(SettingId::WindowY));
@@ -207,21 +220,32 @@ void MainFrame::ComputeColourScheme() {
     defaultBackground_ = scheme_.background;
 }
 
-void MainFrame::RebuildRunInTexts() { menu_->SetRunInTexts(settings_); }
+void MainFrame::RebuildRunInTexts() {
+    menu_->SetRunInTexts(settings_);
+}
 
-QMenu* MainFrame::diskMenu() const { return menu_->diskMenu(); }
-QMenu* MainFrame::windowsMenu() const { return menu_->windowsMenu(); }
+QMenu* MainFrame::diskMenu() const {
+    return menu_->diskMenu();
+}
+QMenu* MainFrame::windowsMenu() const {
+    return menu_->windowsMenu();
+}
 
 QComboBox* MainFrame::colourList(CommandId which) const {
     return which == BackgroundColour ? backgroundList_ : textList_;
 }
 
-bool MainFrame::IsEnabled(CommandId id) const { return actions_->IsEnabled(id); }
-bool MainFrame::IsChecked(CommandId id) const { return actions_->IsChecked(id); }
+bool MainFrame::IsEnabled(CommandId id) const {
+    return actions_->IsEnabled(id);
+}
+bool MainFrame::IsChecked(CommandId id) const {
+    return actions_->IsChecked(id);
+}
 
 void MainFrame::SetInteraction(Interaction* interaction) {
     interaction_ = interaction ? interaction : dialogs_.get();
-    for (const auto& document : images_) document->image().SetOwner(interaction_);
+    for (const auto& document : images_)
+        document->image().SetOwner(interaction_);
 }
 
 // ---- Routing --------------------------------------------------------------------------------
@@ -283,11 +307,13 @@ void MainFrame::OpenCommandLine(const std::string& text, const std::string& base
 }
 
 void MainFrame::OpenNames(const std::vector<std::string>& names, const std::string& baseFolder) {
-    for (const std::string& path : CommandLineParser::PathsToOpen(names, baseFolder)) OpenPath(path);
+    for (const std::string& path : CommandLineParser::PathsToOpen(names, baseFolder))
+        OpenPath(path);
 }
 
 ImageDocument* MainFrame::OpenPath(const std::string& path) {
-    std::unique_ptr<DiskImage> image = OpenContainer(interaction_, path, {}, 0, nullptr, true, &settings_);
+    std::unique_ptr<DiskImage> image =
+        OpenContainer(interaction_, path, {}, 0, nullptr, true, &settings_);
     if (!image) {
         if (interaction_) interaction_->Message("Unable to Open File " + path, "Error");
         return nullptr;
@@ -304,7 +330,9 @@ ImageDocument* MainFrame::Adopt(std::unique_ptr<DiskImage> image) {
     image->SetOwner(interaction_);
     images_.push_front(std::make_unique<ImageDocument>(std::move(image)));
     ImageDocument* document = images_.front().get();
-    ListingView::Style style{defaultText_, defaultBackground_, settings_.On(SettingId::DefaultUpper)};
+    ListingView::Style style{defaultText_, defaultBackground_,
+                             settings_.On(SettingId::DefaultUpper),
+                             settings_.On(SettingId::LargeFonts)};
     auto* view = new ListingView(*this, document->image(), style);
     document->SetDirectoryView(view);
     client_->addSubWindow(view);
@@ -324,13 +352,14 @@ void MainFrame::TakeCommandLine(const QString& text, const QString& folder) {
 void MainFrame::OpenDialog() {
     QString filter = DialogFilter::NameFilters(DialogFilter::Build(DialogFilter::OpenGroups()))
                          .join(QStringLiteral(";;"));
-    QStringList files = QFileDialog::getOpenFileNames(this, QString(),
-                                                      QString::fromStdString(settings_.location), filter);
+    QStringList files = QFileDialog::getOpenFileNames(
+        this, QString(), QString::fromStdString(settings_.location), filter);
     if (files.isEmpty()) return;
     std::string folder = QFileInfo(files.front()).absolutePath().toStdString();
     settings_.location = folder;
     std::vector<std::string> names;
-    for (const QString& file : files) names.push_back(QFileInfo(file).fileName().toStdString());
+    for (const QString& file : files)
+        names.push_back(QFileInfo(file).fileName().toStdString());
     OpenNames(names, folder);
 }
 
@@ -339,11 +368,14 @@ void MainFrame::OpenRecentFile(int slot) {
     if (!path.empty()) OpenPath(path);
 }
 
-void MainFrame::RefreshRecentFiles() { recentFiles_->Refresh(settings_); }
+void MainFrame::RefreshRecentFiles() {
+    recentFiles_->Refresh(settings_);
+}
 
 // ---- Closing --------------------------------------------------------------------------------
 
-std::list<std::unique_ptr<ImageDocument>>::iterator MainFrame::FindDocument(const ViewWindow& view) {
+std::list<std::unique_ptr<ImageDocument>>::iterator
+MainFrame::FindDocument(const ViewWindow& view) {
     return std::find_if(images_.begin(), images_.end(),
                         [&](const auto& document) { return document->directoryView() == &view; });
 }
@@ -413,7 +445,8 @@ void MainFrame::SubWindowActivated(QMdiSubWindow* window) {
 void MainFrame::ActivateView(ViewWindow* view) {
     activeView_ = view;
     DiskImage* image = view->Image();
-    ApplyEnableTable(view->Capability(), [this](CommandId id, bool on) { actions_->Enable(id, on); });
+    ApplyEnableTable(view->Capability(),
+                     [this](CommandId id, bool on) { actions_->Enable(id, on); });
     if (image) image->UpdateCommands(*actions_);
     actions_->Check(ToggleCase, view->ShowsUpperCase());
     actions_->Check(ToggleHiddenCharacters, view->ShowsHiddenCharacters());
@@ -427,7 +460,8 @@ void MainFrame::ActivateView(ViewWindow* view) {
 }
 
 void MainFrame::DisableContainerCommands() {
-    ApplyEnableTable(kCapabilityNoView, [this](CommandId id, bool on) { actions_->Enable(id, on); });
+    ApplyEnableTable(kCapabilityNoView,
+                     [this](CommandId id, bool on) { actions_->Enable(id, on); });
 }
 
 void MainFrame::ViewEnables(ViewWindow& view, int id, bool on) {
@@ -496,7 +530,8 @@ void MainFrame::CascadeViews() {
     int offset = 0;
     for (QMdiSubWindow* window : windows) {
         if (window->isMinimized() || window->isMaximized()) window->showNormal();
-        if (offset > 0 && (offset + window->width() / 2 > area.width() || offset + step * 2 > area.height()))
+        if (offset > 0 &&
+            (offset + window->width() / 2 > area.width() || offset + step * 2 > area.height()))
             offset = 0;
         window->move(offset, offset);
         window->raise();
@@ -506,8 +541,8 @@ void MainFrame::CascadeViews() {
 }
 
 void MainFrame::ShowHelp() {
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/tessarind.htm")));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                                  QStringLiteral("/tessarind.htm")));
 }
 
 void MainFrame::ShowOptions() {
@@ -531,16 +566,22 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client_ || watched == client_->viewport()) {
         // "6", "7" and "8" typed on the empty client make a new 1541, 1571 or 1581 image.
         const QString text = key->text();
-        if (text == QStringLiteral("6")) return ExecuteCommand(NewD64), true;
-        if (text == QStringLiteral("7")) return ExecuteCommand(NewD71), true;
-        if (text == QStringLiteral("8")) return ExecuteCommand(NewD81), true;
+        for (auto [typed, id] :
+             {std::pair{'6', NewD64}, std::pair{'7', NewD71}, std::pair{'8', NewD81}}) {
+            if (text == QString(QLatin1Char(typed))) {
+                ExecuteCommand(id);
+                return true;
+            }
+        }
     } else if (watched == backgroundList_ || watched == textList_) {
         // Tab goes between the two colour lists; Enter and Escape go back to the view.
         if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            (watched == backgroundList_ ? textList_ : backgroundList_)->setFocus(Qt::TabFocusReason);
+            (watched == backgroundList_ ? textList_ : backgroundList_)
+                ->setFocus(Qt::TabFocusReason);
             return true;
         }
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) {
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+            key->key() == Qt::Key_Escape) {
             if (activeView_)
                 activeView_->Window()->setFocus(Qt::OtherFocusReason);
             else

@@ -51,6 +51,8 @@ public:
     // Opens the names of a command line (the first token is the program); relative names
     // are looked for in baseFolder.
     void OpenCommandLine(const std::string& text, const std::string& baseFolder);
+    // The program's own command line: relative names are looked for in the start folder.
+    void OpenCommandLine(const std::string& text) { OpenCommandLine(text, startFolder_); }
     void OpenNames(const std::vector<std::string>& names, const std::string& baseFolder);
     // Opens one path through the opener; on failure says "Unable to Open File %s".
     ImageDocument* OpenPath(const std::string& path);

@@ -39,8 +39,14 @@ MainMenu::MainMenu(QMainWindow& frame, CommandActions& actions) : actions_(actio
     disk_ = bar->addMenu(QStringLiteral("&Disk"));
     QMenu* newMenu = disk_->addMenu(QStringLiteral("&New"));
     AddItems(newMenu, actions,
-             {{"D&64\t6", NewD64}, {"D&71\t7", NewD71}, {"D&80", NewD80}, {"D&81\t8", NewD81},
-              {"D&82", NewD82}, {"D&2M", NewD2m}, {"D&FI", NewDfi}, {"D&NP", NewDnp},
+             {{"D&64\t6", NewD64},
+              {"D&71\t7", NewD71},
+              {"D&80", NewD80},
+              {"D&81\t8", NewD81},
+              {"D&82", NewD82},
+              {"D&2M", NewD2m},
+              {"D&FI", NewDfi},
+              {"D&NP", NewDnp},
               {"&T64", NewT64}});
     AddItems(disk_, actions,
              {{"&Open\tCTRL+O", Open},

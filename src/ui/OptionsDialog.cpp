@@ -49,7 +49,9 @@ constexpr int kUseInterleave = 1030;
 constexpr int kRunInEmulator = 2119;
 constexpr int kReplacements = 2186;
 
-QString ControlName(int id) { return QString::number(id); }
+QString ControlName(int id) {
+    return QString::number(id);
+}
 
 // A decimal number as a dialog field reads it: 0 when it is not one.
 uint32_t Decimal(const QLineEdit* field) {
@@ -60,7 +62,8 @@ uint32_t Decimal(const QLineEdit* field) {
 
 } // namespace
 
-OptionsDialog::OptionsDialog(Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+OptionsDialog::OptionsDialog(Settings& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
     setWindowTitle(QStringLiteral("Options"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -75,7 +78,8 @@ OptionsDialog::OptionsDialog(Settings& settings, QWidget* parent) : QDialog(pare
         ++row;
     }
 
-    auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,9}")), this);
+    auto* digits =
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,9}")), this);
     auto* numbers = new QGridLayout;
     layout->addLayout(numbers);
     numbers->addWidget(new QLabel(QStringLiteral("Fill Byte:"), this), 0, 0);
@@ -127,7 +131,9 @@ QCheckBox* OptionsDialog::checkBox(int controlId) const {
     return findChild<QCheckBox*>(ControlName(controlId));
 }
 
-QLineEdit* OptionsDialog::field(int controlId) const { return findChild<QLineEdit*>(ControlName(controlId)); }
+QLineEdit* OptionsDialog::field(int controlId) const {
+    return findChild<QLineEdit*>(ControlName(controlId));
+}
 
 void OptionsDialog::accept() {
     settings_.Set(SettingId::FillByte, Decimal(fillByte_));

@@ -54,14 +54,16 @@ std::string RecentFileMenu::Shorten(const std::string& path) {
     size_t separator = path.find_last_of("/\\");
     if (separator != std::string::npos) {
         std::string tail = path.substr(separator);
-        if (tail.size() <= kNameRoom) return path.substr(0, kLongest - 3 - tail.size()) + "..." + tail;
+        if (tail.size() <= kNameRoom)
+            return path.substr(0, kLongest - 3 - tail.size()) + "..." + tail;
     }
     return "..." + path.substr(path.size() - (kLongest - 3));
 }
 
 QString RecentFileMenu::ItemText(int slot, const std::string& path) {
     // A "&" in the path is text, not a mnemonic.
-    QString shown = QString::fromStdString(Shorten(path)).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QString shown =
+        QString::fromStdString(Shorten(path)).replace(QLatin1Char('&'), QStringLiteral("&&"));
     return QStringLiteral("&%1 %2").arg(slot + 1).arg(shown);
 }
 

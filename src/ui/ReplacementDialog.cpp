@@ -35,7 +35,8 @@ QPixmap Glyph(uint8_t code) {
     DrawCbmChar(picture, 0, 0, code, false, style);
     QImage image(picture.width, picture.height, QImage::Format_RGB32);
     for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x) image.setPixel(x, y, 0xFF000000u | picture.At(x, y));
+        for (int x = 0; x < picture.width; ++x)
+            image.setPixel(x, y, 0xFF000000u | picture.At(x, y));
     return QPixmap::fromImage(image);
 }
 
@@ -46,7 +47,8 @@ ReplacementDialog::ReplacementDialog(Settings& settings, QWidget* parent)
     setWindowTitle(QStringLiteral("Filename Character Replacement"));
     auto* layout = new QVBoxLayout(this);
 
-    replace_ = new QCheckBox(QStringLiteral("Replace PETSCII characters in exported filenames"), this);
+    replace_ =
+        new QCheckBox(QStringLiteral("Replace PETSCII characters in exported filenames"), this);
     replace_->setObjectName(QStringLiteral("2192"));
     replace_->setChecked(settings.On(SettingId::ReplaceFilenameChars));
     layout->addWidget(replace_);
@@ -111,7 +113,8 @@ ReplacementDialog::ReplacementDialog(Settings& settings, QWidget* parent)
         list_->setCurrentItem(nullptr);
         UpdateControls();
     });
-    connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row) { RowClicked(row); });
+    connect(list_, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* row) { RowClicked(row); });
     connect(list_, &QTreeWidget::itemSelectionChanged, this, &ReplacementDialog::UpdateControls);
     UpdateControls();
 }
@@ -127,7 +130,8 @@ QTreeWidgetItem* ReplacementDialog::MakeRow(uint8_t code, const QString& text) c
 
 QTreeWidgetItem* ReplacementDialog::RowFor(uint8_t code) const {
     for (int i = 0; i < list_->topLevelItemCount(); ++i)
-        if (list_->topLevelItem(i)->data(0, kCodeRole).toInt() == code) return list_->topLevelItem(i);
+        if (list_->topLevelItem(i)->data(0, kCodeRole).toInt() == code)
+            return list_->topLevelItem(i);
     return nullptr;
 }
 
@@ -135,7 +139,8 @@ void ReplacementDialog::SetFieldCode(std::optional<uint8_t> code) {
     code_ = code;
     if (code) {
         std::array<uint8_t, 1> byte{*code};
-        codeField_->setText(QString::fromStdString(PetsciiToAscii(byte, false, false, false, settings_)).left(1));
+        codeField_->setText(
+            QString::fromStdString(PetsciiToAscii(byte, false, false, false, settings_)).left(1));
     } else {
         codeField_->clear();
     }
@@ -154,7 +159,8 @@ void ReplacementDialog::Store() {
         row->setText(1, textField_->text());
     } else {
         int at = 0;
-        while (at < list_->topLevelItemCount() && list_->topLevelItem(at)->data(0, kCodeRole).toInt() < *code_)
+        while (at < list_->topLevelItemCount() &&
+               list_->topLevelItem(at)->data(0, kCodeRole).toInt() < *code_)
             ++at;
         list_->insertTopLevelItem(at, MakeRow(*code_, textField_->text()));
     }
@@ -175,9 +181,11 @@ void ReplacementDialog::accept() {
     std::vector<Substitution> list;
     for (int i = 0; i < list_->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = list_->topLevelItem(i);
-        list.push_back({static_cast<uint8_t>(row->data(0, kCodeRole).toInt()), row->text(1).toStdString()});
+        list.push_back(
+            {static_cast<uint8_t>(row->data(0, kCodeRole).toInt()), row->text(1).toStdString()});
     }
-    std::sort(list.begin(), list.end(), [](const Substitution& a, const Substitution& b) { return a.code < b.code; });
+    std::sort(list.begin(), list.end(),
+              [](const Substitution& a, const Substitution& b) { return a.code < b.code; });
     settings_.substitutions = std::move(list);
     settings_.Set(SettingId::ReplaceFilenameChars, replace_->isChecked() ? 1u : 0u);
     QDialog::accept();

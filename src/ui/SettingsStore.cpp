@@ -67,12 +67,14 @@ std::optional<uint32_t> ReadNumber(const QVariant& value) {
 }
 
 std::string ReadText(const QVariant& value, int maxBytes) {
-    QByteArray bytes = value.typeId() == QMetaType::QByteArray ? value.toByteArray()
-                                                                : value.toString().toUtf8();
+    QByteArray bytes =
+        value.typeId() == QMetaType::QByteArray ? value.toByteArray() : value.toString().toUtf8();
     return bytes.left(maxBytes).toStdString();
 }
 
-QString RunKey(const char* name, int entry) { return QString::fromLatin1(name) + QString::number(entry); }
+QString RunKey(const char* name, int entry) {
+    return QString::fromLatin1(name) + QString::number(entry);
+}
 
 // Writes a group afresh. A group left without values would vanish from an INI file and read
 // as missing, which brings the defaults back; `marker` keeps it, under a name the reader skips.
@@ -107,13 +109,17 @@ void SettingsStore::Save(const Settings& settings) const {
 }
 
 std::vector<std::array<uint8_t, 30>> SettingsStore::BuiltInSeparators() {
-    auto name = [](std::initializer_list<uint8_t> first, uint8_t fill, std::initializer_list<uint8_t> last) {
+    auto name = [](std::initializer_list<uint8_t> first, uint8_t fill,
+                   std::initializer_list<uint8_t> last) {
         std::array<uint8_t, 30> body{};
         body[0] = 0x80; // a closed DEL entry at track 0, sector 0
         size_t i = 3;
-        for (uint8_t b : first) body[i++] = b;
-        while (i < 3 + 16 - last.size()) body[i++] = fill;
-        for (uint8_t b : last) body[i++] = b;
+        for (uint8_t b : first)
+            body[i++] = b;
+        while (i < 3 + 16 - last.size())
+            body[i++] = fill;
+        for (uint8_t b : last)
+            body[i++] = b;
         return body;
     };
     std::vector<std::array<uint8_t, 30>> list;
@@ -152,9 +158,9 @@ void SettingsStore::Load(QSettings& store, Settings& settings) {
             settings.location = ReadText(store.value(QStringLiteral("Location")), kMaxLocation);
         for (int n = 1; n <= Settings::kEmulatorCount; ++n) {
             EmulatorEntry& entry = settings.emulators[static_cast<size_t>(n - 1)];
-            for (auto [name, field] : {std::pair{"RunName", &entry.name},
-                                       std::pair{"RunEmulator", &entry.program},
-                                       std::pair{"RunArguments", &entry.arguments}}) {
+            for (auto [name, field] :
+                 {std::pair{"RunName", &entry.name}, std::pair{"RunEmulator", &entry.program},
+                  std::pair{"RunArguments", &entry.arguments}}) {
                 QString key = RunKey(name, n);
                 if (store.contains(key)) *field = ReadText(store.value(key), kMaxRunText);
             }
@@ -177,14 +183,16 @@ void SettingsStore::Load(QSettings& store, Settings& settings) {
             ordered.emplace(LeadingNumber(key.mid(9)), body);
         }
         store.endGroup();
-        for (const auto& [number, body] : ordered) settings.separators.push_back(body);
+        for (const auto& [number, body] : ordered)
+            settings.separators.push_back(body);
     } else {
         settings.separators = BuiltInSeparators();
     }
 
     // The two recent lists: "MRU<n>" text values whose number is below the slot count.
     auto loadMru = [&](const char* group, auto& list) {
-        for (std::string& slot : list) slot.clear();
+        for (std::string& slot : list)
+            slot.clear();
         if (!groups.contains(QString::fromLatin1(group))) return false;
         store.beginGroup(QString::fromLatin1(group));
         for (const QString& key : store.childKeys()) {
@@ -233,9 +241,9 @@ void SettingsStore::Save(QSettings& store, const Settings& settings) {
     }
     for (int n = 1; n <= Settings::kEmulatorCount; ++n) {
         const EmulatorEntry& entry = settings.emulators[static_cast<size_t>(n - 1)];
-        for (auto [name, field] : {std::pair{"RunName", &entry.name},
-                                   std::pair{"RunEmulator", &entry.program},
-                                   std::pair{"RunArguments", &entry.arguments}}) {
+        for (auto [name, field] :
+             {std::pair{"RunName", &entry.name}, std::pair{"RunEmulator", &entry.program},
+              std::pair{"RunArguments", &entry.arguments}}) {
             QString key = RunKey(name, n);
             if (field->empty())
                 store.remove(key);
@@ -253,7 +261,8 @@ void SettingsStore::Save(QSettings& store, const Settings& settings) {
     auto saveMru = [&](const auto& list) {
         int n = 0;
         for (const std::string& path : list)
-            if (!path.empty()) store.setValue(QStringLiteral("MRU%1").arg(n++), QString::fromStdString(path));
+            if (!path.empty())
+                store.setValue(QStringLiteral("MRU%1").arg(n++), QString::fromStdString(path));
         return n > 0;
     };
     RewriteGroup(store, kFileMru, "Count", [&] { return saveMru(settings.fileMru); });

@@ -69,7 +69,8 @@ void Arrow(QPainter& p, const Ink& ink, QPointF from, QPointF to) {
     p.drawLine(right);
 }
 
-void Letters(QPainter& p, const Ink& ink, const QString& text, QRectF r, int pixelSize, bool bold = true) {
+void Letters(QPainter& p, const Ink& ink, const QString& text, QRectF r, int pixelSize,
+             bool bold = true) {
     QFont font;
     font.setPixelSize(pixelSize);
     font.setBold(bold);
@@ -94,7 +95,8 @@ void Page(QPainter& p, const Ink& ink, QRectF r) {
     p.setBrush(Qt::white);
     p.drawRect(r);
     p.setPen(QPen(ink.fill.darker(130), 1));
-    for (double y = r.top() + 6; y < r.bottom() - 3; y += 4) p.drawLine(QPointF(r.left() + 4, y), QPointF(r.right() - 4, y));
+    for (double y = r.top() + 6; y < r.bottom() - 3; y += 4)
+        p.drawLine(QPointF(r.left() + 4, y), QPointF(r.right() - 4, y));
 }
 
 void Draw(QPainter& p, CommandId id, const Ink& ink) {
@@ -118,7 +120,8 @@ void Draw(QPainter& p, CommandId id, const Ink& ink) {
     } else if (id == ShowSeparatorTool) {
         Page(p, ink, full);
         p.setPen(QPen(ink.accent, 2, Qt::DashLine));
-        for (double y : {10.0, 16.0, 22.0}) p.drawLine(QPointF(6, y), QPointF(26, y));
+        for (double y : {10.0, 16.0, 22.0})
+            p.drawLine(QPointF(6, y), QPointF(26, y));
     } else if (id == ToggleCase) {
         Letters(p, ink, QStringLiteral("Aa"), full, 18);
     } else if (id == ShowFileProperties) {
@@ -181,7 +184,8 @@ QIcon ToolbarIcons::ProgramIcon() {
         QPainter p(&pixmap);
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(size / 32.0, size / 32.0);
-        Disk(p, Ink{QColor(20, 20, 60), QColor(84, 84, 252), QColor(0, 0, 168)}, QRectF(2, 2, 28, 28));
+        Disk(p, Ink{QColor(20, 20, 60), QColor(84, 84, 252), QColor(0, 0, 168)},
+             QRectF(2, 2, 28, 28));
         icon.addPixmap(pixmap);
     }
     return icon;

@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
     store.Load(settings);
 
     std::vector<std::string> arguments;
-    for (const QString& argument : QCoreApplication::arguments()) arguments.push_back(argument.toStdString());
+    for (const QString& argument : QCoreApplication::arguments())
+        arguments.push_back(argument.toStdString());
     const std::string commandLine = CommandLineParser::Join(arguments);
     const QString startFolder = QDir::currentPath();
     const QString instanceName = InstanceServer::DefaultName();
@@ -96,12 +97,12 @@ int main(int argc, char** argv) {
 
     InstanceServer server(instanceName);
     server.Listen();
-    QObject::connect(&server, &InstanceServer::CommandLineReceived, &frame, &MainFrame::TakeCommandLine);
+    QObject::connect(&server, &InstanceServer::CommandLineReceived, &frame,
+                     &MainFrame::TakeCommandLine);
 
     if (parsed.tokens.size() > 1) {
-        QTimer::singleShot(0, &frame, [&frame, commandLine, startFolder] {
-            frame.OpenCommandLine(commandLine, startFolder.toStdString());
-        });
+        QTimer::singleShot(0, &frame,
+                           [&frame, commandLine] { frame.OpenCommandLine(commandLine); });
     }
     if (!developer.screenshot.isEmpty() || developer.reportShown) {
         // After the posted opening above has run.

@@ -25,7 +25,8 @@ private slots:
     }
 
     void tokensSplitAtBlanksAndQuotesKeepThem() {
-        ParsedCommandLine parsed = CommandLineParser::Parse("tessarind  a.d64 \"my disk.d64\"   b.d71");
+        ParsedCommandLine parsed =
+            CommandLineParser::Parse("tessarind  a.d64 \"my disk.d64\"   b.d71");
         QCOMPARE(parsed.tokens, (Strings{"tessarind", "a.d64", "my disk.d64", "b.d71"}));
         // A quote left open runs to the end and still counts.
         parsed = CommandLineParser::Parse("tessarind \"open end.d64");
@@ -33,12 +34,14 @@ private slots:
     }
 
     void optionsAreSkippedAndDashAStops() {
-        ParsedCommandLine parsed = CommandLineParser::Parse("tessarind -x a.d64 --screenshot=s.png b.d64");
+        ParsedCommandLine parsed =
+            CommandLineParser::Parse("tessarind -x a.d64 --screenshot=s.png b.d64");
         QCOMPARE(parsed.tokens, (Strings{"tessarind", "a.d64", "b.d64"}));
         QVERIFY(!parsed.stop);
         QVERIFY(CommandLineParser::Parse("tessarind a.d64 -a").stop);
         QVERIFY(CommandLineParser::Parse("tessarind -associate").stop);
-        QVERIFY(!CommandLineParser::Parse("tessarind \"-a\"").stop); // quoted: a name, not an option
+        QVERIFY(
+            !CommandLineParser::Parse("tessarind \"-a\"").stop); // quoted: a name, not an option
     }
 
     void joinedArgumentsParseBack() {
@@ -49,7 +52,8 @@ private slots:
     }
 
     void relativeNamesJoinTheBaseFolder() {
-        Strings paths = CommandLineParser::PathsToOpen({"a.d64", "/abs/b.d64", "sub/c.d64", "-q"}, "/start");
+        Strings paths =
+            CommandLineParser::PathsToOpen({"a.d64", "/abs/b.d64", "sub/c.d64", "-q"}, "/start");
         QCOMPARE(paths, (Strings{"/start/a.d64", "/abs/b.d64", "/start/sub/c.d64"}));
         QCOMPARE(CommandLineParser::PathsToOpen({"a.d64"}, "/start/"), (Strings{"/start/a.d64"}));
         // A Windows path is taken as it is.
@@ -58,11 +62,14 @@ private slots:
     }
 
     void zipcodeSetOpensOnceThroughItsLowestPart() {
-        QCOMPARE(CommandLineParser::PathsToOpen({"1!game", "2!game", "3!GAME"}, "/d"), (Strings{"/d/1!game"}));
+        QCOMPARE(CommandLineParser::PathsToOpen({"1!game", "2!game", "3!GAME"}, "/d"),
+                 (Strings{"/d/1!game"}));
         QCOMPARE(CommandLineParser::PathsToOpen({"2!game"}, "/d"), (Strings{"/d/2!game"}));
-        QCOMPARE(CommandLineParser::PathsToOpen({"3!game", "2!Game"}, "/d"), (Strings{"/d/2!Game"}));
+        QCOMPARE(CommandLineParser::PathsToOpen({"3!game", "2!Game"}, "/d"),
+                 (Strings{"/d/2!Game"}));
         // Parts of different sets are each opened.
-        QCOMPARE(CommandLineParser::PathsToOpen({"2!one", "2!two"}, "/d"), (Strings{"/d/2!one", "/d/2!two"}));
+        QCOMPARE(CommandLineParser::PathsToOpen({"2!one", "2!two"}, "/d"),
+                 (Strings{"/d/2!one", "/d/2!two"}));
     }
 
     void shortPathsStayWhole() {
@@ -97,8 +104,9 @@ private slots:
     void filterGroupsListTheirExtensions() {
         std::vector<FilterItem> items = DialogFilter::Build(DialogFilter::OpenGroups());
         QCOMPARE(items.size(), size_t{14});
-        QCOMPARE(items[0].display,
-                 std::string("All Disks (*.d64;*.d71;*.d81;*.g64;*.d2m;*.dhd;*.dnp;*.d80;*.d82;*.dfi)"));
+        QCOMPARE(
+            items[0].display,
+            std::string("All Disks (*.d64;*.d71;*.d81;*.g64;*.d2m;*.dhd;*.dnp;*.d80;*.d82;*.dfi)"));
         QCOMPARE(items[9].display, std::string("Tapes (*.t64)"));
         QCOMPARE(items[9].pattern, std::string("*.t64"));
         QCOMPARE(items[7].display, std::string("Zipcode (?!*)"));
@@ -126,7 +134,8 @@ private slots:
 
         auto states = [](int capability) {
             std::map<int, bool> on;
-            ApplyEnableTable(capability, [&](CommandId id, bool enabled) { on[cmd::Number(id)] = enabled; });
+            ApplyEnableTable(capability,
+                             [&](CommandId id, bool enabled) { on[cmd::Number(id)] = enabled; });
             return on;
         };
         std::map<int, bool> directory = states(kCapabilityDirectory);
@@ -141,7 +150,8 @@ private slots:
         std::map<int, bool> tape = states(kCapabilityTapeDirectory);
         QVERIFY(tape[2003] && tape[2013] && tape[2053]);
         QVERIFY(!tape[2018] && !tape[2022]);
-        for (const auto& [id, on] : states(kCapabilityNoView)) QVERIFY2(!on, qPrintable(QString::number(id)));
+        for (const auto& [id, on] : states(kCapabilityNoView))
+            QVERIFY2(!on, qPrintable(QString::number(id)));
     }
 };
 

@@ -28,9 +28,10 @@ QStringList Rows(QWidget& dialog) {
     QStringList rows;
     auto* list = Control<QTreeWidget>(dialog, 2191);
     for (int i = 0; i < list->topLevelItemCount(); ++i)
-        rows.push_back(QStringLiteral("%1=%2")
-                           .arg(list->topLevelItem(i)->data(0, Qt::UserRole).toInt(), 2, 16, QLatin1Char('0'))
-                           .arg(list->topLevelItem(i)->text(1)));
+        rows.push_back(
+            QStringLiteral("%1=%2")
+                .arg(list->topLevelItem(i)->data(0, Qt::UserRole).toInt(), 2, 16, QLatin1Char('0'))
+                .arg(list->topLevelItem(i)->text(1)));
     return rows;
 }
 
@@ -54,7 +55,8 @@ private slots:
         QVERIFY(!dialog.checkBox(2162)->isChecked());
         QVERIFY(dialog.checkBox(2075)->isChecked());
         QCOMPARE(dialog.checkBox(2068)->text(), QStringLiteral("Default to CG graphics"));
-        QCOMPARE(Control<QPushButton>(dialog, 2186)->text(), QStringLiteral("Character Replacments"));
+        QCOMPARE(Control<QPushButton>(dialog, 2186)->text(),
+                 QStringLiteral("Character Replacments"));
         QCOMPARE(Control<QPushButton>(dialog, 2119)->text(), QStringLiteral("Run in Emulator"));
     }
 
@@ -76,7 +78,10 @@ private slots:
         // And so it is stored.
         QString path = dir.filePath(QStringLiteral("s.ini"));
         SettingsStore(path).Save(settings);
-        QCOMPARE(QSettings(path, QSettings::IniFormat).value(QStringLiteral("Custom Interleave")).toInt(), 44);
+        QCOMPARE(QSettings(path, QSettings::IniFormat)
+                     .value(QStringLiteral("Custom Interleave"))
+                     .toInt(),
+                 44);
     }
 
     void optionsReportWhatNeedsRedrawing() {
@@ -171,7 +176,8 @@ private slots:
         QVERIFY(box->isChecked());
         box->setChecked(false);
         QVERIFY(!settings.On(SettingId::ReplaceFilenameChars));
-        for (int id : {2187, 2188}) QVERIFY(!Control<QLineEdit>(dialog, id)->isEnabled());
+        for (int id : {2187, 2188})
+            QVERIFY(!Control<QLineEdit>(dialog, id)->isEnabled());
         QVERIFY(!Control<QTreeWidget>(dialog, 2191)->isEnabled());
         QVERIFY(!Control<QPushButton>(dialog, 2189)->isEnabled());
         // Cancel does not bring the setting back.

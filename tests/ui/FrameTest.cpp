@@ -30,6 +30,11 @@ QStringList Titles(const MainFrame& frame) {
     return titles;
 }
 
+bool IsWindowItem(const QAction* item) {
+    int id = item->data().toInt();
+    return id >= cmd::kFirstWindowItem && id < cmd::kFirstWindowItem + 100;
+}
+
 QStringList RecentItems(MainFrame& frame) {
     emit frame.diskMenu()->aboutToShow();
     QStringList texts;
@@ -53,9 +58,11 @@ private slots:
         FrameFixture f;
         f.Image(QStringLiteral("first.d64"));
         f.Image(QStringLiteral("second.d64"));
-        f.frame->OpenCommandLine("tessarind first.d64 second.d64", f.dir.path().toStdString());
+        // Relative names are looked for in the folder the program started in.
+        f.frame->OpenCommandLine("tessarind first.d64 second.d64");
         QCOMPARE(f.frame->openImages().size(), size_t{2});
-        QCOMPARE(Titles(*f.frame), (QStringList{QStringLiteral("first.d64"), QStringLiteral("second.d64")}));
+        QCOMPARE(Titles(*f.frame),
+                 (QStringList{QStringLiteral("first.d64"), QStringLiteral("second.d64")}));
         // Newest first, and the newest is the active view.
         QCOMPARE(f.frame->openImages().front()->image().title(), std::string("second.d64"));
         QCOMPARE(f.frame->activeView(), f.frame->openImages().front()->directoryView());
@@ -78,7 +85,8 @@ private slots:
         FrameFixture f;
         f.Image(QStringLiteral("a.d64"));
         f.Image(QStringLiteral("c.d64"));
-        f.frame->OpenCommandLine("tessarind a.d64 missing.d64 c.d64 -z", f.dir.path().toStdString());
+        f.frame->OpenCommandLine("tessarind a.d64 missing.d64 c.d64 -z",
+                                 f.dir.path().toStdString());
         QCOMPARE(f.frame->openImages().size(), size_t{2});
         QVERIFY(f.HasMessage("Unable to Open File " + f.PathText(QStringLiteral("missing.d64"))));
         QCOMPARE(Titles(*f.frame), (QStringList{QStringLiteral("a.d64"), QStringLiteral("c.d64")}));
@@ -86,8 +94,11 @@ private slots:
 
     void newMakesEveryFormatThatExists() {
         FrameFixture f;
-        const std::pair<CommandId, int> kinds[] = {
-            {cmd::NewD64, 1}, {cmd::NewD71, 2}, {cmd::NewD81, 3}, {cmd::NewD80, 16}, {cmd::NewD82, 17}};
+        const std::pair<CommandId, int> kinds[] = {{cmd::NewD64, 1},
+                                                   {cmd::NewD71, 2},
+                                                   {cmd::NewD81, 3},
+                                                   {cmd::NewD80, 16},
+                                                   {cmd::NewD82, 17}};
         for (auto [id, formatId] : kinds) {
             QVERIFY(f.frame->IsEnabled(id));
             f.frame->ExecuteCommand(id);
@@ -106,7 +117,8 @@ private slots:
         QTest::keyClick(f.frame->client(), Qt::Key_8);
         QTest::keyClick(f.frame->client(), Qt::Key_9);
         std::vector<int> formats;
-        for (const auto& document : f.frame->openImages()) formats.push_back(document->image().formatId);
+        for (const auto& document : f.frame->openImages())
+            formats.push_back(document->image().formatId);
         QCOMPARE(formats, (std::vector<int>{3, 2, 1}));
     }
 
@@ -120,11 +132,13 @@ private slots:
         QCOMPARE(actions.Get(cmd::Open)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
         QCOMPARE(actions.Get(cmd::Save)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
         QCOMPARE(actions.Get(cmd::Undo)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
-        QCOMPARE(actions.Get(cmd::JumpToSideSector)->text(), QStringLiteral("Jump to &Side Sector\tShift+J"));
+        QCOMPARE(actions.Get(cmd::JumpToSideSector)->text(),
+                 QStringLiteral("Jump to &Side Sector\tShift+J"));
         QCOMPARE(actions.Get(cmd::RunIn(1))->text(), QStringLiteral("VICE\tCTRL+1"));
         QCOMPARE(actions.Get(cmd::RunIn(4))->text(), QStringLiteral(" \tCTRL+4"));
         QStringList menus;
-        for (QAction* menu : f.frame->menuBar()->actions()) menus.push_back(menu->text());
+        for (QAction* menu : f.frame->menuBar()->actions())
+            menus.push_back(menu->text());
         QCOMPARE(menus, (QStringList{"&Disk", "&File", "&Edit", "&View", "&Windows"}));
         // "&Help" stands apart at the right end.
         auto* help = qobject_cast<QMenuBar*>(f.frame->menuBar()->cornerWidget(Qt::TopRightCorner));
@@ -139,13 +153,26 @@ private slots:
 
     void toolbarHasItsButtonsAndColourLists() {
         FrameFixture f;
-        const char* tips[] = {"Open", "Save", "Find in Disks", "Show CBM Tool", "Show Separator Tool",
-                              "Toggle Case", "Show File Properties", "Edit BAM", "Move File Down",
-                              "Move File Up", "Jump to Sector", "Change to Parent Directory",
-                              "Toggle Font Size", "Toggle Hidden Characters", "Show DEL Files"};
+        const char* tips[] = {"Open",
+                              "Save",
+                              "Find in Disks",
+                              "Show CBM Tool",
+                              "Show Separator Tool",
+                              "Toggle Case",
+                              "Show File Properties",
+                              "Edit BAM",
+                              "Move File Down",
+                              "Move File Up",
+                              "Jump to Sector",
+                              "Change to Parent Directory",
+                              "Toggle Font Size",
+                              "Toggle Hidden Characters",
+                              "Show DEL Files"};
         QList<QAction*> items = f.frame->toolBar()->actions();
-        for (int i = 0; i < 15; ++i) QCOMPARE(items[i]->toolTip(), QString::fromLatin1(tips[i]));
-        for (int i : {5, 12, 13}) QVERIFY(items[i]->isCheckable());
+        for (int i = 0; i < 15; ++i)
+            QCOMPARE(items[i]->toolTip(), QString::fromLatin1(tips[i]));
+        for (int i : {5, 12, 13})
+            QVERIFY(items[i]->isCheckable());
         for (CommandId id : {cmd::BackgroundColour, cmd::TextColour}) {
             QComboBox* list = f.frame->colourList(id);
             QCOMPARE(list->count(), 16);
@@ -161,12 +188,15 @@ private slots:
 
     void containerCommandsFollowTheActiveView() {
         FrameFixture f;
-        auto button = [&](CommandId id) { return f.frame->toolBar()->widgetForAction(f.frame->actions().Get(id)); };
+        auto button = [&](CommandId id) {
+            return f.frame->toolBar()->widgetForAction(f.frame->actions().Get(id));
+        };
         // No container: every command of the table is off, the frame's own stay on.
-        for (CommandId id : {cmd::Save, cmd::SaveAs, cmd::Close, cmd::Undo, cmd::Arrange, cmd::Rename,
-                             cmd::BamEditor, cmd::RunIn(1), cmd::ShowDeletedFiles})
+        for (CommandId id : {cmd::Save, cmd::SaveAs, cmd::Close, cmd::Undo, cmd::Arrange,
+                             cmd::Rename, cmd::BamEditor, cmd::RunIn(1), cmd::ShowDeletedFiles})
             QVERIFY2(!f.frame->IsEnabled(id), qPrintable(QString::number(cmd::Number(id))));
-        for (CommandId id : {cmd::Open, cmd::Options, cmd::FindInDisks, cmd::Exit, cmd::ShowCbmTool})
+        for (CommandId id :
+             {cmd::Open, cmd::Options, cmd::FindInDisks, cmd::Exit, cmd::ShowCbmTool})
             QVERIFY(f.frame->IsEnabled(id));
         QVERIFY(!button(cmd::Save)->isEnabled());
         QVERIFY(button(cmd::Open)->isEnabled());
@@ -180,7 +210,7 @@ private slots:
         QVERIFY(!f.frame->IsEnabled(cmd::ToggleHiddenCharacters));
         QVERIFY(button(cmd::Save)->isEnabled());
         QVERIFY(!button(cmd::ToggleHiddenCharacters)->isEnabled());
-        QVERIFY(f.frame->IsChecked(cmd::ToggleCase)); // "DefaultUpper"
+        QVERIFY(f.frame->IsChecked(cmd::ToggleCase));     // "DefaultUpper"
         QVERIFY(f.frame->IsChecked(cmd::ToggleFontSize)); // "Large Fonts"
 
         // Closing the last container switches them off again.
@@ -252,7 +282,7 @@ private slots:
         QStringList texts;
         QList<QAction*> entries;
         for (QAction* item : f.frame->windowsMenu()->actions())
-            if (item->data().toInt() >= cmd::kFirstWindowItem) {
+            if (IsWindowItem(item)) {
                 texts.push_back(item->text());
                 entries.push_back(item);
             }
@@ -265,22 +295,25 @@ private slots:
         emit f.frame->windowsMenu()->aboutToShow();
         int listed = 0;
         for (QAction* item : f.frame->windowsMenu()->actions())
-            listed += item->data().toInt() >= cmd::kFirstWindowItem;
+            listed += IsWindowItem(item);
         QCOMPARE(listed, 2);
     }
 
     void arrangeCascadesWithoutResizing() {
         FrameFixture f;
         f.frame->resize(1000, 700);
-        for (const char* name : {"a.d64", "b.d64", "c.d64"}) f.frame->OpenPath(f.Image(QString::fromLatin1(name)));
+        for (const char* name : {"a.d64", "b.d64", "c.d64"})
+            f.frame->OpenPath(f.Image(QString::fromLatin1(name)));
         QList<QMdiSubWindow*> windows = f.frame->client()->subWindowList(QMdiArea::CreationOrder);
         windows[0]->resize(300, 200);
         windows[1]->resize(250, 330);
         std::vector<QSize> sizes;
-        for (QMdiSubWindow* window : windows) sizes.push_back(window->size());
+        for (QMdiSubWindow* window : windows)
+            sizes.push_back(window->size());
         f.frame->ExecuteCommand(cmd::Arrange);
         QList<QMdiSubWindow*> stacked = f.frame->client()->subWindowList(QMdiArea::StackingOrder);
-        for (int i = 0; i < windows.size(); ++i) QCOMPARE(windows[i]->size(), sizes[static_cast<size_t>(i)]);
+        for (int i = 0; i < windows.size(); ++i)
+            QCOMPARE(windows[i]->size(), sizes[static_cast<size_t>(i)]);
         for (int i = 1; i < stacked.size(); ++i) {
             QVERIFY(stacked[i]->x() > stacked[i - 1]->x());
             QVERIFY(stacked[i]->y() > stacked[i - 1]->y());
@@ -329,7 +362,8 @@ private slots:
         QVERIFY(items.front().endsWith(QStringLiteral("disk9.d64")));
         QVERIFY(items.back().startsWith(QStringLiteral("&9 ")));
         QVERIFY(items.back().endsWith(QStringLiteral("disk1.d64")));
-        for (const QString& item : items) QVERIFY(!item.endsWith(QStringLiteral("disk0.d64")));
+        for (const QString& item : items)
+            QVERIFY(!item.endsWith(QStringLiteral("disk0.d64")));
         // Reopening one moves it up instead of adding it twice.
         f.frame->ExecuteCommand(cmd::FileMru(4));
         items = RecentItems(*f.frame);
@@ -351,9 +385,11 @@ private slots:
         QVERIFY(f.frame->isVisible());
         QCOMPARE(f.ui.questions.size(), size_t{2});
         QCOMPARE(f.ui.questions[0].caption, std::string("Confirm Save"));
-        QCOMPARE(f.ui.questions[0].text, std::string("Disk Image has changed, do you wish to save?"));
+        QCOMPARE(f.ui.questions[0].text,
+                 std::string("Disk Image has changed, do you wish to save?"));
         // c was asked first and closed; b refused; b and a stay.
-        QCOMPARE(Titles(*f.frame), (QStringList{QStringLiteral("a.d64 *"), QStringLiteral("b.d64 *")}));
+        QCOMPARE(Titles(*f.frame),
+                 (QStringList{QStringLiteral("a.d64 *"), QStringLiteral("b.d64 *")}));
         QCOMPARE(f.frame->openImages().front()->image().title(), std::string("b.d64"));
         QVERIFY(f.frame->IsEnabled(cmd::Save));
         // A single close afterwards asks with the plain box.
@@ -423,7 +459,8 @@ private slots:
         QCOMPARE(store.value(QStringLiteral("WindowDX")).toInt(), 900);
         QCOMPARE(store.value(QStringLiteral("WindowDY")).toInt(), 640);
         QCOMPARE(store.value(QStringLiteral("Fill Byte")).toInt(), 9);
-        QCOMPARE(store.value(QStringLiteral("FileMRU/MRU0")).toString(), f.Path(QStringLiteral("a.d64")));
+        QCOMPARE(store.value(QStringLiteral("FileMRU/MRU0")).toString(),
+                 f.Path(QStringLiteral("a.d64")));
     }
 };
 

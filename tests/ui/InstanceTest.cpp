@@ -44,7 +44,8 @@ void Prepare(QProcess& process, const QTemporaryDir& dir, const QString& name, b
 
 QStringList Titles(const MainFrame& frame) {
     QStringList titles;
-    for (const auto& document : frame.openImages()) titles.push_front(QString::fromStdString(document->image().title()));
+    for (const auto& document : frame.openImages())
+        titles.push_front(QString::fromStdString(document->image().title()));
     return titles;
 }
 
@@ -59,20 +60,23 @@ private slots:
         QString name = UniqueName();
         InstanceServer server(name);
         QVERIFY(server.Listen());
-        connect(&server, &InstanceServer::CommandLineReceived, f.frame.get(), &MainFrame::TakeCommandLine);
+        connect(&server, &InstanceServer::CommandLineReceived, f.frame.get(),
+                &MainFrame::TakeCommandLine);
 
         WriteBlankD64(f.Path(QStringLiteral("one.d64")));
         WriteBlankD64(f.Path(QStringLiteral("two words.d64")));
         QProcess second;
         Prepare(second, f.dir, name, true);
-        second.start(QStringLiteral(TESSARIND_APP), {QStringLiteral("one.d64"), QStringLiteral("two words.d64")});
+        second.start(QStringLiteral(TESSARIND_APP),
+                     {QStringLiteral("one.d64"), QStringLiteral("two words.d64")});
         QVERIFY(second.waitForStarted());
         // The first instance keeps running its event loop while the second one talks to it.
         QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, kProcessTimeoutMs);
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 1);
         // Relative names are found in the folder the second start was given.
-        QTRY_COMPARE(Titles(*f.frame), (QStringList{QStringLiteral("one.d64"), QStringLiteral("two words.d64")}));
+        QTRY_COMPARE(Titles(*f.frame),
+                     (QStringList{QStringLiteral("one.d64"), QStringLiteral("two words.d64")}));
         QVERIFY(f.ui.messages.empty());
     }
 
@@ -99,8 +103,10 @@ private slots:
         QImage shot(picture);
         QVERIFY(!shot.isNull());
         QVERIFY(shot.width() > 200 && shot.height() > 200);
-        QSettings store(f.dir.filePath(QStringLiteral("config/Qorbe/Tessarind.conf")), QSettings::IniFormat);
-        QCOMPARE(store.value(QStringLiteral("FileMRU/MRU0")).toString(), f.Path(QStringLiteral("own.d64")));
+        QSettings store(f.dir.filePath(QStringLiteral("config/Qorbe/Tessarind.conf")),
+                        QSettings::IniFormat);
+        QCOMPARE(store.value(QStringLiteral("FileMRU/MRU0")).toString(),
+                 f.Path(QStringLiteral("own.d64")));
     }
 
     void runningProgramAnswersTheProbe() {
@@ -129,7 +135,8 @@ private slots:
     }
 
     void nobodyListeningMeansNoHandOver() {
-        QVERIFY(!InstanceServer::HandOver(UniqueName(), QStringLiteral("tessarind a.d64"), QDir::tempPath(), 500));
+        QVERIFY(!InstanceServer::HandOver(UniqueName(), QStringLiteral("tessarind a.d64"),
+                                          QDir::tempPath(), 500));
     }
 
     void aStrangerIsNotAnswered() {

@@ -11,7 +11,9 @@ using namespace tessarind;
 
 namespace {
 
-QByteArray Bytes(int size, char fill) { return QByteArray(size, fill); }
+QByteArray Bytes(int size, char fill) {
+    return QByteArray(size, fill);
+}
 
 } // namespace
 
@@ -33,7 +35,8 @@ class SettingsStoreTest : public QObject {
 private slots:
     void missingStoreGivesEveryDefault() {
         Settings settings = Loaded(NewStore());
-        for (const SettingRow& row : SettingsTable) QCOMPARE(settings.Get(row.id), row.defaultValue);
+        for (const SettingRow& row : SettingsTable)
+            QCOMPARE(settings.Get(row.id), row.defaultValue);
         QCOMPARE(settings.emulators[0].name, std::string("VICE"));
         QCOMPARE(settings.emulators[1].program, std::string("css.exe"));
         QCOMPARE(settings.emulators[2].arguments, std::string("-autoload %d %i"));
@@ -45,7 +48,8 @@ private slots:
         QCOMPARE(settings.separators[1][3], uint8_t{0x66});
         QCOMPARE(settings.separators[2][3], uint8_t{0xB0});
         QCOMPARE(settings.separators[2][18], uint8_t{0xAE});
-        for (const std::string& slot : settings.fileMru) QVERIFY(slot.empty());
+        for (const std::string& slot : settings.fileMru)
+            QVERIFY(slot.empty());
     }
 
     void freshProfileKeepsNoTableValueAfterSave() {
@@ -144,9 +148,11 @@ private slots:
         }
         Settings settings = Loaded(path);
         QCOMPARE(settings.fileMru[8], std::string("/eight.d64"));
-        for (const std::string& slot : settings.fileMru) QVERIFY(slot != "/nine.d64");
+        for (const std::string& slot : settings.fileMru)
+            QVERIFY(slot != "/nine.d64");
         QCOMPARE(settings.dirMru[9], std::string("/nine"));
-        for (const std::string& slot : settings.dirMru) QVERIFY(slot != "/ten");
+        for (const std::string& slot : settings.dirMru)
+            QVERIFY(slot != "/ten");
     }
 
     void withoutDirListTheLocationIsItsFirstSlot() {
@@ -225,8 +231,10 @@ private slots:
         SettingsStore(path).Save(settings);
         {
             QSettings store(path, QSettings::IniFormat);
-            QCOMPARE(store.value(QStringLiteral("Substitutions/0a")).toString(), QStringLiteral("nl"));
-            QCOMPARE(store.value(QStringLiteral("Substitutions/c1")).toString(), QStringLiteral("A"));
+            QCOMPARE(store.value(QStringLiteral("Substitutions/0a")).toString(),
+                     QStringLiteral("nl"));
+            QCOMPARE(store.value(QStringLiteral("Substitutions/c1")).toString(),
+                     QStringLiteral("A"));
             QVERIFY(!store.contains(QStringLiteral("Substitutions/2f")));
         }
         settings.substitutions.clear();
