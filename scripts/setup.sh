@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   clang libclang-rt-14-dev
   cc1541 cbmconvert lhasa
+  qt6-base-dev fonts-dejavu-core xvfb xauth
 )
 
 missing=()
