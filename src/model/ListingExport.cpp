@@ -1,6 +1,9 @@
 #include "model/ListingExport.h"
 
-#include <openssl/evp.h>
+// The plain MD5 functions need none of libcrypto's provider and configuration machinery, so a
+// statically linked tool stays small and starts fast.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/md5.h>
 
 #include <optional>
 #include <string_view>
@@ -170,13 +173,17 @@ bool ExportText(DiskImage& image, std::FILE* stream, const std::string& path, In
     return false;
 }
 
+bool ForEachListingLevel(DiskImage& image, bool includeSubDirectories,
+                         const std::function<bool()>& onLevel) {
+    return WalkLevels(image, includeSubDirectories, onLevel, [](DirEntry, int) { return true; });
+}
+
 bool Md5Digest(std::span<const uint8_t> bytes, std::array<uint8_t, 16>& digest) {
-    static constexpr uint8_t kNothing = 0;
-    unsigned int length = 0;
-    const void* data = bytes.empty() ? &kNothing : bytes.data();
-    if (EVP_Digest(data, bytes.size(), digest.data(), &length, EVP_md5(), nullptr) != 1)
-        return false;
-    return length == digest.size();
+    static_assert(MD5_DIGEST_LENGTH == 16);
+    MD5_CTX context;
+    if (MD5_Init(&context) != 1) return false;
+    if (!bytes.empty() && MD5_Update(&context, bytes.data(), bytes.size()) != 1) return false;
+    return MD5_Final(digest.data(), &context) == 1;
 }
 
 } // namespace tessarind
