@@ -141,6 +141,39 @@ TEST(D81, BlankDiskLayout) {
     EXPECT_EQ(bam2[5], 'Y');
 }
 
+// Another tool may leave the BAM's copy of the ID different from the header's; changing the
+// ID and undoing it gives back both as they were.
+TEST(D81, UndoingAnIdChangeRestoresTheBamCopies) {
+    auto image = Blank<D81Image>();
+    uint8_t* header = image->DiskNamePointer();
+    uint8_t* bam1 = image->SectorPointer(40, 1);
+    uint8_t* bam2 = image->SectorPointer(40, 2);
+    header[18] = 0xD8;
+    header[19] = '8';
+    bam1[4] = 'X';
+    bam1[5] = '8';
+    bam2[4] = 'Q';
+    bam2[5] = 'R';
+    const std::vector<uint8_t> before = image->image;
+
+    std::vector<uint8_t> oldId(header + 18, header + 23);
+    image->BeginGroup();
+    image->Record(UndoKind::DiskId, 0, 0, 0, oldId, "Disk ID");
+    const std::array<uint8_t, 5> id{'N', 'W', kPad, '3', 'D'};
+    image->SetDiskId(id);
+    image->EndGroup("Disk ID");
+    EXPECT_EQ(header[18], 'N');
+    EXPECT_EQ(bam1[4], 'N');
+    EXPECT_EQ(bam2[5], 'W');
+
+    image->UndoCommand();
+    EXPECT_TRUE(image->Journal().empty());
+    EXPECT_EQ(bam1[4], 'X');
+    EXPECT_EQ(bam2[4], 'Q');
+    EXPECT_EQ(header[18], 0xD8);
+    EXPECT_TRUE(image->image == before);
+}
+
 TEST(D81, AllocationUsesInterleaveOneAndStaysInItsHalf) {
     auto image = Blank<D81Image>();
     int t = 0, s = 0;
@@ -229,6 +262,13 @@ TEST(D81Partition, HasItsOwnBamAndDirectory) {
     ASSERT_TRUE(image->LeaveSubDirectory());
     EXPECT_EQ(image->entryCount, 1);
     EXPECT_EQ(image->FreeBlockCount(), 3160 - 1560);
+    EXPECT_EQ(image->EntryAt(0).typeCode(), 5); // a CBM file of the partition's size
+    EXPECT_EQ(image->EntryAt(0).blocks(), 1560);
+    image->Validate();
+    EXPECT_EQ(image->FreeBlockCount(), 3160 - 1560); // the parent keeps the partition
+    ASSERT_TRUE(image->EnterSubDirectory(0));
+    EXPECT_EQ(image->ReadFileData(0), data);
+    ASSERT_TRUE(image->LeaveSubDirectory());
 
     namespace fs = std::filesystem;
     fs::path dir = fs::path(::testing::TempDir()) / "tessarind-d81-export";
