@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -33,6 +34,13 @@ bool ExportCsv(DiskImage& image, std::FILE* stream, const std::string& path, Int
 // "\n"), then "\r\n".
 bool ExportText(DiskImage& image, std::FILE* stream, const std::string& path, Interaction* ui,
                 bool includeSubDirectories, bool lowerCase = false);
+
+// Calls onLevel with the image at its current level and then, with includeSubDirectories,
+// at each CBM partition or DIR sub-directory that can be entered, depth first in listing order
+// (each directory once), as the two writers list them. The image is back at its own level
+// afterwards. False when onLevel stopped the walk.
+bool ForEachListingLevel(DiskImage& image, bool includeSubDirectories,
+                         const std::function<bool()>& onLevel);
 
 // The MD5 digest of `bytes`; false when the hash service fails.
 bool Md5Digest(std::span<const uint8_t> bytes, std::array<uint8_t, 16>& digest);
