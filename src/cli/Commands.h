@@ -15,6 +15,10 @@ int CmdType(Context& ctx, const Args& a);
 int CmdExtract(Context& ctx, const Args& a);
 int CmdCrossLinks(Context& ctx, const Args& a);
 
+// Commands over every container of a folder tree.
+int CmdFind(Context& ctx, const Args& a);
+int CmdBatch(Context& ctx, const Args& a);
+
 // Commands that make or change images.
 int CmdNew(Context& ctx, const Args& a);
 int CmdConvert(Context& ctx, const Args& a);

@@ -4,10 +4,13 @@
 #include <filesystem>
 
 #include "cli/Commands.h"
+#include "model/BatchRun.h"
 #include "model/FormatRegistry.h"
+#include "model/ListingExport.h"
 #include "model/SafeFile.h"
 #include "text/BasicDetokenizer.h"
 #include "text/DirectoryListing.h"
+#include "text/DirectoryPicture.h"
 #include "text/Petscii.h"
 
 namespace tessarind::cli {
@@ -66,19 +69,65 @@ ExportMode ParseMode(const std::string& word) {
 
 int CmdList(Context& ctx, const Args& a) {
     if (a.positional.size() != 1) throw UsageError{"list needs one IMAGE"};
-    std::string format = a.Value("--format", "text");
-    if (format == "csv" || format == "bmp")
-        throw UsageError{"list --format " + format + " is not available yet; use text"};
-    if (format != "text") throw UsageError{"unknown list format " + format};
+    const std::string format = a.Value("--format", "text");
+    if (format != "text" && format != "csv" && format != "bmp")
+        throw UsageError{"unknown list format " + format + " (text, csv or bmp)"};
+    if (a.Has("--md5") && format != "csv") throw UsageError{"--md5 needs --format csv"};
+    const std::string target = a.Value("-o");
+    const bool subdirs = a.Has("--subdirs"), lower = a.Has("--lower");
+    if (format == "bmp" && target == "-" && subdirs)
+        throw UsageError{"list --format bmp --subdirs writes one file per level; name one with -o"};
     if (a.Has("--deleted")) ctx.settings.Set(SettingId::ShowDEL, 1);
-    auto image = OpenImage(ctx, a.positional[0]);
-    if (!image) return kFailed;
-    std::vector<uint8_t> text = ListDirectory(*image, ListingForm::Ascii, a.Has("--lower"));
-    if (!WriteOutput(a.Value("-o"), text)) {
-        ctx.ui.Message("Unable to Save File", "Error");
-        return kFailed;
+    if (a.Has("--md5")) ctx.settings.Set(SettingId::AddMD5Hash, 1);
+
+    if (format == "text") {
+        auto image = OpenImage(ctx, a.positional[0]);
+        if (!image) return kFailed;
+        std::vector<uint8_t> text;
+        if (!subdirs) {
+            text = ListDirectory(*image, ListingForm::Ascii, lower);
+        } else {
+            // Each level's listing, a blank line between them.
+            ForEachListingLevel(*image, true, [&] {
+                if (!text.empty()) text.push_back('\n');
+                std::vector<uint8_t> level = ListDirectory(*image, ListingForm::Ascii, lower);
+                text.insert(text.end(), level.begin(), level.end());
+                return true;
+            });
+        }
+        if (!WriteOutput(target, text)) {
+            ctx.ui.Message("Unable to Save File", "Error");
+            return kFailed;
+        }
+        return kOk;
     }
-    return kOk;
+
+    // The CSV listing starts with the container's full path, so it is opened by that.
+    std::error_code ec;
+    fs::path full = fs::absolute(fs::path(a.positional[0]), ec).lexically_normal();
+    auto image = OpenImage(ctx, ec ? a.positional[0] : full.string());
+    if (!image) return kFailed;
+    const int shown = ctx.ui.shown;
+    bool ok = false;
+    if (format == "csv") {
+        const bool toStdout = target.empty() || target == "-";
+        ok = ExportCsv(*image, toStdout ? stdout : nullptr, target, &ctx.ui, subdirs, lower);
+        if (toStdout) ok = std::fflush(stdout) == 0 && ok;
+    } else {
+        BitmapExportOptions options;
+        if (lower) options.style.caseTable = &kLowerCaseSet;
+        if (target == "-") {
+            std::vector<uint8_t> bitmap = EncodeBitmap(ListingPicture(*image, options));
+            ok = !bitmap.empty() && WriteOutput(target, bitmap);
+        } else {
+            // Without -o the picture goes beside the image, named after it.
+            const std::string path =
+                target.empty() ? ListingPath(a.positional[0], FormatId::Bitmap) : target;
+            ok = ExportBitmap(*image, path, true, subdirs, options);
+        }
+    }
+    if (!ok && ctx.ui.shown == shown) ctx.ui.Message("Unable to Save File", "Error");
+    return ok ? kOk : kFailed;
 }
 
 int CmdInfo(Context& ctx, const Args& a) {

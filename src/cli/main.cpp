@@ -14,7 +14,7 @@ namespace {
 
 const char* const kUsageText =
     "usage: tessarind-cli COMMAND ...\n"
-    "  list IMAGE [--format text] [-o FILE] [--deleted] [--lower]\n"
+    "  list IMAGE [--format text|csv|bmp] [-o FILE] [--subdirs] [--deleted] [--md5] [--lower]\n"
     "  info IMAGE\n"
     "  new IMAGE [--name NAME] [--id ID]\n"
     "  insert IMAGE FILE... [--at N] [--name NAME] [--type del|seq|prg|usr|rel]\n"
@@ -29,6 +29,9 @@ const char* const kUsageText =
     "  basic IMAGE FILE [--bastext]\n"
     "  type IMAGE FILE\n"
     "  convert INPUT OUTPUT\n"
+    "  find FOLDER PATTERN [--no-subfolders]\n"
+    "  batch FOLDER (--list text|csv|bmp [--single-file] | --extract native|pc64|text)\n"
+    "        [--no-subfolders] [--subdirs] [--deleted] [--lower]\n"
     "IMAGE may also be a single CBM file (.prg, .p00, ...): it reads as a disk holding it.\n"
     "A FILE inside an image is its CBM name (\"*\" and \"?\" match) or #N, its list index.\n";
 
@@ -40,7 +43,7 @@ struct Command {
 
 const std::map<std::string, Command>& Commands() {
     static const std::map<std::string, Command> commands = {
-        {"list", {CmdList, {"--format", "-o"}, {"--deleted", "--lower"}}},
+        {"list", {CmdList, {"--format", "-o"}, {"--subdirs", "--deleted", "--md5", "--lower"}}},
         {"info", {CmdInfo, {}, {}}},
         {"new", {CmdNew, {"--name", "--id"}, {}}},
         {"insert", {CmdInsert, {"--at", "--name", "--type"}, {}}},
@@ -61,6 +64,11 @@ const std::map<std::string, Command>& Commands() {
         {"basic", {CmdBasic, {}, {"--bastext"}}},
         {"type", {CmdType, {}, {}}},
         {"convert", {CmdConvert, {}, {}}},
+        {"find", {CmdFind, {}, {"--no-subfolders"}}},
+        {"batch",
+         {CmdBatch,
+          {"--list", "--extract"},
+          {"--single-file", "--no-subfolders", "--subdirs", "--deleted", "--lower"}}},
     };
     return commands;
 }

@@ -7,9 +7,11 @@
 #include "model/CommandId.h"
 #include "model/FormatRegistry.h"
 #include "model/ImageObserver.h"
+#include "model/ListingExport.h"
 #include "model/SafeFile.h"
 #include "model/VisitedSet.h"
 #include "text/DirectoryListing.h"
+#include "text/DirectoryPicture.h"
 
 namespace tessarind {
 
@@ -130,10 +132,12 @@ bool DiskImage::Save(bool saveAs) {
             untitled() && !own.empty() && !ext.empty() && !SameTextIgnoringCase(own, ext))
             request.proposedName.replace(request.proposedName.size() - own.size(), own.size(), ext);
         request.defaultExtension = ext.empty() ? ext : ext.substr(1);
-        for (int id : {offered, static_cast<int>(FormatId::Text)}) {
-            if (const FormatRow* row = FindRowById(id))
-                request.filters.push_back({std::string(row->displayName), std::string(row->extension)});
-        }
+        if (const FormatRow* row = FindRowById(offered))
+            request.filters.push_back({std::string(row->displayName), std::string(row->extension)});
+        // Then the listings a directory can be saved as.
+        request.filters.push_back({"Bitmap", ".bmp"});
+        request.filters.push_back({"Comma Separated", ".csv"});
+        request.filters.push_back({"Text", ".txt"});
         request.includeSubDirectories = s && s->saveIncludeSubDirectories;
         request.saveSelection = s && s->saveSelection;
         bool dialogFailed = false;
@@ -166,20 +170,22 @@ bool DiskImage::Save(bool saveAs) {
     return true;
 }
 
-std::optional<bool> DiskImage::ExportListing(int id, const std::string& target, bool, bool) {
-    if (id == FormatId::Text) {
-        std::vector<uint8_t> text = ListDirectory(*this, ListingForm::Ascii, false);
-        if (WriteWholeFile(target, text) != WriteResult::Ok) {
-            ReportSystemError("Unable to Save File");
-            return false;
-        }
-        return true;
-    }
-    if (id == FormatId::Bitmap || id == FormatId::Csv) {
-        ReportSystemError("Unable to Save File");
-        return false;
-    }
-    return std::nullopt;
+std::optional<bool> DiskImage::ExportListing(int id, const std::string& target,
+                                             bool includeSubDirectories, bool selectionOnly) {
+    if (id != FormatId::Text && id != FormatId::Csv && id != FormatId::Bitmap) return std::nullopt;
+    // The listing shows the directory the way the view shows it; without a view, upper case.
+    const bool lowerCase = directoryView && directoryView->ShowsLowerCase();
+    if (id == FormatId::Text)
+        return ExportText(*this, nullptr, target, owner_, includeSubDirectories, lowerCase);
+    if (id == FormatId::Csv)
+        return ExportCsv(*this, nullptr, target, owner_, includeSubDirectories, lowerCase);
+    BitmapExportOptions options;
+    if (lowerCase) options.style.caseTable = &kLowerCaseSet;
+    if (directoryView) directoryView->DescribeListingStyle(options.style);
+    options.selectionOnly =
+        selectionOnly && directoryView &&
+        directoryView->SelectedRange(options.selectionFirst, options.selectionLast);
+    return ExportBitmap(*this, target, owner_ != nullptr, includeSubDirectories, options);
 }
 
 bool DiskImage::QuerySave(CloseAllState* closing) {

@@ -120,6 +120,9 @@ public:
     virtual bool IsHeaderBlock(int track, int sector) = 0;
     virtual int FreeBlockCount() = 0;
     virtual uint8_t* AllocateBlock(int& track, int& sector, bool take) = 0;
+    // The directory track whose blocks a BAM range with track 0 names (formats whose
+    // partitions carry their own BAM); the listed directory's track unless a format says.
+    virtual int BamTrack() const { return dirTrack; }
 
     // ---- Lifecycle and files ----------------------------------------------------------
     // Without a path the container is untitled. With load the file is read; if nothing was
@@ -336,7 +339,8 @@ public:
 
 protected:
     uint8_t FillByte() const { return static_cast<uint8_t>(settings().Get(SettingId::FillByte)); }
-    // Writes the listing kinds (.txt) of Save As; false when the extension is not one.
+    // Writes a listing kind of Save As (text, CSV or bitmap) to target, with failures told to
+    // the owner; none when formatId names no listing kind.
     virtual std::optional<bool> ExportListing(int formatId, const std::string& target,
                                               bool includeSubDirectories, bool selectionOnly);
     void ReplayRecord(const UndoRecord& record);

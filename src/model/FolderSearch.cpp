@@ -65,6 +65,16 @@ fs::path TrimmedFolder(const std::string& folder) {
 
 int FindFiles(DiskImage& image, std::span<const uint8_t, kNameLength> pattern,
               const std::string& containerPath, const FoundFileCallback& onMatch) {
+    return FindFiles(
+        image,
+        [pattern](std::span<const uint8_t, kNameLength> name) {
+            return MatchesPattern(pattern, name);
+        },
+        containerPath, onMatch);
+}
+
+int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& containerPath,
+              const FoundFileCallback& onMatch) {
     const Settings& settings = image.settings();
     // Only formats that know partitions or sub-directories are entered (see the listing).
     const bool descend = image.maxFileType > kRel;
@@ -90,7 +100,7 @@ int FindFiles(DiskImage& image, std::span<const uint8_t, kNameLength> pattern,
         const DirEntry entry = level.entries[static_cast<size_t>(index)];
         const std::span<const uint8_t> name = CutName(entry.name());
         const std::string text = PetsciiToAscii(name, false, false, true, settings);
-        if (MatchesPattern(pattern, entry.name())) {
+        if (matches(entry.name())) {
             FoundFile hit;
             hit.name = level.path + text;
             hit.cbmName = level.cbmPath;
@@ -156,6 +166,19 @@ FolderSearchResult SearchFolder(const std::string& folder,
                                 const FoundFileCallback& onMatch,
                                 const std::function<void(const std::string& path)>& onSearching,
                                 const std::atomic<bool>* cancel) {
+    return SearchFolder(
+        folder,
+        [pattern](std::span<const uint8_t, kNameLength> name) {
+            return MatchesPattern(pattern, name);
+        },
+        includeSubfolders, settings, onMatch, onSearching, cancel);
+}
+
+FolderSearchResult SearchFolder(const std::string& folder, const NameMatcher& matches,
+                                bool includeSubfolders, const Settings& settings,
+                                const FoundFileCallback& onMatch,
+                                const std::function<void(const std::string& path)>& onSearching,
+                                const std::atomic<bool>* cancel) {
     Settings own = settings; // the opened images point at it for the whole walk
     FolderSearchResult result;
     result.listed = WalkFolder(
@@ -168,7 +191,7 @@ FolderSearchResult SearchFolder(const std::string& folder,
                 OpenContainer(nullptr, path, {}, 0, nullptr, false, &own);
             if (!image) return true;
             ++result.searched;
-            const int hits = FindFiles(*image, pattern, path, onMatch);
+            const int hits = FindFiles(*image, matches, path, onMatch);
             result.found += hits;
             if (hits > 0) ++result.withHits;
             return true;

@@ -30,6 +30,8 @@ struct FoundFile {
 };
 
 using FoundFileCallback = std::function<void(const FoundFile&)>;
+// Whether a 16-byte CBM name (padded with shifted spaces) is one searched for.
+using NameMatcher = std::function<bool(std::span<const uint8_t, kNameLength> name)>;
 
 // Reports every listed entry of the current directory whose name matches `pattern` ("*" any
 // run, "?" any one character; a typed pattern becomes PETSCII through PetsciiName), then
@@ -38,6 +40,9 @@ using FoundFileCallback = std::function<void(const FoundFile&)>;
 // number of hits.
 int FindFiles(DiskImage& image, std::span<const uint8_t, kNameLength> pattern,
               const std::string& containerPath, const FoundFileCallback& onMatch);
+// The same walk with the names chosen by `matches`.
+int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& containerPath,
+              const FoundFileCallback& onMatch);
 
 // "2!NAME" to "5!NAME": a later file of a Zipcode set, read together with its first file.
 bool IsLaterZipcodePart(const std::string& fileName);
@@ -66,6 +71,13 @@ struct FolderSearchResult {
 FolderSearchResult
 SearchFolder(const std::string& folder, std::span<const uint8_t, kNameLength> pattern,
              bool includeSubfolders, const Settings& settings, const FoundFileCallback& onMatch,
+             const std::function<void(const std::string& path)>& onSearching = {},
+             const std::atomic<bool>* cancel = nullptr);
+
+// The same search with the names chosen by `matches`.
+FolderSearchResult
+SearchFolder(const std::string& folder, const NameMatcher& matches, bool includeSubfolders,
+             const Settings& settings, const FoundFileCallback& onMatch,
              const std::function<void(const std::string& path)>& onSearching = {},
              const std::atomic<bool>* cancel = nullptr);
 

@@ -6,6 +6,8 @@
 
 namespace tessarind {
 
+struct CbmTextStyle;
+
 class ImageObserver {
 public:
     virtual ~ImageObserver() = default;
@@ -23,6 +25,14 @@ public:
     virtual void CheckCommand(int /*commandId*/, bool) {}
     // The Undo item text changed (built with "Undo%c %s%cCTRL+Z"); enabled unless name is empty.
     virtual void SetUndoText(const std::string& /*text*/, bool /*enabled*/) {}
+    // The list indexes the view has selected (first..last), for listings of the selection;
+    // false when nothing is selected.
+    virtual bool SelectedRange(int& /*first*/, int& /*last*/) const { return false; }
+    // Listings saved from the view look as it shows them: the lower/upper-case character
+    // set for their text, and for a picture its style (colours, cell size, character set).
+    // A view that says nothing leaves upper case and the picture defaults.
+    virtual bool ShowsLowerCase() const { return false; }
+    virtual void DescribeListingStyle(CbmTextStyle& /*style*/) const {}
 };
 
 } // namespace tessarind

@@ -100,7 +100,7 @@ TEST_F(CliTest, ExitCodesTellSuccessFailureAndUsage) {
              {{"frobnicate", "d.d64"}, 2},
              {{"list", "d.d64", "--bogus"}, 2},
              {{"list"}, 2},
-             {{"list", "d.d64", "--format", "csv"}, 2},
+             {{"list", "d.d64", "--format", "html"}, 2},
              {{"insert", "d.d64", "a", "b", "--name", "X"}, 2},
              {{"insert", "d.d64", "a", "--type", "exe"}, 2},
              {{"insert", "d.d64", "a", "--at", "-1"}, 2},

@@ -164,7 +164,9 @@ TEST_F(DiskImageFiles, SaveAsTextWritesAListingAndKeepsTheImage) {
     ui.saveChoices.push_back(SaveChoice{txt.string(), false, false});
     ASSERT_TRUE(image->Save(true));
     std::vector<uint8_t> text = Read(txt);
-    EXPECT_EQ(std::string(text.begin(), text.end()).substr(0, 26), "0 \"LISTED          \" LI 2A");
+    // The listing names the container it came from.
+    EXPECT_EQ(std::string(text.begin(), text.end()).substr(0, own.string().size() + 28),
+              own.string() + "\r\n0 \"LISTED          \" LI 2A");
     EXPECT_EQ(image->path, own.string());
     EXPECT_TRUE(image->modified());
     EXPECT_FALSE(fs::exists(own));

@@ -1,0 +1,149 @@
+// Commands that work on every container of a host folder tree: find and batch.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/Commands.h"
+#include "model/BatchRun.h"
+#include "model/FolderSearch.h"
+#include "model/NameMatch.h"
+#include "text/Petscii.h"
+
+namespace tessarind::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A progress line that rewrites itself; only on a terminal, so logs and pipes stay clean.
+class ProgressLine {
+public:
+    ProgressLine() : shown_(::isatty(STDERR_FILENO) == 1) {}
+    ~ProgressLine() { Clear(); }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    void Show(const std::string& text) {
+        if (!shown_) return;
+        std::fprintf(stderr, "\r\033[K%.99s", text.c_str());
+        std::fflush(stderr);
+        dirty_ = true;
+    }
+    void Clear() {
+        if (!dirty_) return;
+        std::fputs("\r\033[K", stderr);
+        dirty_ = false;
+    }
+
+private:
+    bool shown_;
+    bool dirty_ = false;
+};
+
+ExportMode ParseExtractMode(const std::string& word) {
+    if (word == "native") return ExportMode::Native;
+    if (word == "pc64") return ExportMode::Pc64;
+    if (word == "text") return ExportMode::SeqAsText;
+    throw UsageError{"unknown extract mode " + word + " (native, pc64 or text)"};
+}
+
+int ParseListingKind(const std::string& word) {
+    if (word == "text") return FormatId::Text;
+    if (word == "csv") return FormatId::Csv;
+    if (word == "bmp") return FormatId::Bitmap;
+    throw UsageError{"unknown listing kind " + word + " (text, csv or bmp)"};
+}
+
+} // namespace
+
+int CmdFind(Context& ctx, const Args& a) {
+    if (a.positional.size() != 2) throw UsageError{"find needs FOLDER and PATTERN"};
+    const std::string& folder = a.positional[0];
+    const std::string& typed = a.positional[1];
+    // As for names elsewhere on the command line: converted as host names are, or the bytes
+    // as typed (upper case is unshifted PETSCII, as listings show it).
+    const std::array<uint8_t, kNameLength> converted = CbmName(typed);
+    std::array<uint8_t, kNameLength> raw;
+    raw.fill(kPad);
+    for (size_t i = 0; i < typed.size() && i < raw.size(); ++i)
+        raw[i] = static_cast<uint8_t>(typed[i]);
+    const NameMatcher matches = [&](std::span<const uint8_t, kNameLength> name) {
+        return MatchesPattern(converted, name) || MatchesPattern(raw, name);
+    };
+
+    ProgressLine progress;
+    std::string line;
+    const auto print = [&](const FoundFile& hit) {
+        line = hit.name;
+        line += '\t';
+        line += hit.typeName;
+        line += '\t';
+        line += std::to_string(hit.blocks);
+        line += '\t';
+        line += hit.containerPath;
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    };
+    const FolderSearchResult result =
+        SearchFolder(folder, matches, !a.Has("--no-subfolders"), ctx.settings, print,
+                     [&](const std::string& path) { progress.Show("Searching " + path); });
+    progress.Clear();
+    if (!result.listed) {
+        ctx.ui.Message(kUnableToOpenDirectory, "Error");
+        return kFailed;
+    }
+    if (std::fflush(stdout) != 0) return kFailed;
+    std::fprintf(stderr, "%s\n", SearchSummary(result).c_str());
+    return kOk;
+}
+
+int CmdBatch(Context& ctx, const Args& a) {
+    if (a.positional.size() != 1) throw UsageError{"batch needs one FOLDER"};
+    const bool list = a.HasValue("--list"), extract = a.HasValue("--extract");
+    if (list == extract) throw UsageError{"batch needs either --list KIND or --extract MODE"};
+    BatchOptions options;
+    options.mode = list ? BatchMode::List : BatchMode::Extract;
+    if (list) options.listingFormat = ParseListingKind(a.Value("--list"));
+    if (extract) options.extractAs = ParseExtractMode(a.Value("--extract"));
+    options.singleFile = a.Has("--single-file");
+    if (options.singleFile && (extract || options.listingFormat == FormatId::Bitmap))
+        throw UsageError{"--single-file gathers text and csv listings only"};
+    for (const char* listingOnly : {"--subdirs", "--deleted", "--lower"})
+        if (extract && a.Has(listingOnly))
+            throw UsageError{std::string(listingOnly) + " applies to listings only"};
+    options.includeSubDirectories = a.Has("--subdirs");
+    options.includeSubfolders = !a.Has("--no-subfolders");
+    options.showDeleted = a.Has("--deleted");
+    options.upperCase = !a.Has("--lower");
+
+    // Listings name their containers by full path.
+    std::error_code ec;
+    fs::path folder = fs::absolute(fs::path(a.positional[0]), ec).lexically_normal();
+    ProgressLine progress;
+    BatchResult result = RunBatch(ec ? a.positional[0] : folder.string(), options, ctx.settings,
+                                  [&](const std::string& path, int done) {
+                                      progress.Show(std::to_string(done + 1) + " " + path);
+                                  });
+    progress.Clear();
+    if (!result.listed) {
+        ctx.ui.Message(kUnableToOpenDirectory, "Error");
+        return kFailed;
+    }
+    std::fprintf(stderr, "%d container(s) %s", result.processed, list ? "listed" : "extracted");
+    if (!result.singleFilePath.empty())
+        std::fprintf(stderr, " into %s", result.singleFilePath.c_str());
+    std::fputc('\n', stderr);
+    if (options.singleFile && result.singleFilePath.empty()) {
+        ctx.ui.Message("Unable to Save File", "Error");
+        return kFailed;
+    }
+    if (result.failed > 0) {
+        std::fprintf(stderr, "%d listing(s) could not be written\n", result.failed);
+        return kFailed;
+    }
+    return kOk;
+}
+
+} // namespace tessarind::cli
