@@ -60,6 +60,21 @@ const std::vector<FilterGroup>& DialogFilter::OpenGroups() {
     return groups;
 }
 
+const std::vector<FilterGroup>& DialogFilter::ImportGroups() {
+    static const std::vector<FilterGroup> groups = {
+        {"Single Files", {12, 5, 13, 14, 15, 24, 26, 25, 27, 28}},
+        {"PRG", {12}},
+        {"SEQ", {5}},
+        {"REL", {13}},
+        {"USR", {14}},
+        {"ASCII", {15}},
+        {"PC64 Files", {24, 26, 25, 27}},
+        {"GEOS Files", {28}},
+        {"All Files", {11}},
+    };
+    return groups;
+}
+
 QStringList DialogFilter::NameFilters(const std::vector<FilterItem>& items) {
     QStringList filters;
     for (const FilterItem& item : items) {

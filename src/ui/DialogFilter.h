@@ -30,6 +30,8 @@ public:
 
     // The groups of the Open dialog, in list order.
     static const std::vector<FilterGroup>& OpenGroups();
+    // The groups of the Import dialog (host files to insert), in list order.
+    static const std::vector<FilterGroup>& ImportGroups();
 
     // The items in the form Qt's file dialogs read: patterns separated by blanks.
     static QStringList NameFilters(const std::vector<FilterItem>& items);

@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -30,7 +31,9 @@
 #include "ui/DialogFilter.h"
 #include "ui/DialogInteraction.h"
 #include "ui/ImageDocument.h"
-#include "ui/ListingView.h"
+#include "ui/DirPreview.h"
+#include "ui/DirectoryView.h"
+#include "ui/InPlaceEditor.h"
 #include "ui/MainMenu.h"
 #include "ui/OptionsDialog.h"
 #include "ui/RecentFileMenu.h"
@@ -109,6 +112,7 @@ MainFrame::MainFrame(Settings& settings, const SettingsStore& store, std::string
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowIcon(ToolbarIcons::ProgramIcon());
     ComputeColourScheme();
+    inPlaceEditor_ = new InPlaceEditor(this);
 
     actions_ = new CommandActions(this, [this](CommandId id) { ExecuteCommand(id); });
     menu_ = std::make_unique<MainMenu>(*this, *actions_);
@@ -140,6 +144,8 @@ MainFrame::MainFrame(Settings& settings, const SettingsStore& store, std::string
 }
 
 MainFrame::~MainFrame() {
+    // Windows that outlive their containers (listings) must not activate anything now.
+    disconnect(client_, nullptr, this, nullptr);
     activeView_ = nullptr;
     images_.clear();
 }
@@ -330,14 +336,14 @@ ImageDocument* MainFrame::Adopt(std::unique_ptr<DiskImage> image) {
     image->SetOwner(interaction_);
     images_.push_front(std::make_unique<ImageDocument>(std::move(image)));
     ImageDocument* document = images_.front().get();
-    ListingView::Style style{defaultText_, defaultBackground_,
-                             settings_.On(SettingId::DefaultUpper),
-                             settings_.On(SettingId::LargeFonts)};
-    auto* view = new ListingView(*this, document->image(), style);
+    auto* view = new DirectoryView(this, document->image(), ViewStyle());
     document->SetDirectoryView(view);
-    client_->addSubWindow(view);
-    view->show();
-    client_->setActiveSubWindow(view);
+    QMdiSubWindow* window = view->MakeWindow();
+    client_->addSubWindow(window);
+    // Sized once it carries the client area's title bar.
+    view->FitWindow(true);
+    window->show();
+    client_->setActiveSubWindow(window);
     ActivateView(view);
     return document;
 }
@@ -352,8 +358,16 @@ void MainFrame::TakeCommandLine(const QString& text, const QString& folder) {
 void MainFrame::OpenDialog() {
     QString filter = DialogFilter::NameFilters(DialogFilter::Build(DialogFilter::OpenGroups()))
                          .join(QStringLiteral(";;"));
-    QStringList files = QFileDialog::getOpenFileNames(
-        this, QString(), QString::fromStdString(settings_.location), filter);
+    QFileDialog dialog(this, QString(), QString::fromStdString(settings_.location), filter);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    // Qt's own dialog, so the directory preview can stand beside the file list.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* preview = new DirPreview(&settings_, ViewStyle(), &dialog);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
+    connect(&dialog, &QFileDialog::currentChanged, preview, &DirPreview::ShowPath);
+    if (dialog.exec() != QDialog::Accepted) return;
+    QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return;
     std::string folder = QFileInfo(files.front()).absolutePath().toStdString();
     settings_.location = folder;
@@ -438,11 +452,12 @@ void MainFrame::SubWindowActivated(QMdiSubWindow* window) {
     // Losing activation to another top-level window reports no window; the view that was
     // active stays the target of commands.
     if (!window) return;
-    auto* view = dynamic_cast<ViewWindow*>(window);
+    auto* view = dynamic_cast<ViewWindow*>(window->widget());
     if (view && view->Image() && view != activeView_) ActivateView(view);
 }
 
 void MainFrame::ActivateView(ViewWindow* view) {
+    inPlaceEditor_->Finish(true);
     activeView_ = view;
     DiskImage* image = view->Image();
     ApplyEnableTable(view->Capability(),
@@ -457,6 +472,17 @@ void MainFrame::ActivateView(ViewWindow* view) {
     SelectColour(BackgroundColour, defaultBackground_);
     SelectColour(TextColour, defaultText_);
     if (image) actions_->Get(Undo)->setText(UndoItemText(image->UndoItemText()));
+    view->Activated();
+}
+
+ImageView::Style MainFrame::ViewStyle() const {
+    ImageView::Style style;
+    style.text = defaultText_;
+    style.background = defaultBackground_;
+    style.selection = scheme_.selection;
+    style.upperCase = settings_.On(SettingId::DefaultUpper);
+    style.largeFont = settings_.On(SettingId::LargeFonts);
+    return style;
 }
 
 void MainFrame::DisableContainerCommands() {

@@ -12,6 +12,7 @@
 #include "model/DiskImage.h"
 #include "text/CbmCharset.h"
 #include "ui/CommandIds.h"
+#include "ui/ImageView.h"
 
 class QComboBox;
 class QMdiArea;
@@ -23,6 +24,7 @@ namespace tessarind {
 
 class CommandActions;
 class DialogInteraction;
+class InPlaceEditor;
 class ImageDocument;
 class MainMenu;
 class RecentFileMenu;
@@ -72,6 +74,8 @@ public:
     void ViewEnables(ViewWindow& view, int id, bool on);
     void ViewChecks(ViewWindow& view, int id, bool on);
     void ViewUndoText(ViewWindow& view, const std::string& text, bool enabled);
+    // The one in-place editor of every view.
+    InPlaceEditor& inPlaceEditor() const { return *inPlaceEditor_; }
 
     // ---- Parts the tests and tools look at ----------------------------------------------
     QMdiArea* client() const { return client_; }
@@ -87,6 +91,8 @@ public:
     void RefreshWindowList();
     void RebuildRunInTexts();
     const ColourScheme& colourScheme() const { return scheme_; }
+    // The look a new view starts with: the default colours and the case and font settings.
+    ImageView::Style ViewStyle() const;
 
 public slots:
     // A command line handed over by a second start: open it and come to the front.
@@ -121,6 +127,7 @@ private:
     std::unique_ptr<DialogInteraction> dialogs_;
     Interaction* interaction_ = nullptr;
     CommandActions* actions_ = nullptr;
+    InPlaceEditor* inPlaceEditor_ = nullptr;
     std::unique_ptr<MainMenu> menu_;
     std::unique_ptr<RecentFileMenu> recentFiles_;
     QMdiArea* client_ = nullptr;

@@ -29,6 +29,9 @@ public:
     virtual void SetColour(CommandId which, uint32_t rgb) = 0;
     // The image is closing: forget it; the window closes without asking again.
     virtual void Detach() = 0;
+    // The view became the active one and the enable table has been applied: the view adds
+    // the states that depend on what it shows.
+    virtual void Activated() {}
 };
 
 } // namespace tessarind

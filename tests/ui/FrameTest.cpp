@@ -15,7 +15,7 @@
 #include "UiTestSupport.h"
 #include "ui/CommandActions.h"
 #include "ui/ImageDocument.h"
-#include "ui/ListingView.h"
+#include "ui/DirectoryView.h"
 #include "ui/ViewWindow.h"
 
 using namespace tessarind;
@@ -68,7 +68,7 @@ private slots:
         QCOMPARE(f.frame->activeView(), f.frame->openImages().front()->directoryView());
         QVERIFY(f.ui.messages.empty());
         // The child shows the container's listing.
-        auto* view = dynamic_cast<ListingView*>(f.frame->activeView());
+        auto* view = dynamic_cast<DirectoryView*>(f.frame->activeView());
         QVERIFY(view);
         QVERIFY(view->listingText().startsWith(QStringLiteral("0 \"TEST")));
         QVERIFY(view->listingText().contains(QStringLiteral("664 BLOCKS FREE.")));
@@ -202,8 +202,8 @@ private slots:
         QVERIFY(button(cmd::Open)->isEnabled());
 
         f.frame->OpenPath(f.Image(QStringLiteral("one.d64")));
-        for (CommandId id : {cmd::Save, cmd::Close, cmd::Rename, cmd::Arrange, cmd::Undo,
-                             cmd::ShowDeletedFiles, cmd::BamEditor, cmd::SectorErrors})
+        for (CommandId id : {cmd::Save, cmd::Close, cmd::Insert, cmd::Arrange, cmd::Undo,
+                             cmd::ShowDeletedFiles, cmd::SectorErrors})
             QVERIFY2(f.frame->IsEnabled(id), qPrintable(QString::number(cmd::Number(id))));
         // Commands of other kinds of view stay off.
         QVERIFY(!f.frame->IsEnabled(cmd::FillSector));
@@ -225,7 +225,7 @@ private slots:
     void commandsGoToTheActiveView() {
         FrameFixture f;
         f.frame->OpenPath(f.Image(QStringLiteral("a.d64"), "ALPHA"));
-        auto* view = dynamic_cast<ListingView*>(f.frame->activeView());
+        auto* view = dynamic_cast<DirectoryView*>(f.frame->activeView());
         QVERIFY(view->listingText().contains(QStringLiteral("\"ALPHA")));
         f.frame->ExecuteCommand(cmd::ToggleCase);
         QVERIFY(!view->ShowsUpperCase());

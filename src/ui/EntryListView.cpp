@@ -1,0 +1,382 @@
+#include "ui/EntryListView.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "model/DiskImage.h"
+#include "model/FormatRegistry.h"
+#include "text/DirectoryListing.h"
+#include "text/Petscii.h"
+#include "ui/CommandActions.h"
+#include "ui/KeyCommandTable.h"
+#include "ui/MainFrame.h"
+#include "ui/ToolbarIcons.h"
+
+namespace tessarind {
+
+using namespace cmd;
+
+namespace {
+
+constexpr int kGeosConvertKind = 28;
+
+struct ExportChoice {
+    const char* name;
+    const char* extension;
+};
+
+// What the save dialog of an exported file offers, by the entry's type.
+std::vector<ExportChoice> ExportChoices(const DirEntry& entry) {
+    if (entry.isGeos()) return {{"GEOS Convert", ".cvt"}};
+    switch (entry.typeCode()) {
+    case kSeq:
+        return {{"PETSCII", ".seq"}, {"ASCII", ".txt"}, {"Bitmap", ".bmp"}, {"PC64", ".s00"}};
+    case kUsr:
+        return {{"USR", ".usr"}, {"PC64", ".u00"}};
+    case kRel:
+        return {{"REL", ".rel"}, {"PC64", ".r00"}};
+    default:
+        return {{"PRG", ".prg"}, {"PC64", ".p00"}};
+    }
+}
+
+const FormatRow* RowForExtension(const std::string& path) {
+    std::string name = DiskImage::FileNamePart(path);
+    size_t dot = name.rfind('.');
+    int row =
+        dot == std::string::npos ? -1 : FindRowByExtension(std::string_view(name).substr(dot));
+    return row < 0 ? nullptr : &FormatRegistry[static_cast<size_t>(row)];
+}
+
+// The listing of List Dir as a read-only text window.
+void ShowListingWindow(MainFrame& frame, const QString& title, const std::vector<uint8_t>& text) {
+    auto* window = new QMdiSubWindow;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(ToolbarIcons::ProgramIcon());
+    auto* edit = new QPlainTextEdit(window);
+    edit->setReadOnly(true);
+    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    edit->setPlainText(QString::fromLatin1(reinterpret_cast<const char*>(text.data()),
+                                           static_cast<qsizetype>(text.size())));
+    window->setWidget(edit);
+    window->setWindowTitle(title);
+    frame.client()->addSubWindow(window);
+    window->resize(360, 420);
+    window->show();
+}
+
+} // namespace
+
+EntryListView::EntryListView(MainFrame* frame, DiskImage& image, const Style& style,
+                             QWidget* parent)
+    : ImageView(frame, image, style, parent) {
+    renameTimer_.setSingleShot(true);
+    renameTimer_.setInterval(kRenameDelayMs);
+    connect(&renameTimer_, &QTimer::timeout, this, [this] { Dispatch(Rename); });
+    verticalScrollBar()->setSingleStep(1);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Redraw(); });
+}
+
+// ---- Rows and scrolling -------------------------------------------------------------------------
+
+int EntryListView::position() const {
+    return verticalScrollBar()->value() - 1;
+}
+
+void EntryListView::ScrollTo(int position) {
+    verticalScrollBar()->setValue(position + 1);
+}
+
+int EntryListView::VisibleRows() const {
+    const int cell = cellSize();
+    return std::max(1, (viewport()->height() + cell / 2) / cell);
+}
+
+void EntryListView::UpdateScrollRange() {
+    // Header, entries and the free line; no space is left below the last row.
+    const int rows = RowCount() + 2;
+    const int visible = VisibleRows();
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(0, std::max(0, rows - visible));
+    bar->setPageStep(visible);
+}
+
+int EntryListView::IndexAt(const QPoint& point) const {
+    if (point.y() < 0) return -1;
+    const int listingRow = verticalScrollBar()->value() + point.y() / cellSize();
+    const int index = listingRow - 1;
+    return index >= 0 && index < RowCount() ? index : -1;
+}
+
+int EntryListView::RowOfIndex(int index) const {
+    return index + 1 - verticalScrollBar()->value();
+}
+
+void EntryListView::EnsureVisible(int index) {
+    if (index < 0) return;
+    const int listingRow = index + 1;
+    const int top = verticalScrollBar()->value();
+    const int visible = VisibleRows();
+    if (listingRow < top)
+        verticalScrollBar()->setValue(listingRow);
+    else if (listingRow >= top + visible)
+        verticalScrollBar()->setValue(listingRow - visible + 1);
+}
+
+void EntryListView::resizeEvent(QResizeEvent* event) {
+    ImageView::resizeEvent(event);
+    UpdateScrollRange();
+}
+
+void EntryListView::LookChanged() {
+    UpdateScrollRange();
+}
+
+// ---- Selection ----------------------------------------------------------------------------------
+
+void EntryListView::SelectIndex(int index) {
+    index = std::min(index, RowCount() - 1);
+    current_ = index;
+    first_ = index;
+    last_ = index;
+    EnsureVisible(index);
+    Redraw();
+}
+
+void EntryListView::SelectRange(int index) {
+    if (current_ < 0) {
+        SelectIndex(index);
+        return;
+    }
+    first_ = std::min(current_, index);
+    last_ = std::max(current_, index);
+    Redraw();
+}
+
+void EntryListView::SelectAllRows() {
+    if (RowCount() == 0) return;
+    first_ = 0;
+    last_ = RowCount() - 1;
+    if (current_ < 0) current_ = 0;
+    Redraw();
+}
+
+bool EntryListView::SelectedRange(int& first, int& last) const {
+    if (last_ < first_ || first_ < 0) return false;
+    first = first_;
+    last = last_;
+    return true;
+}
+
+void EntryListView::SetEntryCount(int count) {
+    UpdateScrollRange();
+    if (current_ >= count) current_ = count - 1;
+    last_ = std::min(last_, count - 1);
+    first_ = std::min(first_, last_);
+    if (last_ < 0) first_ = 0;
+    Redraw();
+}
+
+// ---- In-place editing ---------------------------------------------------------------------------
+
+bool EntryListView::StartEdit(const PendingEdit& pending, const InPlaceEditor::Field& field) {
+    if (!frame_) return false;
+    pending_ = pending;
+    return frame_->inPlaceEditor().Start(*this, field);
+}
+
+// ---- Commands -----------------------------------------------------------------------------------
+
+bool EntryListView::HandleCommand(CommandId id) {
+    if (ImageView::HandleCommand(id)) return true;
+    if (!image_) return false;
+    if (id == Export) {
+        ExportSelection();
+    } else if (id == ListDir) {
+        ListDirectoryText();
+    } else if (id == ParentDirectory) {
+        image_->LeaveSubDirectory();
+        EnsureVisible(current_);
+    } else if (id == SelectAll) {
+        SelectAllRows();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void EntryListView::ExportSelection() {
+    Interaction* ui = image_->owner();
+    if (!ui || first_ < 0) return;
+    Settings* settings = image_->mutableSettings();
+    for (int index = first_; index <= last_; ++index) {
+        DirEntry entry = image_->EntryAt(index);
+        if (!entry) continue;
+        const FormatRow* own =
+            entry.isGeos() ? FindRowById(kGeosConvertKind) : FindRowByCbmType(entry.typeCode());
+        if (!own) own = FindRowById(FormatId::Prg);
+        SaveRequest request;
+        request.folder = settings ? settings->lastSaveFolder : std::string();
+        request.proposedName = image_->ExportName(entry, *own);
+        request.defaultExtension = std::string(own->extension.substr(1));
+        for (const ExportChoice& choice : ExportChoices(entry))
+            request.filters.push_back({choice.name, choice.extension});
+        bool dialogFailed = false;
+        std::optional<SaveChoice> choice = ui->ChooseSaveFile(request, dialogFailed);
+        if (!choice) {
+            if (dialogFailed) ui->Message("Unable to Save File", "Error");
+            continue;
+        }
+        if (settings)
+            settings->lastSaveFolder = std::filesystem::path(choice->path).parent_path().string();
+        const FormatRow* row = RowForExtension(choice->path);
+        if (!row) row = own;
+        if (!image_->ExportFile(index, choice->path, false, row)) {
+            std::string name = HostFileName(entry.name(), 256, image_->settings());
+            ui->Message("Unable to Export File " + name, "Error");
+        }
+    }
+}
+
+void EntryListView::ListDirectoryText() {
+    std::vector<uint8_t> text = ListDirectory(*image_, ListingForm::Ascii, !ShowsUpperCase());
+    if (text.empty()) {
+        if (Interaction* ui = image_->owner()) ui->Message("Unable to Read Directory", "Error");
+        return;
+    }
+    if (frame_) ShowListingWindow(*frame_, windowTitle() + QStringLiteral(": DIR"), text);
+}
+
+// ---- Keys ---------------------------------------------------------------------------------------
+
+void EntryListView::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    const bool shift = (modifiers & Qt::ShiftModifier) != 0;
+    const bool plain = !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    const int last = RowCount() - 1;
+    if (plain) {
+        switch (event->key()) {
+        case Qt::Key_End:
+            if (last >= 0) SelectIndex(last);
+            return;
+        case Qt::Key_Home:
+            if (last >= 0) SelectIndex(0);
+            return;
+        case Qt::Key_Up:
+            if (shift)
+                Dispatch(MoveFileUp);
+            else if (last >= 0)
+                SelectIndex(std::max(current_ - 1, 0));
+            return;
+        case Qt::Key_Down:
+            if (shift)
+                Dispatch(MoveFileDown);
+            else if (last >= 0)
+                SelectIndex(std::clamp(current_ + 1, 0, last));
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            Dispatch(ViewFile);
+            return;
+        default:
+            break;
+        }
+    }
+    if (std::optional<CommandId> id = LookupKeyCommand(event->key(), modifiers)) {
+        Dispatch(*id);
+        return;
+    }
+    const QString text = event->text();
+    if (text == QStringLiteral("*")) {
+        Dispatch(Splat);
+        return;
+    }
+    if (text == QStringLiteral("<")) {
+        Dispatch(Lock);
+        return;
+    }
+    ImageView::keyPressEvent(event);
+}
+
+// ---- Mouse --------------------------------------------------------------------------------------
+
+void EntryListView::mousePressEvent(QMouseEvent* event) {
+    if (frame_) frame_->inPlaceEditor().Finish(true);
+    renameTimer_.stop();
+    setFocus(Qt::MouseFocusReason);
+    moves_ = 0;
+    armed_ = false;
+    const int index = IndexAt(event->position().toPoint());
+    if (index < 0) return;
+    if (event->modifiers() & Qt::ShiftModifier) {
+        SelectRange(index);
+    } else if (first_ == last_ && first_ == index && current_ == index) {
+        armed_ = true; // a second, slow click renames
+    } else {
+        SelectIndex(index);
+    }
+}
+
+void EntryListView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && armed_ && hasFocus() &&
+        IndexAt(event->position().toPoint()) == current_)
+        renameTimer_.start();
+    armed_ = false;
+}
+
+void EntryListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    renameTimer_.stop();
+    armed_ = false;
+    if (event->button() == Qt::LeftButton && IndexAt(event->position().toPoint()) >= 0)
+        Dispatch(ViewFile);
+}
+
+void EntryListView::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) return;
+    if (++moves_ == kDragMoves && current_ >= 0 && IndexAt(event->position().toPoint()) >= 0) {
+        armed_ = false;
+        StartDrag();
+    }
+}
+
+// ---- Context menus ------------------------------------------------------------------------------
+
+QAction* EntryListView::AddItem(QMenu* menu, const QString& text, CommandId id) {
+    QAction* item = menu->addAction(text);
+    item->setData(Number(id));
+    if (frame_) {
+        QAction* shared = frame_->actions().Get(id);
+        item->setEnabled(shared->isEnabled());
+        if (shared->isCheckable()) {
+            item->setCheckable(true);
+            item->setChecked(shared->isChecked());
+        }
+    }
+    connect(item, &QAction::triggered, this, [this, id] { Dispatch(id); });
+    return item;
+}
+
+void EntryListView::contextMenuEvent(QContextMenuEvent* event) {
+    const bool byMouse = event->reason() == QContextMenuEvent::Mouse;
+    const int index = byMouse ? IndexAt(event->pos()) : current_;
+    QMenu* menu = index >= 0 ? MakeEntryMenu() : MakeHeaderMenu();
+    if (!menu) return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QPoint at = byMouse ? event->globalPos()
+                        : viewport()->mapToGlobal(
+                              QPoint(cellSize(), std::max(RowOfIndex(index), 0) * cellSize()));
+    menu->popup(at);
+}
+
+} // namespace tessarind

@@ -1,0 +1,711 @@
+// The directory view: its picture against the core renderer, the keys, the mouse selection,
+// the in-place editor and the commands that change the container through it.
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "UiTestSupport.h"
+#include "model/DiskImage.h"
+#include "model/ImageOpener.h"
+#include "text/DirectoryListing.h"
+#include "ui/CbmEdit.h"
+#include "ui/CommandActions.h"
+#include "ui/CrossLinkDialog.h"
+#include "ui/DialogFilter.h"
+#include "ui/DirPreview.h"
+#include "ui/DirectoryView.h"
+#include "ui/ImageDocument.h"
+#include "ui/InPlaceEditor.h"
+#include "ui/KeyCommandTable.h"
+
+using namespace tessarind;
+using namespace tessarind::testing;
+
+namespace {
+
+// A disk with four files: two plain ones, a locked one and a closed DEL entry.
+std::string WriteSampleDisk(const QString& path) {
+    auto image = BlankD64("SAMPLE DISK", "SD 2A");
+    AddFile(*image, {"FIRST", 0x82, Pattern(300)});
+    AddFile(*image, {"SECOND", 0x81, Pattern(100, 2)});
+    AddFile(*image, {"LOCKED", 0xC2, Pattern(20, 3)});
+    AddFile(*image, {"GONE", 0x80, {}});
+    image->WriteFile(path.toStdString());
+    return path.toStdString();
+}
+
+std::string NameOf(DiskImage& image, int index) {
+    DirEntry entry = image.EntryAt(index);
+    if (!entry) return {};
+    std::string name(entry.name().begin(), entry.name().end());
+    return name.substr(0, name.find('\xA0'));
+}
+
+struct ViewFixture : FrameFixture {
+    DirectoryView* view = nullptr;
+    DiskImage* image = nullptr;
+    bool windowActive = false;
+
+    ViewFixture() {
+        frame->OpenPath(WriteSampleDisk(Path(QStringLiteral("sample.d64"))));
+        view = dynamic_cast<DirectoryView*>(frame->activeView());
+        image = view ? view->Image() : nullptr;
+        // Focus matters to the click-to-rename and to the in-place editor.
+        frame->activateWindow();
+        windowActive = QTest::qWaitForWindowActive(frame.get());
+        if (view) view->setFocus();
+    }
+    // The middle of an entry's row while the header is the top row.
+    QPoint RowPoint(int index) const {
+        const int cell = view->cellSize();
+        return {cell * 8, (index + 1) * cell + cell / 2};
+    }
+    void Click(int index, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, RowPoint(index));
+    }
+    CbmEdit* Editor() const { return frame->inPlaceEditor().edit(); }
+};
+
+// What the view should show, rendered by the core on its own.
+QImage Expected(DiskImage& image, const CbmTextStyle& style, int rows, int first, int last) {
+    DirectoryViewport viewport;
+    viewport.position = -1;
+    viewport.rows = rows;
+    viewport.selectionFirst = first;
+    viewport.selectionLast = last;
+    Picture picture = RenderDirectory(image, style, viewport);
+    QImage expected(picture.width, picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            expected.setPixel(x, y, 0xFF000000u | picture.At(x, y));
+    return expected;
+}
+
+// The painted client area, cut to the size of the expected picture.
+QImage Painted(DirectoryView& view, QSize size) {
+    QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return shown.copy(QRect(QPoint(0, 0), size));
+}
+
+} // namespace
+
+class DirectoryViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // ---- Picture and window -----------------------------------------------------------------
+
+    void paintsWhatTheCoreRendersInBothSizesAndCaseSets() {
+        ViewFixture f;
+        QVERIFY(f.view);
+        for (int round = 0; round < 4; ++round) {
+            if (round == 1 || round == 3) f.frame->ExecuteCommand(cmd::ToggleCase);
+            if (round == 2) f.frame->ExecuteCommand(cmd::ToggleFontSize);
+            QApplication::processEvents();
+            CbmTextStyle style;
+            style.caseTable = f.view->ShowsUpperCase() ? &kUpperCaseSet : &kLowerCaseSet;
+            style.cellSize = f.view->largeFont() ? kLargeCellSize : kNormalCellSize;
+            style.text = PaletteRgb(CbmColour::LtBlue);
+            style.background = PaletteRgb(CbmColour::Blue);
+            style.selection = PaletteRgb(CbmColour::White);
+            const int rows = f.view->viewport()->height() / style.cellSize;
+            QVERIFY(rows >= 6);
+            QImage expected = Expected(*f.image, style, rows, 0, 0);
+            QCOMPARE(Painted(*f.view, expected.size()), expected);
+        }
+        // Large, upper case, then small, lower case, then small upper case again.
+        QVERIFY(!f.view->largeFont());
+        QVERIFY(f.view->ShowsUpperCase());
+    }
+
+    void windowIsTwentyEightCellsWideAndOnlyItsHeightChanges() {
+        ViewFixture f;
+        QMdiSubWindow* window = f.view->Window();
+        const int cell = f.view->cellSize();
+        QCOMPARE(f.view->viewport()->width(), 28 * cell);
+        QCOMPARE(f.view->viewport()->height(), 25 * cell);
+        const int width = window->width();
+        window->resize(width + 100, 300);
+        QCOMPARE(window->width(), width);
+        QCOMPARE(window->height(), 300);
+        window->resize(width - 50, 40);
+        QCOMPARE(window->width(), width);
+        QCOMPARE(window->height(), 160);
+        // Toggling the font size makes it 28 by 25 cells of the other size.
+        f.frame->ExecuteCommand(cmd::ToggleFontSize);
+        QCOMPARE(f.view->viewport()->width(), 28 * 8);
+        QCOMPARE(f.view->viewport()->height(), 25 * 8);
+        QVERIFY(window->width() < width);
+    }
+
+    void colourListsRepaintTheView() {
+        ViewFixture f;
+        f.frame->colourList(cmd::BackgroundColour)->setCurrentIndex(0); // Black
+        f.frame->ExecuteCommand(cmd::BackgroundColour);
+        f.frame->colourList(cmd::TextColour)->setCurrentIndex(7); // Yellow
+        f.frame->ExecuteCommand(cmd::TextColour);
+        QApplication::processEvents();
+        QImage shown = f.view->viewport()->grab().toImage();
+        // The "0" of the header in yellow on black, the space beside it black.
+        bool yellow = false;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                yellow |= (shown.pixel(x, y) & 0xFFFFFF) == PaletteRgb(CbmColour::Yellow);
+        QVERIFY(yellow);
+        QCOMPARE(shown.pixel(16 + 8, 8) & 0xFFFFFF, PaletteRgb(CbmColour::Black));
+    }
+
+    // ---- Keys -------------------------------------------------------------------------------
+
+    void keyTableHasItsRowsWithExactModifiers() {
+        QCOMPARE(KeyCommandTable.size(), size_t{33});
+        QCOMPARE(LookupKeyCommand(Qt::Key_A, Qt::ControlModifier), std::optional(cmd::SelectAll));
+        QCOMPARE(LookupKeyCommand(Qt::Key_A, {}), std::nullopt);
+        QCOMPARE(LookupKeyCommand(Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier),
+                 std::nullopt);
+        QCOMPARE(LookupKeyCommand(Qt::Key_E, {}), std::optional(cmd::Rename));
+        QCOMPARE(LookupKeyCommand(Qt::Key_E, Qt::ControlModifier), std::optional(cmd::Export));
+        QCOMPARE(LookupKeyCommand(Qt::Key_J, Qt::ShiftModifier),
+                 std::optional(cmd::JumpToSideSector));
+        QCOMPARE(LookupKeyCommand(Qt::Key_4, Qt::ShiftModifier), std::optional(cmd::ListDir));
+        QCOMPARE(LookupKeyCommand(Qt::Key_Dollar, Qt::ShiftModifier), std::optional(cmd::ListDir));
+        QCOMPARE(LookupKeyCommand(Qt::Key_4, Qt::ControlModifier), std::optional(cmd::RunIn(4)));
+        QCOMPARE(LookupKeyCommand(Qt::Key_6, {}), std::optional(cmd::NewD64));
+        QCOMPARE(LookupKeyCommand(Qt::Key_8, Qt::ControlModifier), std::optional(cmd::RunIn(8)));
+        QCOMPARE(LookupKeyCommand(Qt::Key_F2, {}), std::optional(cmd::Rename));
+        QCOMPARE(LookupKeyCommand(Qt::Key_Delete, {}), std::optional(cmd::Remove));
+        QCOMPARE(LookupKeyCommand(Qt::Key_Delete, Qt::AltModifier), std::nullopt);
+    }
+
+    void keysChangeTheCurrentEntry() {
+        ViewFixture f;
+        QCOMPARE(f.view->currentIndex(), 0);
+        QTest::keyClick(f.view, Qt::Key_D);
+        QCOMPARE(f.image->EntryAt(0).typeCode(), int{kDel});
+        QTest::keyClick(f.view, Qt::Key_S);
+        QCOMPARE(f.image->EntryAt(0).typeCode(), int{kSeq});
+        // Ctrl must match exactly: Ctrl+P is no key of the table.
+        QTest::keyClick(f.view, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(f.image->EntryAt(0).typeCode(), int{kSeq});
+        QTest::keyClick(f.view, Qt::Key_P);
+        QCOMPARE(f.image->EntryAt(0).typeCode(), int{kPrg});
+        QTest::keyClick(f.view, Qt::Key_Asterisk, Qt::ShiftModifier);
+        QVERIFY(!f.image->EntryAt(0).closed());
+        QVERIFY(f.frame->IsChecked(cmd::Splat));
+        QTest::keyClick(f.view, Qt::Key_Less, Qt::ShiftModifier);
+        QVERIFY(f.image->EntryAt(0).locked());
+        QVERIFY(f.frame->IsChecked(cmd::Lock));
+        QVERIFY(f.image->modified());
+        // Down and End move the current index; Shift+Down moves the file itself.
+        QTest::keyClick(f.view, Qt::Key_Down);
+        QCOMPARE(f.view->currentIndex(), 1);
+        QTest::keyClick(f.view, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(NameOf(*f.image, 2), std::string("SECOND"));
+        QCOMPARE(f.view->currentIndex(), 2);
+        QTest::keyClick(f.view, Qt::Key_End);
+        QCOMPARE(f.view->currentIndex(), 3);
+        QVERIFY(!f.frame->IsEnabled(cmd::MoveFileDown));
+        QTest::keyClick(f.view, Qt::Key_Home);
+        QCOMPARE(f.view->currentIndex(), 0);
+        QVERIFY(!f.frame->IsEnabled(cmd::MoveFileUp));
+        // Delete removes the current file.
+        QTest::keyClick(f.view, Qt::Key_Delete);
+        QCOMPARE(f.image->entryCount, 3);
+        QCOMPARE(NameOf(*f.image, 0), std::string("LOCKED"));
+        QCOMPARE(f.frame->actions().Get(cmd::Undo)->text(),
+                 QStringLiteral("&Undo: Remove File\tCTRL+Z"));
+        // Ctrl+A selects every row.
+        QTest::keyClick(f.view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(f.view->selectionFirst(), 0);
+        QCOMPARE(f.view->selectionLast(), 2);
+    }
+
+    void keysReachTheFrameAndToggleTheCase() {
+        ViewFixture f;
+        // "$" lists the directory in a text window.
+        QTest::keyClick(f.view, Qt::Key_4, Qt::ShiftModifier);
+        bool listed = false;
+        for (QMdiSubWindow* window : f.frame->client()->subWindowList())
+            listed |= window->windowTitle() == QStringLiteral("sample.d64: DIR");
+        QVERIFY(listed);
+        f.frame->client()->setActiveSubWindow(f.view->Window());
+        // "6" makes a new 1541 image through the frame.
+        QTest::keyClick(f.view, Qt::Key_6);
+        QCOMPARE(f.frame->openImages().size(), size_t{2});
+        f.frame->client()->setActiveSubWindow(f.view->Window());
+        QCOMPARE(f.frame->activeView(), f.view);
+        // Letting go of Ctrl while Shift is held switches the case set.
+        QVERIFY(f.view->ShowsUpperCase());
+        QTest::keyRelease(f.view, Qt::Key_Control, Qt::ShiftModifier);
+        QVERIFY(!f.view->ShowsUpperCase());
+        QVERIFY(!f.frame->IsChecked(cmd::ToggleCase));
+        QTest::keyRelease(f.view, Qt::Key_Shift, Qt::ControlModifier);
+        QVERIFY(f.view->ShowsUpperCase());
+        QTest::keyRelease(f.view, Qt::Key_Shift);
+        QVERIFY(f.view->ShowsUpperCase());
+    }
+
+    // ---- Mouse ------------------------------------------------------------------------------
+
+    void shiftClickSelectsARangeFromTheCurrentIndex() {
+        ViewFixture f;
+        f.Click(1);
+        QCOMPARE(f.view->currentIndex(), 1);
+        f.Click(3, Qt::ShiftModifier);
+        QCOMPARE(f.view->selectionFirst(), 1);
+        QCOMPARE(f.view->selectionLast(), 3);
+        QCOMPARE(f.view->currentIndex(), 1);
+        f.Click(0, Qt::ShiftModifier);
+        QCOMPARE(f.view->selectionFirst(), 0);
+        QCOMPARE(f.view->selectionLast(), 1);
+        // The selected rows are painted in the selection colour.
+        QImage shown = f.view->viewport()->grab().toImage();
+        const int cell = f.view->cellSize();
+        QCOMPARE(shown.pixel(27 * cell + 1, 1 * cell + 1) & 0xFFFFFF, PaletteRgb(CbmColour::White));
+        QCOMPARE(shown.pixel(27 * cell + 1, 3 * cell + 1) & 0xFFFFFF, PaletteRgb(CbmColour::Blue));
+        // A plain click makes one row the selection again; clicks on the header are ignored.
+        f.Click(2);
+        QCOMPARE(f.view->selectionFirst(), 2);
+        QCOMPARE(f.view->selectionLast(), 2);
+        QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, QPoint(10, 2));
+        QCOMPARE(f.view->currentIndex(), 2);
+    }
+
+    void slowSecondClickRenamesAndDoubleClickDoesNot() {
+        ViewFixture f;
+        f.Click(1);
+        QVERIFY(!f.view->renamePending());
+        f.Click(1);
+        QVERIFY(f.view->renamePending());
+        QTRY_VERIFY(f.frame->inPlaceEditor().active());
+        QVERIFY(!f.view->renamePending());
+        QTest::keyClick(f.Editor(), Qt::Key_Escape);
+        QVERIFY(!f.frame->inPlaceEditor().active());
+        // A double click stops the pending rename.
+        f.Click(1);
+        QVERIFY(f.view->renamePending());
+        QTest::mouseDClick(f.view->viewport(), Qt::LeftButton, {}, f.RowPoint(1));
+        QVERIFY(!f.view->renamePending());
+        QVERIFY(!f.frame->inPlaceEditor().active());
+    }
+
+    // ---- Enable states ----------------------------------------------------------------------
+
+    void enableStatesFollowTheSelectedEntry() {
+        ViewFixture f;
+        f.view->SelectIndex(3); // closed DEL
+        QVERIFY(f.frame->IsChecked(cmd::TypeDel));
+        QVERIFY(!f.frame->IsChecked(cmd::TypePrg));
+        QVERIFY(f.frame->IsEnabled(cmd::Rename));
+        QVERIFY(!f.frame->IsEnabled(cmd::Export));
+        QVERIFY(!f.frame->IsEnabled(cmd::MoveFileDown));
+        QVERIFY(f.frame->IsEnabled(cmd::MoveFileUp));
+        QVERIFY(!f.frame->IsEnabled(cmd::TypeCbm)); // a 1541 has no CBM files
+        QVERIFY(!f.frame->IsEnabled(cmd::CreateSubDir));
+        f.view->SelectIndex(2); // locked PRG
+        QVERIFY(f.frame->IsChecked(cmd::Lock));
+        QVERIFY(!f.frame->IsChecked(cmd::Splat));
+        QVERIFY(f.frame->IsChecked(cmd::TypePrg));
+        QVERIFY(f.frame->IsEnabled(cmd::Export));
+        QVERIFY(f.frame->IsEnabled(cmd::MoveFileDown));
+        // Short names expand.
+        QVERIFY(f.frame->IsEnabled(cmd::Expand));
+        QCOMPARE(f.frame->actions().Get(cmd::Expand)->text(), QStringLiteral("Expand\tX"));
+        f.frame->ExecuteCommand(cmd::Expand);
+        QCOMPARE(NameOf(*f.image, 2), std::string("LOCKED          "));
+        QCOMPARE(f.frame->actions().Get(cmd::Expand)->text(), QStringLiteral("Collapse\tX"));
+        QVERIFY(f.frame->IsChecked(cmd::LeftJustify));
+        f.frame->ExecuteCommand(cmd::Center);
+        QCOMPARE(NameOf(*f.image, 2), std::string("     LOCKED     "));
+        QVERIFY(f.frame->IsChecked(cmd::Center));
+        QVERIFY(!f.frame->IsChecked(cmd::LeftJustify));
+        f.frame->ExecuteCommand(cmd::Expand); // collapses
+        QCOMPARE(NameOf(*f.image, 2), std::string("LOCKED"));
+        // A full name without blanks at its ends cannot be aligned.
+        DirEntry entry = f.image->EntryAt(0);
+        std::array<uint8_t, 16> full = RawName("ABCDEFGHIJKLMNOP");
+        f.image->RenameEntry(entry, full, 0);
+        f.view->SelectIndex(0);
+        QVERIFY(!f.frame->IsEnabled(cmd::Expand));
+        QVERIFY(!f.frame->IsEnabled(cmd::Center));
+        // Features still to come stay off.
+        for (CommandId id : {cmd::BamEditor, cmd::JumpToSector, cmd::Uncompress, cmd::RunIn(1)})
+            QVERIFY(!f.frame->IsEnabled(id));
+    }
+
+    // ---- In-place editing -------------------------------------------------------------------
+
+    void renameCommitsOneUndoStepAndEscapeDiscards() {
+        ViewFixture f;
+        f.view->SelectIndex(1);
+        const size_t journal = f.image->Journal().size();
+        f.frame->ExecuteCommand(cmd::Rename);
+        CbmEdit* edit = f.Editor();
+        QVERIFY(edit);
+        QCOMPARE(edit->TextLength(), 6);
+        // The editor lies over the name cells of the row.
+        const int cell = f.view->cellSize();
+        QCOMPARE(edit->geometry(), QRect(6 * cell - 2, 2 * cell - 2, 16 * cell + 4, cell + 4));
+        QTest::keyClicks(edit, QStringLiteral("new"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(!f.frame->inPlaceEditor().active());
+        // Typed host letters become unshifted PETSCII letters.
+        QCOMPARE(NameOf(*f.image, 1), std::string("NEW"));
+        QVERIFY(f.image->modified());
+        QCOMPARE(f.image->Journal().back().name, std::string("Rename File"));
+        QCOMPARE(f.frame->actions().Get(cmd::Undo)->text(),
+                 QStringLiteral("&Undo: Rename File\tCTRL+Z"));
+        f.frame->ExecuteCommand(cmd::Undo);
+        QCOMPARE(NameOf(*f.image, 1), std::string("SECOND"));
+        QCOMPARE(f.image->Journal().size(), journal);
+
+        // Escape leaves the name and the journal alone.
+        f.frame->ExecuteCommand(cmd::Rename);
+        QTest::keyClicks(f.Editor(), QStringLiteral("xyz"));
+        QTest::keyClick(f.Editor(), Qt::Key_Escape);
+        QCOMPARE(NameOf(*f.image, 1), std::string("SECOND"));
+        QCOMPARE(f.image->Journal().size(), journal);
+        // Committing an unchanged name adds no step either.
+        f.frame->ExecuteCommand(cmd::Rename);
+        QTest::keyClick(f.Editor(), Qt::Key_Enter);
+        QCOMPARE(f.image->Journal().size(), journal);
+    }
+
+    void clickOutsideAndAnotherViewCommitTheEdit() {
+        ViewFixture f;
+        f.view->SelectIndex(0);
+        f.frame->ExecuteCommand(cmd::Rename);
+        QTest::keyClicks(f.Editor(), QStringLiteral("x"));
+        f.Click(2);
+        QCOMPARE(NameOf(*f.image, 0), std::string("X"));
+        QCOMPARE(f.view->currentIndex(), 2);
+        f.frame->ExecuteCommand(cmd::Rename);
+        QTest::keyClicks(f.Editor(), QStringLiteral("y"));
+        f.frame->ExecuteCommand(cmd::NewD64); // activates the new image's view
+        QVERIFY(!f.frame->inPlaceEditor().active());
+        QCOMPARE(NameOf(*f.image, 2), std::string("Y"));
+    }
+
+    void insertStartsRenamingABlankEntry() {
+        ViewFixture f;
+        f.view->SelectIndex(1);
+        QTest::keyClick(f.view, Qt::Key_Insert);
+        QCOMPARE(f.image->entryCount, 5);
+        QCOMPARE(f.view->currentIndex(), 1);
+        QVERIFY(f.frame->inPlaceEditor().active());
+        QCOMPARE(f.Editor()->TextLength(), 0);
+        QTest::keyClicks(f.Editor(), QStringLiteral("added"));
+        QTest::keyClick(f.Editor(), Qt::Key_Return);
+        QCOMPARE(NameOf(*f.image, 1), std::string("ADDED"));
+        QCOMPARE(NameOf(*f.image, 2), std::string("SECOND"));
+        QCOMPARE(f.image->EntryAt(1).type(), uint8_t{0x82});
+    }
+
+    void fileSizeTakesDigitsOnly() {
+        ViewFixture f;
+        f.view->SelectIndex(0);
+        f.frame->ExecuteCommand(cmd::ChangeFileSize);
+        CbmEdit* edit = f.Editor();
+        QVERIFY(edit->digitsOnly());
+        QCOMPARE(edit->length(), 5);
+        QCOMPARE(edit->geometry().x(), -2);
+        QTest::keyClick(edit, Qt::Key_Delete); // the selected "2"
+        QTest::keyClicks(edit, QStringLiteral("3a0b0"));
+        QCOMPARE(edit->TextLength(), 3);
+        QTest::keyClick(edit, Qt::Key_Return);
+        DirEntry entry = f.image->EntryAt(0);
+        QCOMPARE(entry.data()[DirEntryOffset::blocks], uint8_t{0x2C});
+        QCOMPARE(entry.data()[DirEntryOffset::blocks + 1], uint8_t{0x01});
+        QCOMPARE(f.image->Journal().back().name, std::string("File Size"));
+    }
+
+    void diskNameAndIdAreEditedInTheHeader() {
+        ViewFixture f;
+        f.frame->ExecuteCommand(cmd::RenameDisk);
+        const int cell = f.view->cellSize();
+        QCOMPARE(f.Editor()->geometry().topLeft(), QPoint(3 * cell - 2, -2));
+        QTest::keyClick(f.Editor(), Qt::Key_End);
+        QTest::keyClicks(f.Editor(), QStringLiteral("!"));
+        QTest::keyClick(f.Editor(), Qt::Key_Return);
+        const uint8_t* name = f.image->DiskNamePointer();
+        QCOMPARE(std::string(name, name + 12), std::string("SAMPLE DISK!"));
+        QCOMPARE(f.image->Journal().back().name, std::string("Rename Disk"));
+
+        f.frame->ExecuteCommand(cmd::EditDiskId);
+        QCOMPARE(f.Editor()->geometry().topLeft(), QPoint(21 * cell - 2, -2));
+        QCOMPARE(f.Editor()->length(), 5);
+        // Overwrite the first two characters.
+        QTest::keyClick(f.Editor(), Qt::Key_Home);
+        QTest::keyClick(f.Editor(), Qt::Key_Insert);
+        QTest::keyClicks(f.Editor(), QStringLiteral("zz"));
+        QTest::keyClick(f.Editor(), Qt::Key_Return);
+        QCOMPARE(name[18], uint8_t{'Z'});
+        QCOMPARE(name[19], uint8_t{'Z'});
+        QCOMPARE(name[20], uint8_t{0xA0});
+        QCOMPARE(f.image->Journal().back().name, std::string("Disk ID"));
+        f.frame->ExecuteCommand(cmd::Undo);
+        QCOMPARE(name[18], uint8_t{'S'});
+        f.frame->ExecuteCommand(cmd::Undo);
+        QCOMPARE(name[11], uint8_t{0xA0});
+    }
+
+    // ---- The edit field ---------------------------------------------------------------------
+
+    void editFieldKeysAndClipboard() {
+        CbmEdit edit;
+        const std::string start = "ABCDEFGHIJKLMN"; // 14 of 16
+        edit.SetBytes(std::span(reinterpret_cast<const uint8_t*>(start.data()), start.size()));
+        QCOMPARE(edit.TextLength(), 14);
+        QCOMPARE(edit.bytes()[15], uint8_t{0xA0});
+        // Shift+End selects to the end of the text; copying gives the bytes as they are.
+        QTest::keyClick(&edit, Qt::Key_Right);
+        QTest::keyClick(&edit, Qt::Key_End, Qt::ShiftModifier);
+        QCOMPARE(edit.selectionStart(), 1);
+        QCOMPARE(edit.selectionEnd(), 14);
+        edit.SetSelection(0, 2);
+        edit.Copy();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("AB"));
+        // Pasting goes in at the caret, only as far as the padding reaches.
+        QApplication::clipboard()->setText(QStringLiteral("xyzw"));
+        edit.SetSelection(0, 0);
+        edit.Paste();
+        const std::vector<uint8_t>& bytes = edit.bytes();
+        QCOMPARE(std::string(bytes.begin(), bytes.end()), std::string("xyABCDEFGHIJKLMN"));
+        QCOMPARE(edit.caret(), 2);
+        edit.Paste(); // full: nothing happens
+        QCOMPARE(std::string(bytes.begin(), bytes.end()), std::string("xyABCDEFGHIJKLMN"));
+        QMenu* menu = edit.MakeContextMenu(&edit);
+        QCOMPARE(menu->title(), QStringLiteral("Copy"));
+        QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Cu&t"));
+        QVERIFY(!menu->actions()[0]->isEnabled()); // no selection
+        QVERIFY(menu->actions()[2]->isEnabled());
+        delete menu;
+        // Cut removes the selection and closes the gap with padding.
+        edit.SetSelection(0, 2);
+        edit.Cut();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("xy"));
+        QCOMPARE(edit.TextLength(), 14);
+        // Backspace and Delete, a double click selecting everything.
+        QTest::keyClick(&edit, Qt::Key_End);
+        QTest::keyClick(&edit, Qt::Key_Backspace);
+        QTest::keyClick(&edit, Qt::Key_Home);
+        QTest::keyClick(&edit, Qt::Key_Delete);
+        QCOMPARE(edit.TextLength(), 12);
+        QCOMPARE(edit.bytes()[0], uint8_t{'B'});
+        QTest::mouseDClick(&edit, Qt::LeftButton);
+        QCOMPARE(edit.selectionEnd() - edit.selectionStart(), 12);
+        // Typed characters belong to the field, not to the frame's "/" and "?" accelerators.
+        for (auto [key, text] : {std::pair{Qt::Key_Slash, "/"}, std::pair{Qt::Key_Question, "?"}}) {
+            QKeyEvent override(QEvent::ShortcutOverride, key, Qt::NoModifier, QString::fromLatin1(text));
+            QApplication::sendEvent(&edit, &override);
+            QVERIFY(override.isAccepted());
+        }
+        QKeyEvent plainCtrl(QEvent::ShortcutOverride, Qt::Key_O, Qt::ControlModifier);
+        plainCtrl.ignore();
+        QApplication::sendEvent(&edit, &plainCtrl);
+        QVERIFY(!plainCtrl.isAccepted());
+        // A code from the CBM tool goes in unconverted.
+        edit.SetSelection(12, 12);
+        QVERIFY(edit.InsertCode(0x61));
+        QCOMPARE(edit.bytes()[12], uint8_t{0x61});
+    }
+
+    // ---- Commands ---------------------------------------------------------------------------
+
+    void crossLinkCheckReportsOrLists() {
+        ViewFixture f;
+        f.frame->ExecuteCommand(cmd::CrossLinks);
+        QCOMPARE(f.ui.messages.back().text, std::string("No Cross Linked Files"));
+        QCOMPARE(f.ui.messages.back().caption, std::string("Cross Link Check"));
+        // The second file shares the first one's chain.
+        DirEntry first = f.image->EntryAt(0), second = f.image->EntryAt(1);
+        second.firstTrack() = first.firstTrack();
+        second.firstSector() = first.firstSector();
+        const size_t messages = f.ui.messages.size();
+        f.frame->ExecuteCommand(cmd::CrossLinks);
+        QCOMPARE(f.ui.messages.size(), messages);
+        auto* dialog = f.frame->findChild<CrossLinkDialog*>();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("sample.d64: Cross Link List"));
+        QVERIFY(!dialog->isModal());
+        QCOMPARE(dialog->table()->rowCount(), 1);
+        QCOMPARE(dialog->table()->item(0, 2)->text(), QString::number(first.firstTrack()));
+        dialog->close();
+    }
+
+    void exportWritesEachSelectedFile() {
+        ViewFixture f;
+        f.view->SelectIndex(0);
+        f.view->SelectRange(1);
+        SaveChoice one, two;
+        one.path = f.PathText(QStringLiteral("first.prg"));
+        two.path = f.PathText(QStringLiteral("missing/second.seq"));
+        f.ui.saveChoices = {one, two};
+        f.frame->ExecuteCommand(cmd::Export);
+        QCOMPARE(f.ui.saveRequests.size(), size_t{2});
+        QCOMPARE(f.ui.saveRequests[0].proposedName, std::string("first.prg"));
+        QCOMPARE(f.ui.saveRequests[1].filters.front().displayName, std::string("PETSCII"));
+        QFile exported(f.Path(QStringLiteral("first.prg")));
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        std::vector<uint8_t> data = Pattern(300);
+        QCOMPARE(exported.readAll(), QByteArray(reinterpret_cast<const char*>(data.data()), 300));
+        QCOMPARE(f.ui.messages.back().text, std::string("Unable to Export File second"));
+    }
+
+    void importInsertsHostFilesAtTheCurrentIndex() {
+        ViewFixture f;
+        auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile file(f.Path(name));
+            file.open(QIODevice::WriteOnly);
+            file.write(bytes);
+            return f.Path(name);
+        };
+        const QString program = write(QStringLiteral("game.prg"), QByteArray(600, '\x11'));
+        const QString notes = write(QStringLiteral("notes.seq"), QByteArray("HELLO"));
+        f.view->SelectIndex(1);
+        f.view->ImportFiles({program, f.Path(QStringLiteral("absent.prg")), notes});
+        QCOMPARE(f.image->entryCount, 6);
+        QCOMPARE(NameOf(*f.image, 1), std::string("GAME"));
+        QCOMPARE(f.image->EntryAt(1).blocks(), uint16_t{3});
+        QCOMPARE(NameOf(*f.image, 2), std::string("NOTES"));
+        QCOMPARE(f.image->EntryAt(2).typeCode(), int{kSeq});
+        QCOMPARE(NameOf(*f.image, 3), std::string("SECOND"));
+        QCOMPARE(f.view->currentIndex(), 2);
+        QCOMPARE(f.ui.messages.size(), size_t{1}); // the file that is not there
+        // The dialog offers the host kinds, all of them last.
+        std::vector<FilterItem> items = DialogFilter::Build(DialogFilter::ImportGroups());
+        QCOMPARE(items.front().display,
+                 std::string(
+                     "Single Files (*.prg;*.seq;*.rel;*.usr;*.txt;*.p00;*.s00;*.r00;*.u00;*.cvt)"));
+        QCOMPARE(items.back().display, std::string("All Files (*.*)"));
+    }
+
+    void subDirectoryIsEnteredAndLeft() {
+        FrameFixture f;
+        f.frame->ExecuteCommand(cmd::NewD81);
+        auto* view = dynamic_cast<DirectoryView*>(f.frame->activeView());
+        DiskImage& image = *view->Image();
+        QVERIFY(f.frame->IsEnabled(cmd::CreateSubDir));
+        // Asked for a size and cancelled: the partition is not made.
+        f.frame->ExecuteCommand(cmd::CreateSubDir);
+        QCOMPARE(f.ui.messages.back().text, std::string("Unable to Create Sub Directory"));
+        image.SetOwner(nullptr); // made at the largest size without asking
+        f.frame->ExecuteCommand(cmd::CreateSubDir);
+        image.SetOwner(&f.ui);
+        QCOMPARE(image.entryCount, 1);
+        QCOMPARE(image.EntryAt(0).typeCode(), int{kCbm});
+        view->SelectIndex(0);
+        QVERIFY(f.frame->IsEnabled(cmd::ViewFile));
+        // Renaming the partition renames its header too.
+        f.frame->ExecuteCommand(cmd::Rename);
+        QTest::keyClicks(f.frame->inPlaceEditor().edit(), QStringLiteral("part"));
+        QTest::keyClick(f.frame->inPlaceEditor().edit(), Qt::Key_Return);
+        DirEntry partition = image.EntryAt(0);
+        const uint8_t* header = image.SectorPointer(partition.firstTrack(), 0);
+        QCOMPARE(std::string(header + 4, header + 8), std::string("PART"));
+        QVERIFY(!f.frame->IsEnabled(cmd::ParentDirectory));
+        f.frame->ExecuteCommand(cmd::ViewFile);
+        QCOMPARE(image.DirStack().size(), size_t{1});
+        QVERIFY(f.frame->IsEnabled(cmd::ParentDirectory));
+        QVERIFY(view->listingText().startsWith(QStringLiteral("0 \"PART")));
+        f.frame->ExecuteCommand(cmd::ParentDirectory);
+        QVERIFY(image.DirStack().empty());
+        QVERIFY(!f.frame->IsEnabled(cmd::ParentDirectory));
+        QCOMPARE(view->currentIndex(), 0);
+    }
+
+    void showDeletedListsEmptySlots() {
+        ViewFixture f;
+        f.view->SelectIndex(0);
+        f.frame->ExecuteCommand(cmd::Remove);
+        QCOMPARE(f.image->entryCount, 3);
+        f.frame->ExecuteCommand(cmd::ShowDeletedFiles);
+        QVERIFY(f.frame->IsChecked(cmd::ShowDeletedFiles));
+        QVERIFY(f.image->entryCount >= 4);
+        QVERIFY(f.view->verticalScrollBar()->maximum() >= 0);
+        f.frame->ExecuteCommand(cmd::ShowDeletedFiles);
+        QCOMPARE(f.image->entryCount, 3);
+    }
+
+    void saveAsListingsFollowTheView() {
+        ViewFixture f;
+        // The view shows the lower/upper-case set; the saved listing reads the same way.
+        f.frame->ExecuteCommand(cmd::ToggleCase);
+        SaveChoice listing;
+        listing.path = f.PathText(QStringLiteral("listing.txt"));
+        f.ui.saveChoices = {listing};
+        f.frame->ExecuteCommand(cmd::SaveAs);
+        QFile file(f.Path(QStringLiteral("listing.txt")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.contains("\"sample disk"), text.constData());
+        QVERIFY(text.contains("\"second"));
+        // The picture listing of the selection only: two rows of large cells.
+        f.frame->ExecuteCommand(cmd::ToggleCase);
+        f.view->SelectIndex(1);
+        f.view->SelectRange(2);
+        SaveChoice picture;
+        picture.path = f.PathText(QStringLiteral("listing.bmp"));
+        picture.saveSelection = true;
+        f.ui.saveChoices = {picture};
+        f.frame->ExecuteCommand(cmd::SaveAs);
+        QImage saved(f.Path(QStringLiteral("listing.bmp")));
+        QVERIFY(!saved.isNull());
+        QCOMPARE(saved.size(), QSize(28 * 16, 2 * 16));
+        // The container keeps its own name.
+        QCOMPARE(f.image->title(), std::string("sample.d64"));
+    }
+
+    void contextMenusOfferTheirItems() {
+        ViewFixture f;
+        std::unique_ptr<QMenu> entry(f.view->MakeEntryMenu());
+        QStringList texts;
+        for (QAction* item : entry->actions())
+            texts.push_back(item->text());
+        QCOMPARE(texts.first(), QStringLiteral("&Rename"));
+        QVERIFY(texts.contains(QStringLiteral("&File Type")));
+        QVERIFY(texts.contains(QStringLiteral("Show &File Properties")));
+        std::unique_ptr<QMenu> header(f.view->MakeHeaderMenu());
+        QCOMPARE(header->title(), QStringLiteral("Directory Name"));
+        QStringList headerTexts;
+        for (QAction* item : header->actions())
+            headerTexts.push_back(item->text());
+        QCOMPARE(headerTexts, (QStringList{"&Rename Disk", "Edit Disk &ID", "&Insert"}));
+        // An item sends its command to the view.
+        header->actions()[1]->trigger();
+        QVERIFY(f.frame->inPlaceEditor().active());
+        QCOMPARE(f.Editor()->length(), 5);
+    }
+
+    // ---- Preview of the open dialog ---------------------------------------------------------
+
+    void previewShowsTheSelectedContainer() {
+        ViewFixture f;
+        const std::string other = f.Image(QStringLiteral("other.d64"), "OTHER");
+        DirPreview preview(&f.settings, f.frame->ViewStyle());
+        preview.ShowPath(QString::fromStdString(other));
+        QVERIFY(preview.view());
+        QVERIFY(preview.view()->listingText().startsWith(QStringLiteral("0 \"OTHER")));
+        QCOMPARE(preview.view()->cellSize(), 8);
+        // Quietly: the previewed file does not become a recent file.
+        for (const std::string& recent : f.settings.fileMru)
+            QVERIFY(recent != other);
+        QCOMPARE(f.frame->openImages().size(), size_t{1});
+        preview.ShowPath(f.Path(QStringLiteral("missing.d64")));
+        QVERIFY(!preview.view());
+        QVERIFY(!preview.image());
+        QCOMPARE(preview.label()->text(), QStringLiteral("No Preview Available"));
+    }
+};
+
+QTEST_MAIN(DirectoryViewTest)
+#include "DirectoryViewTest.moc"
