@@ -28,10 +28,11 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     ProcessResult result;
     if (argv.empty()) return result;
     std::string command;
-    if (!workingDirectory.empty()) command = "cd " + ShellQuote(workingDirectory.string()) + " && ";
+    if (!workingDirectory.empty())
+        command.append("cd ").append(ShellQuote(workingDirectory.string())).append(" && ");
     command += "exec";
     for (const std::string& argument : argv)
-        command += " " + ShellQuote(argument);
+        command.append(" ").append(ShellQuote(argument));
     std::fflush(nullptr);
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return result;
