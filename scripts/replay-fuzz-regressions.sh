@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Runs every fuzz harness over the inputs kept in fuzz/regressions/<harness dir>; any crash,
-# leak or sanitizer report fails.
+# Runs every fuzz harness over the inputs kept in fuzz/regressions/<harness dir> (D64Fuzzer:
+# d64/, DiskFuzzer: disk/, OperationsFuzzer: operations/); any crash, leak, failed check or
+# sanitizer report fails.
 set -euo pipefail
+# A kept input names its disk kind in its first byte; a kind forced for a fuzzing run would
+# read it as another.
+unset TESSARIND_FUZZ_KIND
 build="${1:?usage: replay-fuzz-regressions.sh BUILD_DIR}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 status=0

@@ -81,11 +81,17 @@ struct Contents {
     uint32_t flags;
     int errorCount;
 
+    static uint32_t Written(const DiskImage& image) {
+        return image.flags & (kFlagErrorCodes | kFlagExtraTracks | kFlagErrorNumbers);
+    }
     explicit Contents(const DiskImage& image)
         : bytes(image.image), errors(image.errorBytes), extra(image.extraTracks),
-          flags(image.flags & (kFlagErrorCodes | kFlagExtraTracks | kFlagErrorNumbers)),
-          errorCount(image.errorByteCount) {}
-    bool operator==(const Contents&) const = default;
+          flags(Written(image)), errorCount(image.errorByteCount) {}
+    // Compared in place: a second copy of the image would cost more than the comparison.
+    bool Matches(const DiskImage& image) const {
+        return bytes == image.image && errors == image.errorBytes && extra == image.extraTracks &&
+               flags == Written(image) && errorCount == image.errorByteCount;
+    }
 };
 
 } // namespace
@@ -107,7 +113,7 @@ int ChangeImage(Context& ctx, const std::string& path,
     // rebuilt BAM that was right), others the other way round.
     const Contents before(*image);
     int status = change(*image);
-    if (status != kOk || Contents(*image) == before) return status;
+    if (status != kOk || before.Matches(*image)) return status;
     return image->WriteFile(path) ? kOk : kFailed;
 }
 

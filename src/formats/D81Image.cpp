@@ -29,8 +29,23 @@ bool D81Image::IsHeaderBlock(int track, int sector) { return track == kDirTrack 
 
 void D81Image::SetDiskId(std::span<const uint8_t, 5> id) {
     DiskImage::SetDiskId(id);
-    for (int s : {1, 2})
-        if (uint8_t* bam = SectorPointer(dirTrack, s)) std::copy(id.begin(), id.begin() + 2, bam + 4);
+    // The BAM sectors keep a copy of the ID, which need not match the header's (another
+    // tool may have written it): the copies are journalled here, the header by the caller.
+    const int bamTrack = BamTrack();
+    for (int s : {1, 2}) {
+        uint8_t* bam = SectorPointer(bamTrack, s);
+        if (!bam || std::equal(id.begin(), id.begin() + 2, bam + 4)) continue;
+        RecordBlock(bamTrack, s, 4, 2);
+        std::copy(id.begin(), id.begin() + 2, bam + 4);
+    }
+}
+
+bool D81Image::ReplayFormatUndo(const UndoRecord& record) {
+    if (record.kind != UndoKind::DiskId) return false;
+    // Only the header gets the old ID back; the BAM copies return from their own records,
+    // so copies that differed from the header before the change differ again after it.
+    if (record.data.size() == 5) DiskImage::SetDiskId(std::span<const uint8_t, 5>(record.data.data(), 5));
+    return true;
 }
 
 void D81Image::WriteDirectoryHeader(int track, bool partition) {
@@ -60,17 +75,33 @@ void D81Image::WriteDirectoryHeader(int track, bool partition) {
 
 void D81Image::FormatHeader() { WriteDirectoryHeader(kDirTrack, false); }
 
+const DirLevel* D81Image::PartitionLevel() const {
+    for (const DirLevel& level : dirStack)
+        if (level.type == kCbm) return &level;
+    return nullptr;
+}
+
+int D81Image::BamTrack() const {
+    // Each level entered through a DIR entry lies inside the directory it was entered from.
+    int track = dirTrack;
+    for (const DirLevel& level : dirStack) {
+        if (level.type == kCbm) return track;
+        track = level.dirTrack;
+    }
+    return track;
+}
+
 void D81Image::ResetBamBlocks() {
     for (int s : {1, 2})
-        if (uint8_t* bam = SectorPointer(dirTrack, s)) std::fill(bam + 16, bam + kBlockSize, 0);
+        if (uint8_t* bam = SectorPointer(BamTrack(), s)) std::fill(bam + 16, bam + kBlockSize, 0);
 }
 
 std::vector<int> D81Image::FreeTracks() const {
     // At the top level the whole disk; inside a partition only its own tracks.
     int first = 1, count = kTracks;
-    if (!dirStack.empty() && dirStack.front().type == kCbm) {
-        first = dirTrack;
-        count = dirStack.front().blocks / kSectors;
+    if (const DirLevel* partition = PartitionLevel()) {
+        first = BamTrack();
+        count = partition->blocks / kSectors;
     }
     std::vector<int> tracks;
     for (int t = first; t < first + count && t <= kTracks; ++t) tracks.push_back(t);
@@ -90,7 +121,7 @@ void D81Image::TrackOrder(int track, std::vector<int>& order) const {
         AppendRun(order, track, kTracks - 1); // the upper half never returns below the directory
     }
     // Inside a partition its first track holds header, BAM and directory, like track 40.
-    if (dirTrack != kDirTrack) std::erase(order, dirTrack);
+    if (const int bamTrack = BamTrack(); bamTrack != kDirTrack) std::erase(order, bamTrack);
 }
 
 std::vector<std::pair<int, int>> D81Image::FreeRuns() {

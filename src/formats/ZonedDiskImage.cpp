@@ -39,6 +39,10 @@ bool ZonedDiskImage::NextDirSector(int& track, int& sector) {
 
 bool ZonedDiskImage::IsBlockFree(int track, int sector) { return geometry_.bam->IsFree(*this, track, sector); }
 
+bool ZonedDiskImage::AnyBlockFree(int track, int sectorsOnTrack) {
+    return geometry_.bam->AnyFree(*this, track, sectorsOnTrack);
+}
+
 void ZonedDiskImage::ToggleBlock(int track, int sector) {
     if (!geometry_.bam->Toggle(*this, track, sector)) return;
     uint8_t pair[2] = {static_cast<uint8_t>(track), static_cast<uint8_t>(sector)};
@@ -97,6 +101,23 @@ int ZonedDiskImage::FreeBlockCount() {
     for (int t = 1; t <= geometry_.trackCount; ++t)
         if (CountsFree(t)) free += geometry_.bam->FreeOnTrack(*this, t);
     return free;
+}
+
+bool ZonedDiskImage::LocateBlock(const uint8_t* p, int& track, int& sector) {
+    if (!image.empty() && p >= image.data() && p < image.data() + image.size()) {
+        const int block = static_cast<int>((p - image.data()) / kBlockSize);
+        const TrackLayout& layout = *geometry_.layout;
+        for (int t = 1; t <= trackCount; ++t) {
+            const int first = layout.BlocksBefore(t);
+            if (block < first || block >= first + layout.SectorsOnTrack(t)) continue;
+            // Formats that keep some tracks elsewhere (extended tracks) are asked as well.
+            if (SectorPointer(t, block - first) != image.data() + static_cast<size_t>(block) * kBlockSize) break;
+            track = t;
+            sector = block - first;
+            return true;
+        }
+    }
+    return DiskImage::LocateBlock(p, track, sector);
 }
 
 void ZonedDiskImage::AppendRun(std::vector<int>& order, int first, int last) {

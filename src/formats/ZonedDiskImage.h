@@ -34,6 +34,7 @@ public:
     uint8_t* DiskNamePointer() override;
     bool NextDirSector(int& track, int& sector) override;
     bool IsBlockFree(int track, int sector) override;
+    bool AnyBlockFree(int track, int sectorsOnTrack) override;
     void ToggleBlock(int track, int sector) override;
     void ClearBam() override;
     bool CreateEmpty() override;
@@ -46,6 +47,8 @@ public:
     bool IsHeaderBlock(int track, int sector) override;
     int FreeBlockCount() override;
     uint8_t* AllocateBlock(int& track, int& sector, bool take) override;
+    // In a flat image the block that holds a byte follows from its offset.
+    bool LocateBlock(const uint8_t* p, int& track, int& sector) override;
 
     int SectorsOnTrack(int track) const { return geometry_.layout->SectorsOnTrack(track); }
     const DiskGeometry& Geometry() const { return geometry_; }

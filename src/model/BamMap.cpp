@@ -1,5 +1,7 @@
 #include "model/BamMap.h"
 
+#include <algorithm>
+
 #include "model/DiskImage.h"
 #include "model/TrackLayout.h"
 
@@ -12,7 +14,7 @@ const BamRange* BamMap::Find(int track) const {
 }
 
 uint8_t* BamMap::MapBase(DiskImage& image, const BamRange& r, int track) const {
-    uint8_t* block = image.SectorPointer(r.mapTrack ? r.mapTrack : image.dirTrack, r.mapSector);
+    uint8_t* block = image.SectorPointer(r.mapTrack ? r.mapTrack : image.BamTrack(), r.mapSector);
     int offset = r.mapOffset + (track - r.firstTrack) * r.mapStride;
     return block && offset + r.mapBytes <= kBlockSize ? block + offset : nullptr;
 }
@@ -25,7 +27,7 @@ uint8_t* BamMap::MapByte(DiskImage& image, const BamRange& r, int track, int sec
 
 uint8_t* BamMap::CountByte(DiskImage& image, const BamRange& r, int track) const {
     if (r.countOffset < 0) return nullptr;
-    uint8_t* block = image.SectorPointer(r.countTrack ? r.countTrack : image.dirTrack, r.countSector);
+    uint8_t* block = image.SectorPointer(r.countTrack ? r.countTrack : image.BamTrack(), r.countSector);
     int offset = r.countOffset + (track - r.firstTrack) * r.countStride;
     return block && offset < kBlockSize ? block + offset : nullptr;
 }
@@ -34,6 +36,20 @@ bool BamMap::IsFree(DiskImage& image, int track, int sector) const {
     const BamRange* r = Find(track);
     const uint8_t* byte = r ? MapByte(image, *r, track, sector) : nullptr;
     return byte && (*byte & (1u << (sector % 8))) != 0;
+}
+
+bool BamMap::AnyFree(DiskImage& image, int track, int sectors) const {
+    const BamRange* r = Find(track);
+    const uint8_t* base = r ? MapBase(image, *r, track) : nullptr;
+    if (!base) return false;
+    // The sectors IsFree can call free: below the track's count, with a byte in the map.
+    const int limit = std::min({sectors, layout_.SectorsOnTrack(track), r->mapBytes * 8});
+    for (int first = 0; first < limit; first += 8) {
+        const int bits = std::min(limit - first, 8);
+        const unsigned mask = bits == 8 ? 0xFFu : (1u << bits) - 1;
+        if (base[first / 8] & mask) return true;
+    }
+    return false;
 }
 
 bool BamMap::Toggle(DiskImage& image, int track, int sector) const {

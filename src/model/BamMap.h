@@ -13,7 +13,7 @@ class TrackLayout;
 
 struct BamRange {
     int firstTrack, lastTrack;
-    // A track of 0 means the image's current directory track (partitions carry their own BAM).
+    // A track of 0 means the image's BamTrack (partitions carry their own BAM).
     int countTrack, countSector, countOffset, countStride; // countOffset -1: no free count
     int mapTrack, mapSector, mapOffset, mapStride;
     int mapBytes; // bitmap bytes per track
@@ -25,6 +25,8 @@ public:
         : ranges_(ranges), layout_(layout) {}
 
     bool IsFree(DiskImage& image, int track, int sector) const;
+    // Whether IsFree holds for any sector below `sectors`, read a bitmap byte at a time.
+    bool AnyFree(DiskImage& image, int track, int sectors) const;
     // Flips the bit and moves the free count; false when the pair has no BAM place.
     bool Toggle(DiskImage& image, int track, int sector) const;
     // The free count of one track (0 when the track has no BAM place).

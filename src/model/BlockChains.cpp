@@ -66,9 +66,15 @@ ChainWalk DiskImage::WalkChain(int track, int sector, bool toggle, std::span<uin
     return walk;
 }
 
+bool DiskImage::AnyBlockFree(int track, int sectorsOnTrack) {
+    for (int s = 0; s < sectorsOnTrack; ++s)
+        if (IsBlockFree(track, s)) return true;
+    return false;
+}
+
 bool DiskImage::FindFreeSectorOnTrack(int track, int& sector, int interleave, int sectorsOnTrack) {
     if (IsBlockFree(track, sector)) return true;
-    if (sectorsOnTrack <= 0) return false;
+    if (sectorsOnTrack <= 0 || !AnyBlockFree(track, sectorsOnTrack)) return false;
     int candidate = sector + interleave;
     if (candidate >= sectorsOnTrack) {
         candidate -= sectorsOnTrack;
@@ -168,6 +174,7 @@ void DiskImage::FillFreeSectors() {
     if (grouped) {
         EndGroup("Fill Free Blocks");
         SetModified(true);
+        Refresh(); // on a damaged disk a block the BAM calls free may hold directory entries
     }
     if (sectorEditor) sectorEditor->Redraw();
 }

@@ -134,7 +134,7 @@ void TakeDirectory(DiskImage& image, VisitedSet& entered) {
                 break;
             case kDir:
                 TakeChain(image, entry.firstTrack(), entry.firstSector());
-                if (listed && image.EnterSubDirectory(index)) {
+                if (listed && image.EnterSubDirectory(entry, index)) {
                     if (entered.Visit(image.dirTrack, image.dirSector))
                         TakeDirectory(image, entered);
                     image.LeaveSubDirectory();

@@ -66,28 +66,34 @@ bool DiskImage::LoadFromMemory(std::span<const uint8_t> data) {
 }
 
 bool DiskImage::WriteFile(const std::string& target) {
-    std::vector<uint8_t> out;
-    out.reserve(image.size() + extraTracks.size() + static_cast<size_t>(errorByteCount));
+    // The file is written as runs of the blocks in track order, taken where they lie: a flat
+    // image is one run, and nothing is copied to write it.
+    std::vector<std::span<const uint8_t>> pieces;
     const uint8_t* begin = image.data();
     const uint8_t* end = begin + image.size();
     for (int t = 1; t <= trackCount; ++t) {
         for (int s = 0; s < maxSectors; ++s) {
             const uint8_t* p = SectorPointer(t, s);
             // Blocks kept outside the main bytes (extra tracks) are written afterwards.
-            if (p && p >= begin && p + kBlockSize <= end) out.insert(out.end(), p, p + kBlockSize);
+            if (!p || p < begin || p + kBlockSize > end) continue;
+            if (!pieces.empty() && pieces.back().data() + pieces.back().size() == p)
+                pieces.back() = std::span<const uint8_t>(pieces.back().data(), pieces.back().size() + kBlockSize);
+            else
+                pieces.emplace_back(p, kBlockSize);
         }
     }
-    if ((flags & kFlagExtraTracks) && !extraTracks.empty())
-        out.insert(out.end(), extraTracks.begin(), extraTracks.end());
+    if ((flags & kFlagExtraTracks) && !extraTracks.empty()) pieces.emplace_back(extraTracks);
+    std::vector<uint8_t> codes;
     if (flags & kFlagErrorCodes) {
         size_t count = std::min(static_cast<size_t>(std::max(errorByteCount, 0)), errorBytes.size());
         for (size_t i = 0; i < count; ++i) {
             uint8_t code = errorBytes[i];
             if (flags & kFlagErrorNumbers) code = code == 1 ? 0 : static_cast<uint8_t>(code + 18);
-            out.push_back(code);
+            codes.push_back(code);
         }
+        pieces.emplace_back(codes);
     }
-    switch (WriteWholeFile(target, out)) {
+    switch (WriteWholeFile(target, pieces)) {
     case WriteResult::CannotCreate:
         ReportSystemError("Unable to Save File");
         return false;
@@ -339,8 +345,9 @@ void DiskImage::SetDiskId(std::span<const uint8_t, 5> id) {
     if (uint8_t* name = DiskNamePointer()) std::copy(id.begin(), id.end(), name + 18);
 }
 
-bool DiskImage::EnterSubDirectory(int index) {
-    DirEntry entry = EntryAt(index);
+bool DiskImage::EnterSubDirectory(int index) { return EnterSubDirectory(EntryAt(index), index); }
+
+bool DiskImage::EnterSubDirectory(DirEntry entry, int index) {
     if (!entry || (entry.typeCode() != kCbm && entry.typeCode() != kDir)) return false;
     const uint8_t* first = SectorPointer(entry.firstTrack(), entry.firstSector());
     if (!first) return false;

@@ -148,6 +148,9 @@ public:
     // Formats with partitions make one at list position `index`; false when they cannot.
     virtual bool CreateSubDirectory(int) { return false; }
     bool EnterSubDirectory(int index);
+    // The same for an entry a walk of the listing holds, at its list index: a walk over a
+    // long directory would otherwise find each entry again from the start.
+    bool EnterSubDirectory(DirEntry entry, int index);
     bool LeaveSubDirectory();
     // Enters a sub-directory only the first time a walk reaches it: entries of a damaged
     // disk may share sub-directories, and walking each path would take exponential time.
@@ -162,6 +165,9 @@ public:
     virtual ChainWalk WalkChain(int track, int sector, bool toggle = false,
                                 std::span<uint8_t> buffer = {});
     bool FindFreeSectorOnTrack(int track, int& sector, int interleave, int sectorsOnTrack);
+    // Whether any of the first sectorsOnTrack sectors of a track is free; formats with a
+    // bitmap answer from its bytes, so full tracks are passed over at once.
+    virtual bool AnyBlockFree(int track, int sectorsOnTrack);
     // The interleave of a block search: the custom one for the first block of a new file
     // when that setting is on, else 10.
     int SearchInterleave(int startTrack) const;
@@ -238,7 +244,7 @@ public:
     // Journals `length` bytes at `p`, which must lie in a block of this image.
     bool RecordBytes(const uint8_t* p, int length, const std::string& name = {});
     // Finds the block that holds `p`: the directory chain first, then every block.
-    bool LocateBlock(const uint8_t* p, int& track, int& sector);
+    virtual bool LocateBlock(const uint8_t* p, int& track, int& sector);
     // Journals a whole BAM block as "BAM".
     bool RecordBam(int track, int sector);
     void BeginGroup();
@@ -298,7 +304,9 @@ public:
     // A journal group that is undone at once unless it was closed with a name.
     class Group {
     public:
-        explicit Group(DiskImage& image) : image_(image) { image_.BeginGroup(); }
+        explicit Group(DiskImage& image) : image_(image), wasModified_(image.modified()) {
+            image_.BeginGroup();
+        }
         ~Group() {
             if (!closed_) Abandon();
         }
@@ -312,6 +320,7 @@ public:
 
     private:
         DiskImage& image_;
+        bool wasModified_;
         bool closed_ = false;
     };
 

@@ -52,6 +52,7 @@ bool DiskImage::LocateBlock(const uint8_t* p, int& track, int& sector) {
 }
 
 bool DiskImage::RecordBytes(const uint8_t* p, int length, const std::string& name) {
+    if (recordingSuspended()) return false; // nothing is kept: spare the search for the block
     int t = 0, s = 0;
     if (!LocateBlock(p, t, s)) return false;
     return RecordBlock(t, s, static_cast<int>(p - SectorPointer(t, s)), length, name);
@@ -495,9 +496,13 @@ bool ChangeField(DiskImage& image, DirEntry entry, int offset, std::span<const u
                  const std::string& name, int index) {
     uint8_t* at = entry.data() + offset;
     if (std::equal(bytes.begin(), bytes.end(), at)) return false;
+    const bool wasListed = entry.type() != 0;
     image.RecordEntryField(kind, index, at, static_cast<int>(bytes.size()), name);
     std::copy(bytes.begin(), bytes.end(), at);
     image.SetModified(true);
+    // A type byte that becomes 0 (or stops being 0) takes the entry out of a listing that
+    // hides deleted entries (or brings it back).
+    if ((entry.type() != 0) != wasListed) image.Refresh();
     if (image.directoryView) image.directoryView->UpdateLine(index);
     if (image.sectorEditor) image.sectorEditor->Redraw();
     return true;
@@ -593,6 +598,7 @@ void DiskImage::SetBytes(int track, int sector, std::span<const uint8_t> data, i
     RecordBlock(track, sector, offset, static_cast<int>(data.size()), name.empty() ? "Set Bytes" : name);
     std::copy(data.begin(), data.end(), block + offset);
     SetModified(true);
+    Refresh(); // the bytes may be the listed directory's
     if (sectorEditor) sectorEditor->Redraw();
 }
 

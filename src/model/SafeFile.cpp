@@ -1,26 +1,52 @@
 #include "model/SafeFile.h"
 
 #include <atomic>
-#include <cstdio>
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
 namespace tessarind {
 
+namespace {
+
+bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
 WriteResult WriteWholeFile(const std::string& target, std::span<const uint8_t> bytes) {
+    const std::span<const uint8_t> pieces[] = {bytes};
+    return WriteWholeFile(target, std::span<const std::span<const uint8_t>>(pieces));
+}
+
+WriteResult WriteWholeFile(const std::string& target,
+                           std::span<const std::span<const uint8_t>> pieces) {
     namespace fs = std::filesystem;
     static std::atomic<unsigned> counter{0};
     fs::path targetPath(target);
     fs::path temp = targetPath;
     temp += ".ts" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
 
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return WriteResult::CannotCreate;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fflush(f) == 0 && ok;
-    ok = ::fsync(::fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
+    // Plain descriptors rather than stdio: the bytes are in memory already, and a buffered
+    // stream would only copy them once more.
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return WriteResult::CannotCreate;
+    bool ok = true;
+    for (std::span<const uint8_t> piece : pieces)
+        ok = ok && WriteAll(fd, piece);
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
     std::error_code ec;
     if (ok) {
         fs::rename(temp, targetPath, ec);
@@ -35,19 +61,26 @@ WriteResult WriteWholeFile(const std::string& target, std::span<const uint8_t> b
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, bool& openFailed) {
     openFailed = false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         openFailed = true;
         return false;
     }
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    long length = ok ? std::ftell(f) : -1;
-    ok = ok && length >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
+    // The size from the descriptor, then one read; a file that is not a regular file (a
+    // folder, a device) has no size to read.
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0;
     if (ok) {
-        out.resize(static_cast<size_t>(length));
-        ok = out.empty() || std::fread(out.data(), 1, out.size(), f) == out.size();
+        out.resize(static_cast<size_t>(info.st_size));
+        size_t done = 0;
+        while (ok && done < out.size()) {
+            const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            ok = n > 0; // a file that shrank while being read is a read error
+            if (ok) done += static_cast<size_t>(n);
+        }
     }
-    std::fclose(f);
+    ::close(fd);
     return ok;
 }
 

@@ -35,6 +35,7 @@ bool DiskImage::RecordEntry(UndoKind kind, int index, std::span<const uint8_t> b
 
 bool DiskImage::RecordEntryField(UndoKind kind, int index, const uint8_t* at, int length,
                                  const std::string& name) {
+    if (recordingSuspended()) return false; // nothing is kept: spare the search for the block
     int track = 0, sector = 0;
     std::span<const uint8_t> bytes(at, static_cast<size_t>(length));
     if (!LocateBlock(at, track, sector)) return RecordEntry(kind, index, bytes, name);
@@ -74,6 +75,10 @@ void DiskImage::Group::Abandon(uint32_t count) {
     size_t depth = image_.undoJournal.size();
     image_.EndGroup(std::string(), count);
     if (image_.undoJournal.size() > depth) image_.UndoOne();
+    // Rolled back, the image is as it was when the group began, and so is its modified flag
+    // (an enclosing group's records kept the undo above from clearing it). Unjournalled
+    // changes are not rolled back, and keep the flag.
+    if (!image_.recordingSuspended()) image_.SetModified(wasModified_);
 }
 
 std::string DiskImage::UndoItemText() const {

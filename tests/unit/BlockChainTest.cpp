@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "model/VisitedSet.h"
 #include "support/ImageBuilder.h"
 
 namespace tessarind {
@@ -14,6 +15,37 @@ void Link(DiskImage& image, int t, int s, int nt, int ns) {
     uint8_t* b = image.SectorPointer(t, s);
     b[0] = static_cast<uint8_t>(nt);
     b[1] = static_cast<uint8_t>(ns);
+}
+
+// Short walks keep their pairs in a small array, long ones in the full map: both remember
+// every pair, and pairs outside the map count as visited.
+TEST(VisitedSet, RemembersEveryPairShortAndLongWalks) {
+    VisitedSet set;
+    std::vector<std::pair<int, int>> pairs;
+    for (int n = 0; n < 2000; ++n) pairs.emplace_back(1 + n % 256, (n / 256 * 37 + n % 256 * 11) % 256);
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        auto [t, s] = pairs[i];
+        if (i < 40 || i % 50 == 0) {
+            EXPECT_FALSE(set.Contains(t, s)) << t << "/" << s;
+        }
+        EXPECT_TRUE(set.Visit(t, s)) << "pair " << i << ": " << t << "/" << s;
+        EXPECT_FALSE(set.Visit(t, s)) << "pair " << i << " twice";
+        // Every pair so far is still there as the set grows past its small array.
+        if (i == 47 || i == 48 || i == 49 || i == 1999) {
+            for (size_t j = 0; j <= i; ++j) {
+                EXPECT_TRUE(set.Contains(pairs[j].first, pairs[j].second)) << "pair " << j << " after " << i;
+            }
+        }
+    }
+    EXPECT_FALSE(set.Contains(5, 0)); // not among the pairs
+    for (auto [t, s] : {std::pair{0, 0}, {257, 0}, {1, -1}, {1, 256}}) {
+        EXPECT_FALSE(set.Visit(t, s));
+        EXPECT_TRUE(set.Contains(t, s));
+    }
+    VisitedSet fresh;
+    EXPECT_TRUE(fresh.Visit(256, 255));
+    EXPECT_TRUE(fresh.Visit(1, 0));
+    EXPECT_FALSE(fresh.Visit(256, 255));
 }
 
 TEST(WalkChain, SizeComesFromTheLastBlocksSecondByte) {
@@ -198,6 +230,26 @@ TEST(FillFreeSectors, FullDiskOnlyTouchesTails) {
     EXPECT_TRUE(image->modified());
     image->UndoCommand();
     EXPECT_EQ(image->image, before);
+}
+
+// A BAM that calls a directory block free lets filling overwrite entries: the listing's
+// count follows at once, and undo brings the entries back.
+TEST(FillFreeSectors, DirectoryBlocksTheBamCallsFreeAreFilledAndRecounted) {
+    Settings settings;
+    auto image = BlankD64("", "00 2A", &settings);
+    settings.Set(SettingId::FillByte, 0);
+    AddFile(*image, {"ONE", 0x82, Pattern(10)});
+    AddFile(*image, {"TWO", 0x81, Pattern(10)});
+    ASSERT_FALSE(image->IsBlockFree(18, 1));
+    image->ToggleBlock(18, 1);
+    image->SetShowDeleted(false);
+    image->Refresh();
+    ASSERT_EQ(image->entryCount, 2);
+    image->FillFreeSectors();
+    EXPECT_EQ(image->CountEntries(), 0);
+    EXPECT_EQ(image->entryCount, 0);
+    image->UndoCommand();
+    EXPECT_EQ(image->entryCount, 2);
 }
 
 TEST(ReadFileData, ReadsChainsAndRefusesDeletedEntries) {

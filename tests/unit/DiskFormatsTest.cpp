@@ -104,6 +104,80 @@ TEST(D71, FilesSpanBothSides) {
     EXPECT_EQ(std::find(tracks.begin(), tracks.end(), 53), tracks.end());
 }
 
+// Full tracks are passed over by reading whole bitmap bytes; the answer must be the one the
+// sectors give one by one, whatever the BAM holds (bits past a track's last sector included).
+TEST(DiskFormats, AnyBlockFreeAgreesWithTheSectorsOneByOne) {
+    using Blocks = std::vector<std::pair<int, int>>;
+    std::vector<std::pair<std::unique_ptr<ZonedDiskImage>, Blocks>> images;
+    images.emplace_back(Blank<D64Image>(), Blocks{{18, 0}});
+    images.emplace_back(Blank<D71Image>(), Blocks{{18, 0}, {53, 0}});
+    images.emplace_back(Blank<D81Image>(), Blocks{{40, 1}, {40, 2}});
+    images.emplace_back(Blank<D80Image>(), Blocks{{38, 0}, {38, 3}});
+    images.emplace_back(Blank<D82Image>(), Blocks{{38, 0}, {38, 3}, {38, 6}, {38, 9}});
+    for (auto& [image, bamBlocks] : images) {
+        // Noise in the BAM blocks, then a few tracks with only their last sector free.
+        const std::vector<uint8_t> noise = Pattern(kBlockSize, static_cast<uint32_t>(image->formatId));
+        for (auto [t, s] : bamBlocks) {
+            uint8_t* block = image->SectorPointer(t, s);
+            for (int i = 4; i < kBlockSize; ++i) block[i] = noise[static_cast<size_t>(i)] & 0x5A;
+        }
+        int sparse = 0;
+        for (int t = 1; t <= image->trackCount && sparse < 6; t += 7, ++sparse) {
+            const int n = image->SectorsOnTrack(t);
+            for (int s = 0; s < n; ++s)
+                if (image->IsBlockFree(t, s) != (s == n - 1 && sparse % 2 == 0)) image->ToggleBlock(t, s);
+        }
+        int free = 0, full = 0;
+        for (int t = 0; t <= image->trackCount + 2; ++t) {
+            for (int n : {0, 1, 7, 8, 9, image->SectorsOnTrack(t), image->SectorsOnTrack(t) + 3}) {
+                const bool expected = image->DiskImage::AnyBlockFree(t, n);
+                EXPECT_EQ(image->AnyBlockFree(t, n), expected)
+                    << "format " << image->formatId << " track " << t << " sectors " << n;
+                (expected ? free : full)++;
+            }
+        }
+        EXPECT_GT(free, 0) << image->formatId;
+        EXPECT_GT(full, 0) << image->formatId;
+    }
+}
+
+// The block that holds a byte is worked out from its offset; it must be the one the walk
+// over every block finds, for every byte of every kind (extended 1541 tracks included).
+TEST(DiskFormats, LocateBlockAgreesWithTheWalkOverEveryBlock) {
+    std::vector<std::unique_ptr<ZonedDiskImage>> images;
+    images.push_back(Blank<D64Image>());
+    images.back()->SetExtendedTracks(true);
+    images.push_back(Blank<D71Image>());
+    images.push_back(Blank<D81Image>());
+    images.push_back(Blank<D80Image>());
+    images.push_back(Blank<D82Image>());
+    for (auto& image : images) {
+        int located = 0;
+        for (int t = 1; t <= image->trackCount; ++t) {
+            for (int s = 0; s < image->maxSectors; ++s) {
+                const uint8_t* block = image->SectorPointer(t, s);
+                if (!block) continue;
+                for (int offset : {0, 37, 255}) {
+                    int ft = -1, fs = -1;
+                    ASSERT_TRUE(image->LocateBlock(block + offset, ft, fs)) << image->formatId << " " << t << "/" << s;
+                    ASSERT_EQ(std::pair(ft, fs), std::pair(t, s)) << image->formatId;
+                    ++located;
+                    if ((t + s) % 11 != 0) continue; // the walk is slow: a sample of blocks
+                    int wt = -1, ws = -1;
+                    ASSERT_TRUE(image->DiskImage::LocateBlock(block + offset, wt, ws));
+                    ASSERT_EQ(std::pair(wt, ws), std::pair(t, s)) << image->formatId;
+                }
+            }
+        }
+        EXPECT_EQ(static_cast<size_t>(located), 3 * (image->image.size() / kBlockSize +
+                                                      (image->formatId == 1 ? 85u : 0u)))
+            << image->formatId;
+        int t = 0, s = 0;
+        const uint8_t outside = 0;
+        EXPECT_FALSE(image->LocateBlock(&outside, t, s));
+    }
+}
+
 TEST(D81, BlankDiskLayout) {
     auto image = Blank<D81Image>();
     EXPECT_EQ(image->image.size(), 819200u);
@@ -234,6 +308,56 @@ TEST(D81Partition, SizesAreRoundedAndPlacedInTheBestRun) {
     image->UndoCommand();
     EXPECT_EQ(image->FreeBlockCount(), 3160);
     EXPECT_EQ(image->entryCount, 0);
+}
+
+// A sub-directory of the DIR kind inside a partition has no BAM of its own: writing and
+// validating there take blocks in the partition's BAM and leave the sub-directory's own
+// blocks alone, and undo gives everything back.
+TEST(D81Partition, DirSubDirectoriesUseThePartitionBam) {
+    auto image = Blank<D81Image>();
+    ASSERT_TRUE(image->CreateSubDirectory(0)); // the largest space: tracks 1-39
+    const int e = image->EntryAt(0).firstTrack();
+    ASSERT_TRUE(image->EnterSubDirectory(0));
+    ASSERT_EQ(image->BamTrack(), e);
+    // A DIR entry whose header e+5/0 links to its directory block e+5/1, both taken.
+    const int t = e + 5;
+    uint8_t* header = image->SectorPointer(t, 0);
+    uint8_t* dir = image->SectorPointer(t, 1);
+    std::fill(header, header + kBlockSize, 0);
+    std::fill(dir, dir + kBlockSize, 0);
+    header[0] = static_cast<uint8_t>(t);
+    header[1] = 1;
+    dir[1] = 0xFF;
+    image->ToggleBlock(t, 0);
+    image->ToggleBlock(t, 1);
+    std::array<uint8_t, kSlotSize> slot{};
+    slot[DirEntryOffset::type] = 0x86;
+    slot[DirEntryOffset::firstTrack] = static_cast<uint8_t>(t);
+    const std::array<uint8_t, 16> name = RawName("SUB");
+    std::copy(name.begin(), name.end(), slot.begin() + DirEntryOffset::name);
+    ASSERT_TRUE(image->InsertEntry(0, std::span<const uint8_t>(slot).subspan(2)));
+    const int freeInPartition = image->FreeBlockCount();
+    image->undoJournal.clear();
+    const std::vector<uint8_t> before = image->image;
+    const std::vector<uint8_t> dirBlock(dir, dir + kBlockSize);
+
+    ASSERT_TRUE(image->EnterSubDirectory(0));
+    EXPECT_EQ(image->dirTrack, t);
+    EXPECT_EQ(image->BamTrack(), e);
+    EXPECT_EQ(image->FreeBlockCount(), freeInPartition);
+    ASSERT_TRUE(Append(*image, "DEEP", Pattern(600)));
+    EXPECT_EQ(image->FreeBlockCount(), freeInPartition - 3);
+    for (int track : TracksOf(*image, 0)) {
+        EXPECT_GT(track, e);
+        EXPECT_LT(track, e + 39);
+    }
+    image->Validate();
+    EXPECT_FALSE(image->IsBlockFree(t, 1)); // taken in the partition's BAM
+    EXPECT_EQ(std::vector<uint8_t>(dir + 32, dir + kBlockSize),
+              std::vector<uint8_t>(dirBlock.begin() + 32, dirBlock.end()));
+    EXPECT_EQ(image->DirStack().size(), 2u);
+    while (image->UndoEnabled()) image->UndoCommand();
+    EXPECT_EQ(image->image, before);
 }
 
 TEST(D81Partition, HasItsOwnBamAndDirectory) {

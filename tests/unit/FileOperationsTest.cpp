@@ -145,6 +145,27 @@ TEST_F(FileOperations, NotEnoughRoomOnlyTellsInteractiveCalls) {
     EXPECT_EQ(image->entryCount, 0);
 }
 
+// A BAM whose free counts promise more than its bitmap holds lets a file start and run out
+// of blocks half-way: the insertion fails and leaves the image as it was, clean.
+TEST_F(FileOperations, FileThatRunsOutOfBlocksHalfWayLeavesTheImageClean) {
+    auto image = BlankD64();
+    uint8_t* bam = image->SectorPointer(18, 0);
+    for (int t = 1; t <= 35; ++t)
+        if (t != 18) std::fill(bam + 4 * t + 1, bam + 4 * t + 4, 0); // counts stay at 17-21
+    bam[4 * 1 + 1] = 0x03; // sectors 0 and 1 of track 1 are the only free blocks
+    image->SetModified(false);
+    const std::vector<uint8_t> before = image->image;
+    ASSERT_GT(image->FreeBlockCount(), 3);
+    EXPECT_FALSE(Write(*image, "THREE", Pattern(3 * 254)));
+    EXPECT_EQ(image->image, before);
+    EXPECT_TRUE(image->Journal().empty());
+    EXPECT_FALSE(image->modified());
+    // The same inside an edit that goes on: the flag stays as the edit left it.
+    image->SetModified(true);
+    EXPECT_FALSE(Write(*image, "THREE", Pattern(3 * 254)));
+    EXPECT_TRUE(image->modified());
+}
+
 TEST_F(FileOperations, EmptyFileHasNoBlocks) {
     auto image = BlankD64();
     ASSERT_TRUE(Write(*image, "EMPTY", {}));
@@ -296,6 +317,35 @@ TEST_F(FileOperations, SettersJournalOnlyRealChanges) {
     EXPECT_EQ(e.type(), 0x82);
     EXPECT_EQ(NameOf(*image, 0), "FILE");
     EXPECT_EQ(image->Journal().size(), depth);
+}
+
+// With deleted entries hidden, an entry whose type byte becomes 0 leaves the listing at once
+// (and comes back when it stops being 0), as do entries written into the directory by bytes.
+TEST_F(FileOperations, EntryCountFollowsTypeBytesThatBecomeZero) {
+    auto image = BlankD64();
+    ASSERT_TRUE(Write(*image, "KEPT", Pattern(10)));
+    ASSERT_TRUE(Write(*image, "GONE", Pattern(10), 31)); // a closed DEL file, type 0x80
+    image->SetShowDeleted(false);
+    image->Refresh();
+    ASSERT_EQ(image->entryCount, 2);
+    DirEntry gone = image->EntryAt(1);
+    image->SetSplat(gone, true, 1);
+    EXPECT_EQ(gone.type(), 0);
+    EXPECT_EQ(image->entryCount, 1);
+    image->SetSplat(gone, false, 1);
+    EXPECT_EQ(image->entryCount, 2);
+    image->SetLocked(gone, true, 1);
+    image->SetSplat(gone, true, 1); // locked: 0x40 stays listed
+    EXPECT_EQ(image->entryCount, 2);
+    image->SetLocked(gone, false, 1);
+    EXPECT_EQ(image->entryCount, 1);
+
+    const uint8_t cleared = 0;
+    image->SetBytes(18, 1, std::span<const uint8_t>(&cleared, 1), 2);
+    EXPECT_EQ(image->entryCount, 0);
+    image->UndoCommand();
+    EXPECT_EQ(image->entryCount, 1);
+    EXPECT_EQ(NameOf(*image, 0), "KEPT");
 }
 
 TEST_F(FileOperations, DateIsLimitedToValidValues) {
