@@ -292,7 +292,7 @@ void DirectoryView::StartSizeEdit() {
     EnsureVisible(current_);
     const std::string digits = std::to_string(entry.blocks());
     std::vector<uint8_t> bytes(kSizeLength, kPad);
-    std::copy(digits.begin(), digits.end(), bytes.begin());
+    std::copy_n(digits.begin(), std::min(digits.size(), bytes.size()), bytes.begin());
     StartEdit({UndoKind::Blocks, current_, bytes, "File Size"},
               {0, RowOfIndex(current_), kSizeLength, bytes, true});
 }
