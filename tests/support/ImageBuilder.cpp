@@ -78,4 +78,15 @@ std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {
     return data;
 }
 
+bool AddPartitionSample(DiskImage& image) {
+    std::array<uint8_t, 16> main = RawName("MAIN"), part = RawName("PART");
+    std::copy(main.begin(), main.end(), image.DiskNamePointer());
+    if (!AddFile(image, {"TOP", 0x82, Pattern(300)}) || !image.CreateSubDirectory(1)) return false;
+    std::copy(part.begin(), part.end(), image.EntryAt(1).name().begin());
+    if (!image.EnterSubDirectory(1)) return false;
+    std::copy(part.begin(), part.end(), image.DiskNamePointer());
+    const bool added = static_cast<bool>(AddFile(image, {"INSIDE", 0x81, Pattern(600, 3)}));
+    return image.LeaveSubDirectory() && added;
+}
+
 } // namespace tessarind::testing

@@ -31,4 +31,8 @@ DirEntry AddFile(DiskImage& image, const FileSpec& file);
 
 std::vector<uint8_t> Pattern(size_t size, uint32_t seed = 1);
 
+// On a blank 1581 image: names the disk MAIN, adds the PRG file TOP, then the partition PART
+// holding the SEQ file INSIDE; the image is left at its own level. False when a step fails.
+bool AddPartitionSample(DiskImage& image);
+
 } // namespace tessarind::testing

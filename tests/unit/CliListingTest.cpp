@@ -103,15 +103,7 @@ protected:
     void PartitionDisk(const std::string& name) {
         D81Image image;
         ASSERT_TRUE(image.Open(nullptr, "", false, true));
-        std::array<uint8_t, 16> main = RawName("MAIN"), part = RawName("PART");
-        std::copy(main.begin(), main.end(), image.DiskNamePointer());
-        ASSERT_TRUE(AddFile(image, {"TOP", 0x82, Pattern(300)}));
-        ASSERT_TRUE(image.CreateSubDirectory(1));
-        std::copy(part.begin(), part.end(), image.EntryAt(1).name().begin());
-        ASSERT_TRUE(image.EnterSubDirectory(1));
-        std::copy(part.begin(), part.end(), image.DiskNamePointer());
-        ASSERT_TRUE(AddFile(image, {"INSIDE", 0x81, Pattern(600, 3)}));
-        ASSERT_TRUE(image.LeaveSubDirectory());
+        ASSERT_TRUE(testing::AddPartitionSample(image));
         ASSERT_TRUE(AddFile(image, {"LAST", 0x82, Pattern(10)}));
         Save(image, name);
     }

@@ -136,15 +136,7 @@ TEST_F(SaveAsListing, ListingFollowsTheViewsCharacterSetAndSelection) {
 TEST_F(SaveAsListing, SubDirectoriesOnlyWhenAsked) {
     D81Image disk(&settings);
     ASSERT_TRUE(disk.Open(nullptr, "", false, true));
-    std::array<uint8_t, 16> main = RawName("MAIN"), part = RawName("PART");
-    std::copy(main.begin(), main.end(), disk.DiskNamePointer());
-    ASSERT_TRUE(AddFile(disk, {"TOP", 0x82, Pattern(300)}));
-    ASSERT_TRUE(disk.CreateSubDirectory(1));
-    std::copy(part.begin(), part.end(), disk.EntryAt(1).name().begin());
-    ASSERT_TRUE(disk.EnterSubDirectory(1));
-    std::copy(part.begin(), part.end(), disk.DiskNamePointer());
-    ASSERT_TRUE(AddFile(disk, {"INSIDE", 0x81, Pattern(600, 3)}));
-    ASSERT_TRUE(disk.LeaveSubDirectory());
+    ASSERT_TRUE(testing::AddPartitionSample(disk));
     disk.SetOwner(&ui);
     auto saveAs = [&](const std::string& name, bool subDirectories) {
         ui.saveChoices.push_back(SaveChoice{(dir / name).string(), subDirectories, false});
