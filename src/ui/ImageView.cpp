@@ -173,6 +173,7 @@ void ImageView::SetItemText(CommandId id, const QString& text) {
 }
 
 void ImageView::Dispatch(CommandId id) {
+    emit commandSent(id);
     if (HandleCommand(id)) return;
     if (frame_) frame_->ExecuteCommand(id);
 }

@@ -74,6 +74,10 @@ public:
     // The window is never made lower than this.
     static constexpr int kMinimumHeight = 160;
 
+signals:
+    // A key or click of this view sent a command, before it is carried out.
+    void commandSent(CommandId id);
+
 protected:
     // The off-screen picture of a client area of that size.
     virtual Picture RenderPicture(QSize size) = 0;

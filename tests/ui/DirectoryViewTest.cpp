@@ -5,17 +5,20 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include "UiTestSupport.h"
 #include "model/DiskImage.h"
 #include "model/ImageOpener.h"
+#include "text/CbmFont.h"
 #include "text/DirectoryListing.h"
 #include "ui/CbmEdit.h"
 #include "ui/CommandActions.h"
@@ -127,6 +130,50 @@ private slots:
         QVERIFY(f.view->ShowsUpperCase());
     }
 
+    // A name of sixteen characters has no padding; its closing quote still stands in column 22.
+    void fullNameClosesItsQuoteInColumnTwentyTwo() {
+        FrameFixture f;
+        auto image = BlankD64("QUOTES", "QU 2A");
+        AddFile(*image, {"SIXTEEN LETTERS!", 0x82, Pattern(10)});
+        AddFile(*image, {"SHORT", 0x82, Pattern(10)});
+        image->WriteFile(f.PathText(QStringLiteral("quotes.d64")));
+        f.frame->OpenPath(f.PathText(QStringLiteral("quotes.d64")));
+        auto* view = dynamic_cast<DirectoryView*>(f.frame->activeView());
+        QVERIFY(view);
+        QCOMPARE(NameOf(*view->Image(), 0).size(), size_t{16});
+        view->SelectIndex(1); // the full name is drawn unselected, the short one selected
+        for (int size = 0; size < 2; ++size) {
+            if (size == 1) f.frame->ExecuteCommand(cmd::ToggleFontSize);
+            QApplication::processEvents();
+            const QImage shown =
+                view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const int cell = view->cellSize();
+            const int scale = cell / kGlyphSize;
+            // Whether the cell at (column, row) shows the glyph; the selected row is reversed.
+            auto showsGlyph = [&](int column, int row, uint8_t code) {
+                const uint32_t ink = PaletteRgb(row == 2 ? CbmColour::Blue : CbmColour::LtBlue);
+                const Glyph& glyph = CbmGlyph(code);
+                for (int y = 0; y < cell; ++y)
+                    for (int x = 0; x < cell; ++x) {
+                        const bool set = (glyph[y / scale] >> (7 - x / scale)) & 1;
+                        const uint32_t pixel =
+                            shown.pixel(column * cell + x, row * cell + y) & 0xFFFFFF;
+                        if ((pixel == ink) != set) return false;
+                    }
+                return true;
+            };
+            // Row 1 is the first entry under the header: 1, two blanks, the quoted name.
+            QVERIFY(showsGlyph(5, 1, '"'));
+            QVERIFY(showsGlyph(6, 1, 'S'));
+            QVERIFY(showsGlyph(21, 1, '!'));
+            QVERIFY(showsGlyph(22, 1, '"'));
+            QVERIFY(showsGlyph(24, 1, 'P'));
+            // The short name closes right after its last letter.
+            QVERIFY(showsGlyph(11, 2, '"'));
+            QVERIFY(!showsGlyph(22, 2, '"'));
+        }
+    }
+
     void windowIsTwentyEightCellsWideAndOnlyItsHeightChanges() {
         ViewFixture f;
         QMdiSubWindow* window = f.view->Window();
@@ -184,6 +231,81 @@ private slots:
         QCOMPARE(LookupKeyCommand(Qt::Key_F2, {}), std::optional(cmd::Rename));
         QCOMPARE(LookupKeyCommand(Qt::Key_Delete, {}), std::optional(cmd::Remove));
         QCOMPARE(LookupKeyCommand(Qt::Key_Delete, Qt::AltModifier), std::nullopt);
+    }
+
+    // Each row's key, pressed on a fresh view, sends the row's command and, where that command
+    // works already, does what the command does. Commands of later work are sent but disabled.
+    void everyRowOfTheKeyTableFiresItsCommand() {
+        for (const KeyCommandRow& row : KeyCommandTable) {
+            ViewFixture f;
+            const CommandId id = row.id;
+            const QByteArray what = QByteArray::number(cmd::Number(id)) + " from key " +
+                                    QKeySequence(row.key).toString().toLatin1();
+            // The type rows need an entry of another type: SECOND is the SEQ file.
+            f.view->SelectIndex(id == cmd::TypeSeq ? 0 : 1);
+            const int current = f.view->currentIndex();
+            auto nameBytes = [&] {
+                auto name = f.image->EntryAt(current).name();
+                return std::vector<uint8_t>(name.begin(), name.end());
+            };
+            const std::vector<uint8_t> nameBefore = nameBytes();
+            std::vector<CommandId> sent;
+            QObject::connect(f.view, &ImageView::commandSent,
+                             [&](CommandId command) { sent.push_back(command); });
+            bool modalShown = false;
+            if (id == cmd::Import) {
+                QTimer::singleShot(0, [&] {
+                    if (QWidget* modal = QApplication::activeModalWidget()) {
+                        modalShown = true;
+                        modal->close();
+                    }
+                });
+            }
+            Qt::KeyboardModifiers modifiers;
+            if (row.ctrl) modifiers |= Qt::ControlModifier;
+            if (row.shift) modifiers |= Qt::ShiftModifier;
+            QTest::keyClick(f.view, Qt::Key(row.key), modifiers);
+            QVERIFY2(sent == std::vector<CommandId>{id}, what.constData());
+
+            auto titled = [&](const QString& title) {
+                for (QMdiSubWindow* window : f.frame->client()->subWindowList())
+                    if (window->windowTitle() == title) return true;
+                return false;
+            };
+            const int typeCode = f.image->EntryAt(current).typeCode();
+            bool done = true;
+            if (id == cmd::SelectAll) {
+                done = f.view->selectionFirst() == 0 && f.view->selectionLast() == 3;
+            } else if (id == cmd::Center || id == cmd::LeftJustify || id == cmd::RightJustify ||
+                       id == cmd::Expand) {
+                done = nameBytes() != nameBefore && f.image->modified();
+            } else if (id == cmd::TypeDel || id == cmd::TypePrg || id == cmd::TypeSeq ||
+                       id == cmd::TypeUsr) {
+                done = typeCode == cmd::Number(id) - cmd::Number(cmd::TypeDel) && f.frame->IsChecked(id);
+            } else if (id == cmd::Rename) {
+                done = f.frame->inPlaceEditor().active();
+            } else if (id == cmd::Insert) {
+                done = f.image->entryCount == 5 && f.frame->inPlaceEditor().active();
+            } else if (id == cmd::Remove) {
+                done = f.image->entryCount == 3 && NameOf(*f.image, 1) == "LOCKED";
+            } else if (id == cmd::Export) {
+                done = f.ui.saveRequests.size() == 1 &&
+                       f.ui.saveRequests[0].proposedName == "second.seq";
+            } else if (id == cmd::Import) {
+                done = modalShown;
+            } else if (id == cmd::ListDir) {
+                done = titled(QStringLiteral("sample.d64: DIR"));
+            } else if (id == cmd::NewD64 || id == cmd::NewD71 || id == cmd::NewD81) {
+                const int formatId = id == cmd::NewD64 ? 1 : id == cmd::NewD71 ? 2 : 3;
+                done = f.frame->openImages().size() == 2 && f.frame->activeView() != f.view &&
+                       f.frame->activeView()->Image()->formatId == formatId;
+            } else {
+                // View File on a SEQ file, jumps, Uncompress, the BAM editor and Run In.
+                done = !f.frame->IsEnabled(id) && !f.image->modified() &&
+                       f.frame->activeView() == f.view;
+            }
+            QVERIFY2(done, what.constData());
+        }
     }
 
     void keysChangeTheCurrentEntry() {
