@@ -12,46 +12,14 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cli="${1:-$root/build-bench/src/tessarind-cli}"
 count="${2:-2000}"
 rounds="${3:-5}"
-[ -x "$cli" ] || { echo "no tessarind-cli at $cli (build with -DCMAKE_BUILD_TYPE=Release -DTESSARIND_BENCH=ON)" >&2; exit 1; }
-command -v cc1541 >/dev/null || { echo "cc1541 not found" >&2; exit 1; }
+source "$root/bench/common.sh"
 [ -x /usr/bin/time ] || { echo "/usr/bin/time not found (package time)" >&2; exit 1; }
-cli="$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")"
-cc1541="$(command -v cc1541)"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-mkdir disks
+bench_start "$cli"
 
 # ---- The images -----------------------------------------------------------------------------
 
-head -c 10 /dev/zero >f10
-printf '\x01\x08\x0b\x08\x0a\x00\x99\x22HI\x22\x00\x00\x00' >basic
-head -c 200 /dev/urandom >f200
-head -c 254 /dev/urandom >f254
-head -c 600 /dev/urandom >f600
-head -c 20000 /dev/urandom >f20000
-sources=(f10 basic f200 f254 f600)
-types=(PRG PRG SEQ USR PRG REL DEL PRG)
-words=(GAME DEMO INTRO "PART " TOOL SAVE LEVEL- MUSIC "HI SCORE" LOADER X "A B C" "----------------")
-
-echo "making $count images with cc1541..." >&2
-for ((i = 0; i < count; i++)); do
-  files=$(((i * 53 + i / 7) % 145))
-  args=(-q -m -n "DISK $i" -i "$(printf '%02d' $((i % 100)))")
-  ((i % 10 == 9)) && args+=(-4)
-  ((i % 4 == 3 && files < 140)) && args+=(-f "BIG FILE $i" -w f20000)
-  for ((j = 0; j < files; j++)); do
-    word="${words[$(((i + j) % ${#words[@]}))]}"
-    name="$word$j"
-    ((${#name} > 16)) && name="${name:0:16}"
-    args+=(-T "${types[$(((i * 3 + j) % ${#types[@]}))]}")
-    ((j % 11 == 5)) && args+=(-P)
-    args+=(-f "$name" -w "${sources[$(((i + j * 7) % ${#sources[@]}))]}")
-  done
-  cc1541 "${args[@]}" "disks/img$(printf '%04d' "$i").d64" >/dev/null
-done
+make_images "$count" disks
 images=(disks/img*.d64)
-echo "${#images[@]} images, $(du -sh disks | cut -f1)" >&2
 
 # Both tools must read every image, and agree on how many there are; cc1541 must leave the
 # images as they are, else each round works on fresh copies (copied outside the timed part).
@@ -76,7 +44,6 @@ cat "${images[@]}" >/dev/null # warm the cache
 
 # ---- Timing ---------------------------------------------------------------------------------
 
-now_us() { echo "${EPOCHREALTIME/./}"; }
 batch=() loop=() find=() reads=()
 for ((r = 0; r < rounds; r++)); do
   ((copies)) && cp pristine/*.d64 disks/
@@ -99,7 +66,6 @@ peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 find_kb=$(peak "$cli" find disks '*')
 batch_kb=$(peak "$cli" batch disks --list csv --single-file)
 
-median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 mb=$(median "${batch[@]}") ml=$(median "${loop[@]}") mf=$(median "${find[@]}") mc=$(median "${reads[@]}")
 n=${#images[@]}
 echo "median over $rounds rounds, $n images ($entries directory entries), warm cache:"

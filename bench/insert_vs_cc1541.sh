@@ -21,13 +21,8 @@ case "$kind" in
   d81) files=296 blank_free=3160 disk_name="FILL BENCH" disk_id="FB 3D" ;;
   *) echo "unknown image kind $kind (d64 or d81)" >&2; exit 2 ;;
 esac
-[ -x "$cli" ] || { echo "no tessarind-cli at $cli (build with -DCMAKE_BUILD_TYPE=Release)" >&2; exit 1; }
-command -v cc1541 >/dev/null || { echo "cc1541 not found" >&2; exit 1; }
-cli="$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")"
-cc1541="$(command -v cc1541)"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+source "$root/bench/common.sh"
+bench_start "$cli"
 
 # ---- The files and the blank images -----------------------------------------------------------
 
@@ -66,7 +61,6 @@ done
 
 # ---- Timing ---------------------------------------------------------------------------------
 
-now_us() { echo "${EPOCHREALTIME/./}"; }
 run_ours() { "$cli" insert "ours.$kind" "${ours_args[@]}" >/dev/null; }
 run_cc() { "$cc1541" -q -m "${cc_args[@]}" "cc.$kind" >/dev/null; }
 ours=()
@@ -87,7 +81,6 @@ for ((r = 0; r < rounds; r++)); do
     "$(bc <<<"scale=2; $a/1000")" "$(bc <<<"scale=2; $b/1000")"
 done
 
-median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 ma=$(median "${ours[@]}")
 mb=$(median "${theirs[@]}")
 echo "median over $rounds rounds, $files files ($total_blocks blocks in all) into a blank $kind image in one call:"
