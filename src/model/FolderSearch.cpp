@@ -113,7 +113,8 @@ int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& c
             if (onMatch) onMatch(hit);
         }
         const int code = entry.typeCode();
-        if (!descend || (code != kCbm && code != kDir) || !image.EnterSubDirectory(index)) continue;
+        if (!descend || (code != kCbm && code != kDir) || !image.EnterSubDirectory(entry, index))
+            continue;
         if (!searched.Visit(image.dirTrack, image.dirSector)) {
             image.LeaveSubDirectory();
             continue;

@@ -79,7 +79,8 @@ bool WalkLevels(DiskImage& image, bool includeSubDirectories, OnLevel&& onLevel,
         const DirEntry entry = level.entries[static_cast<size_t>(index)];
         const int code = entry.typeCode();
         ok = onEntry(entry, index);
-        if (!ok || !descend || (code != kCbm && code != kDir) || !image.EnterSubDirectory(index))
+        if (!ok || !descend || (code != kCbm && code != kDir) ||
+            !image.EnterSubDirectory(entry, index))
             continue;
         if (!listed.Visit(image.dirTrack, image.dirSector)) {
             image.LeaveSubDirectory();
