@@ -78,6 +78,13 @@ struct ViewFixture : FrameFixture {
     CbmEdit* Editor() const { return frame->inPlaceEditor().edit(); }
 };
 
+// Whether the frame has a child window of that title.
+bool HasWindowTitled(MainFrame& frame, const QString& title) {
+    for (QMdiSubWindow* window : frame.client()->subWindowList())
+        if (window->windowTitle() == title) return true;
+    return false;
+}
+
 // What the view should show, rendered by the core on its own.
 QImage Expected(DiskImage& image, const CbmTextStyle& style, int rows, int first, int last) {
     DirectoryViewport viewport;
@@ -267,11 +274,6 @@ private slots:
             QTest::keyClick(f.view, Qt::Key(row.key), modifiers);
             QVERIFY2(sent == std::vector<CommandId>{id}, what.constData());
 
-            auto titled = [&](const QString& title) {
-                for (QMdiSubWindow* window : f.frame->client()->subWindowList())
-                    if (window->windowTitle() == title) return true;
-                return false;
-            };
             const int typeCode = f.image->EntryAt(current).typeCode();
             bool done = true;
             if (id == cmd::SelectAll) {
@@ -294,7 +296,7 @@ private slots:
             } else if (id == cmd::Import) {
                 done = modalShown;
             } else if (id == cmd::ListDir) {
-                done = titled(QStringLiteral("sample.d64: DIR"));
+                done = HasWindowTitled(*f.frame, QStringLiteral("sample.d64: DIR"));
             } else if (id == cmd::NewD64 || id == cmd::NewD71 || id == cmd::NewD81) {
                 const int formatId = id == cmd::NewD64 ? 1 : id == cmd::NewD71 ? 2 : 3;
                 done = f.frame->openImages().size() == 2 && f.frame->activeView() != f.view &&
@@ -355,10 +357,7 @@ private slots:
         ViewFixture f;
         // "$" lists the directory in a text window.
         QTest::keyClick(f.view, Qt::Key_4, Qt::ShiftModifier);
-        bool listed = false;
-        for (QMdiSubWindow* window : f.frame->client()->subWindowList())
-            listed |= window->windowTitle() == QStringLiteral("sample.d64: DIR");
-        QVERIFY(listed);
+        QVERIFY(HasWindowTitled(*f.frame, QStringLiteral("sample.d64: DIR")));
         f.frame->client()->setActiveSubWindow(f.view->Window());
         // "6" makes a new 1541 image through the frame.
         QTest::keyClick(f.view, Qt::Key_6);
