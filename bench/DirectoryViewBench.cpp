@@ -15,7 +15,7 @@
 #include <string>
 
 #include "formats/D81Image.h"
-#include "model/Settings.h"
+#include "text/Settings.h"
 #include "support/ImageBuilder.h"
 #include "ui/CommandIds.h"
 #include "ui/DirectoryView.h"

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "formats/D64Image.h"
-#include "model/Settings.h"
+#include "text/Settings.h"
 #include "model/VisitedSet.h"
+#include "model/BasicListing.h"
 #include "text/BasicDetokenizer.h"
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 
 using namespace tessarind;
 

@@ -11,8 +11,9 @@
 
 #include "FuzzImage.h"
 #include "model/VisitedSet.h"
+#include "model/BasicListing.h"
 #include "text/BasicDetokenizer.h"
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 
 using namespace tessarind;
 

@@ -3,14 +3,15 @@
 // opening the bytes through the kind's factory, and a check that ends the run on a finding.
 //
 // The first byte of an input:
-//   bits 0-2  the kind: 0 1541, 1 1571, 2 1581, 3 8050, 4 8250 (5-7 wrap to 0-2)
+//   bits 0-2  the kind, of those the catalog makes blank, by format id: 0 1541, 1 1571,
+//             2 1581, 3 8050, 4 8250 (5-7 wrap to 0-2)
 //   bit 3     the image bytes start at the disk's system track (BAM and directory), with a
 //             blank disk before them, so that short inputs reach the directory of large disks
 //   bits 4-7  left to each harness
-// TESSARIND_FUZZ_KIND=d64|d71|d81|d80|d82 in the environment holds a run to one kind whatever
+// TESSARIND_FUZZ_KIND=d64|d71|d81|d80|d82 (or 1541, ...) in the environment holds a run to one kind whatever
 // the first byte says, so that each kind can be fuzzed for a time of its own.
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,42 +21,60 @@
 #include <string>
 #include <vector>
 
+#include "catalog/FormatCatalog.h"
 #include "model/DiskImage.h"
-#include "model/ImageOpener.h"
-#include "model/Settings.h"
+#include "text/Settings.h"
 
 namespace tessarind::fuzz {
 
 struct DiskKind {
     int formatId;
-    const char* name;
-    int systemTrack; // first track of BAM, header and directory
+    std::string name;      // the display name, "1541"
+    std::string extension; // without its dot, "d64"
+    int systemTrack;       // first track of BAM, header and directory
 };
-
-inline constexpr std::array<DiskKind, 5> kDiskKinds = {{
-    {1, "1541", 18},
-    {2, "1571", 18},
-    {3, "1581", 40},
-    {16, "8050", 38},
-    {17, "8250", 38},
-}};
 
 [[noreturn]] inline void Fail(const char* harness, const std::string& what) {
     std::fprintf(stderr, "%s: %s\n", harness, what.c_str());
     std::abort();
 }
 
+// Every kind the catalog can make a blank image of, by format id, so that a kind added later
+// does not move the kinds of the inputs kept so far. The system track is the first track
+// that a blank disk uses.
+inline const std::vector<DiskKind>& DiskKinds() {
+    static const std::vector<DiskKind> kinds = [] {
+        std::vector<DiskKind> found;
+        for (const CatalogRow& row : FormatCatalog::Builtin().Rows()) {
+            if (!row.makesBlank || !row.make) continue;
+            std::unique_ptr<DiskImage> blank = row.make(nullptr);
+            if (!blank->Open(nullptr, "", false, true)) Fail("FuzzImage", "a blank disk did not open");
+            int system = 0;
+            for (int track = 1; track <= blank->trackCount && !system; ++track)
+                for (int sector = 0; sector < blank->maxSectors && !system; ++sector)
+                    if (blank->SectorPointer(track, sector) && !blank->IsBlockFree(track, sector))
+                        system = track;
+            const FormatRow& info = row.Info();
+            found.push_back({row.id, std::string(info.displayName),
+                             std::string(info.extension.substr(1)), system});
+        }
+        std::sort(found.begin(), found.end(),
+                  [](const DiskKind& a, const DiskKind& b) { return a.formatId < b.formatId; });
+        return found;
+    }();
+    return kinds;
+}
+
 inline const DiskKind& KindOf(uint8_t first) {
-    static const int forced = [] {
+    const std::vector<DiskKind>& kinds = DiskKinds();
+    static const int forced = [&] {
         const char* wanted = std::getenv("TESSARIND_FUZZ_KIND");
         if (!wanted || !*wanted) return -1;
-        static constexpr const char* kExtensions[] = {"d64", "d71", "d81", "d80", "d82"};
-        for (int i = 0; i < static_cast<int>(std::size(kExtensions)); ++i)
-            if (std::string(wanted) == kExtensions[i] || std::string(wanted) == kDiskKinds[i].name)
-                return i;
+        for (size_t i = 0; i < kinds.size(); ++i)
+            if (kinds[i].extension == wanted || kinds[i].name == wanted) return static_cast<int>(i);
         Fail("FuzzImage", std::string("TESSARIND_FUZZ_KIND names no disk kind: ") + wanted);
     }();
-    return kDiskKinds[forced >= 0 ? static_cast<size_t>(forced) : (first & 7) % kDiskKinds.size()];
+    return kinds[forced >= 0 ? static_cast<size_t>(forced) : (first & 7) % kinds.size()];
 }
 
 // TESSARIND_FUZZ_TRACE=1 in the environment: the harnesses tell what they do, to read a finding.
@@ -130,7 +149,7 @@ struct ImageState {
 inline std::unique_ptr<DiskImage> OpenDisk(const DiskKind& kind, std::span<const uint8_t> bytes,
                                            bool atSystemTrack, Settings* settings,
                                            std::vector<uint8_t>& spare) {
-    std::unique_ptr<DiskImage> image = MakeDiskImage(kind.formatId, settings);
+    std::unique_ptr<DiskImage> image = FormatCatalog::Builtin().Make(kind.formatId, settings);
     if (!image) Fail("FuzzImage", "no factory for a disk kind");
     image->image.swap(spare);
     if (!image->Open(nullptr, "", false, true)) Fail("FuzzImage", "a blank disk did not open");

@@ -19,7 +19,7 @@
 #include "formats/D81Image.h"
 #include "model/CommandId.h"
 #include "model/FormatRegistry.h"
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 
 using namespace tessarind;
 

@@ -5,9 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "formats/D64Image.h"
 #include "model/FormatRegistry.h"
-#include "model/ImageOpener.h"
+#include "catalog/ImageOpener.h"
 #include "model/NameMatch.h"
 #include "text/Petscii.h"
 
@@ -54,13 +53,9 @@ std::optional<Args> ParseArgs(const std::vector<std::string>& in,
     return args;
 }
 
-std::unique_ptr<DiskImage> MakeImageFor(const std::string& path, Settings* settings) {
-    std::string extension = ContainerExtension(path);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const FormatRow& row : FormatRegistry)
-        if (!extension.empty() && row.extension == extension) return MakeDiskImage(row.id, settings);
-    return nullptr;
+const CatalogRow* ImageKindFor(const std::string& path) {
+    const CatalogRow* row = FormatCatalog::Builtin().ForPath(path);
+    return row && row->make ? row : nullptr;
 }
 
 std::unique_ptr<DiskImage> OpenImage(Context& ctx, const std::string& path) {

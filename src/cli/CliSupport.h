@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "catalog/FormatCatalog.h"
 #include "model/DiskImage.h"
-#include "model/Settings.h"
+#include "text/Settings.h"
 
 namespace tessarind::cli {
 
@@ -60,8 +61,8 @@ struct Context {
     Settings settings;
 };
 
-// A new, empty image of the kind the path's extension names; none for other kinds.
-std::unique_ptr<DiskImage> MakeImageFor(const std::string& path, Settings* settings);
+// The catalog row of the image kind the path's extension names; none for other kinds.
+const CatalogRow* ImageKindFor(const std::string& path);
 
 // Opens anything the opener accepts; none after the reason was shown.
 std::unique_ptr<DiskImage> OpenImage(Context& ctx, const std::string& path);

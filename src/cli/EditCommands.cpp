@@ -80,8 +80,8 @@ int CmdNew(Context& ctx, const Args& a) {
     std::string id = a.Value("--id");
     if (id.size() > 5) throw UsageError{"--id takes two characters, or five as \"AB 2A\""};
     std::array<uint8_t, kNameLength> name = CbmName(a.Value("--name"));
-    std::unique_ptr<DiskImage> image = MakeImageFor(path, &ctx.settings);
-    if (!image) {
+    const CatalogRow* kind = ImageKindFor(path);
+    if (!kind) {
         ctx.ui.Message("Unknown File Extension " + path, "Error");
         return kFailed;
     }
@@ -90,7 +90,11 @@ int CmdNew(Context& ctx, const Args& a) {
         std::fprintf(stderr, "%s already exists\n", path.c_str());
         return kFailed;
     }
-    image->Open(&ctx.ui, path, false, true);
+    std::unique_ptr<DiskImage> image = kind->makesBlank ? kind->make(&ctx.settings) : nullptr;
+    if (!image || !image->Open(&ctx.ui, path, false, true) || !image->DiskNamePointer()) {
+        std::fprintf(stderr, "cannot make a blank image of this kind\n");
+        return kFailed;
+    }
     std::copy(name.begin(), name.end(), image->DiskNamePointer());
     if (!id.empty()) {
         std::array<uint8_t, 5> bytes;
@@ -108,7 +112,7 @@ int CmdConvert(Context& ctx, const Args& a) {
     if (a.positional.size() != 2) throw UsageError{"convert needs INPUT and OUTPUT"};
     const std::string& input = a.positional[0];
     const std::string& output = a.positional[1];
-    std::unique_ptr<DiskImage> kind = MakeImageFor(output, &ctx.settings);
+    const CatalogRow* kind = ImageKindFor(output);
     if (!kind) {
         ctx.ui.Message("Unknown File Extension " + output, "Error");
         return kFailed;
@@ -120,11 +124,11 @@ int CmdConvert(Context& ctx, const Args& a) {
     }
     std::unique_ptr<DiskImage> image = OpenImage(ctx, input);
     if (!image) return kFailed;
-    if (image->formatId != kind->formatId) {
+    if (image->formatId != kind->id) {
         const FormatRow* from = FindRowById(image->formatId);
         std::fprintf(stderr, "%s: converting a %s image to %s is not available yet\n",
                      input.c_str(), from ? std::string(from->displayName).c_str() : "?",
-                     kind->DefaultExtension().c_str());
+                     std::string(kind->Info().extension).c_str());
         return kFailed;
     }
     return image->WriteFile(output) ? kOk : kFailed;

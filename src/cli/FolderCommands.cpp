@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "cli/Commands.h"
-#include "model/BatchRun.h"
-#include "model/FolderSearch.h"
+#include "catalog/BatchRun.h"
+#include "catalog/FolderSearch.h"
 #include "model/NameMatch.h"
 #include "text/Petscii.h"
 

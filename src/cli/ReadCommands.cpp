@@ -4,13 +4,14 @@
 #include <filesystem>
 
 #include "cli/Commands.h"
-#include "model/BatchRun.h"
+#include "catalog/BatchRun.h"
 #include "model/FormatRegistry.h"
-#include "model/ListingExport.h"
+#include "catalog/ListingExport.h"
 #include "model/SafeFile.h"
+#include "model/BasicListing.h"
 #include "text/BasicDetokenizer.h"
-#include "text/DirectoryListing.h"
-#include "text/DirectoryPicture.h"
+#include "catalog/DirectoryListing.h"
+#include "catalog/DirectoryPicture.h"
 #include "text/Petscii.h"
 
 namespace tessarind::cli {

@@ -1,17 +1,14 @@
 #include "model/DiskImage.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "model/CommandId.h"
 #include "model/FormatRegistry.h"
 #include "model/ImageObserver.h"
-#include "model/ListingExport.h"
 #include "model/SafeFile.h"
 #include "model/VisitedSet.h"
-#include "text/DirectoryListing.h"
-#include "text/DirectoryPicture.h"
+#include "text/AsciiCase.h"
 
 namespace tessarind {
 
@@ -109,19 +106,6 @@ bool DiskImage::WriteFile(const std::string& target) {
     return true;
 }
 
-static std::string ExtensionOf(const std::string& filePath) {
-    std::string name = DiskImage::FileNamePart(filePath);
-    size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot);
-}
-
-static bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 bool DiskImage::Save(bool saveAs) {
     std::string before = path;
     if (saveAs || untitled()) {
@@ -134,7 +118,7 @@ bool DiskImage::Save(bool saveAs) {
         std::string ext = DefaultExtension();
         // An untitled image made from a single file keeps that file's name for its title;
         // offering the name as is would save the image over the file.
-        if (std::string own = ExtensionOf(path);
+        if (std::string own = ContainerExtension(path);
             untitled() && !own.empty() && !ext.empty() && !SameTextIgnoringCase(own, ext))
             request.proposedName.replace(request.proposedName.size() - own.size(), own.size(), ext);
         request.defaultExtension = ext.empty() ? ext : ext.substr(1);
@@ -158,12 +142,12 @@ bool DiskImage::Save(bool saveAs) {
             std::string folder = choice->path.substr(0, choice->path.size() - FileNamePart(choice->path).size());
             s->lastSaveFolder = folder;
         }
-        int row = FindRowByExtension(ExtensionOf(choice->path));
-        if (row >= 0) {
-            int id = FormatRegistry[static_cast<size_t>(row)].id;
-            if (std::optional<bool> listed = ExportListing(id, choice->path, choice->includeSubDirectories,
-                                                           choice->saveSelection))
-                return *listed;
+        if (const FormatRow* row = FindRowForName(FileNamePart(choice->path));
+            row && (row->flags & kFormatWriteOnly)) {
+            std::optional<bool> listed = owner_->WriteListing(
+                *this, row->id, choice->path, choice->includeSubDirectories, choice->saveSelection);
+            if (!listed) ReportSystemError("Unable to Save File");
+            return listed.value_or(false);
         }
         path = choice->path;
         if (directoryView) directoryView->SetWindowText(title() + (modified() ? " *" : ""));
@@ -174,24 +158,6 @@ bool DiskImage::Save(bool saveAs) {
     flags &= ~kFlagUntitled;
     if (path != before && settings_) settings_->AddRecentFile(path);
     return true;
-}
-
-std::optional<bool> DiskImage::ExportListing(int id, const std::string& target,
-                                             bool includeSubDirectories, bool selectionOnly) {
-    if (id != FormatId::Text && id != FormatId::Csv && id != FormatId::Bitmap) return std::nullopt;
-    // The listing shows the directory the way the view shows it; without a view, upper case.
-    const bool lowerCase = directoryView && directoryView->ShowsLowerCase();
-    if (id == FormatId::Text)
-        return ExportText(*this, nullptr, target, owner_, includeSubDirectories, lowerCase);
-    if (id == FormatId::Csv)
-        return ExportCsv(*this, nullptr, target, owner_, includeSubDirectories, lowerCase);
-    BitmapExportOptions options;
-    if (lowerCase) options.style.caseTable = &kLowerCaseSet;
-    if (directoryView) directoryView->DescribeListingStyle(options.style);
-    options.selectionOnly =
-        selectionOnly && directoryView &&
-        directoryView->SelectedRange(options.selectionFirst, options.selectionLast);
-    return ExportBitmap(*this, target, owner_ != nullptr, includeSubDirectories, options);
 }
 
 bool DiskImage::QuerySave(CloseAllState* closing) {

@@ -13,7 +13,7 @@
 
 #include "model/DirEntry.h"
 #include "model/Interaction.h"
-#include "model/Settings.h"
+#include "text/Settings.h"
 #include "model/UndoRecord.h"
 
 namespace tessarind {
@@ -348,10 +348,6 @@ public:
 
 protected:
     uint8_t FillByte() const { return static_cast<uint8_t>(settings().Get(SettingId::FillByte)); }
-    // Writes a listing kind of Save As (text, CSV or bitmap) to target, with failures told to
-    // the owner; none when formatId names no listing kind.
-    virtual std::optional<bool> ExportListing(int formatId, const std::string& target,
-                                              bool includeSubDirectories, bool selectionOnly);
     void ReplayRecord(const UndoRecord& record);
     // Calls fn(entry, location) for every listed slot of the current directory in chain
     // order; fn returns false to stop. Loops, absent blocks and high tracks end the walk.

@@ -21,7 +21,7 @@ constexpr int kBodySize = kSlotSize - kBodyOffset;
 constexpr size_t kPc64HeaderSize = 26;
 constexpr char kPc64Signature[8] = {'C', '6', '4', 'F', 'i', 'l', 'e', 0};
 
-bool IsPc64Row(int id) { return id >= 24 && id <= 27; }
+bool IsPc64Row(int id) { return id >= FormatId::P00 && id <= FormatId::U00; }
 
 } // namespace
 
@@ -356,9 +356,9 @@ bool DiskImage::WriteFileData(std::span<const uint8_t, kNameLength> name, int in
 bool DiskImage::ImportHostFile(const std::string& hostPath, int index, bool interactive) {
     Interaction* ui = interactive ? owner() : nullptr;
     std::string fileName = FileNamePart(hostPath);
+    const FormatRow* row = FindRowForName(fileName);
+    if (!row) row = FindRowById(FormatId::Prg);
     size_t dot = fileName.rfind('.');
-    int rowIndex = dot == std::string::npos ? -1 : FindRowByExtension(std::string_view(fileName).substr(dot));
-    const FormatRow* row = rowIndex >= 0 ? &FormatRegistry[static_cast<size_t>(rowIndex)] : FindRowById(FormatId::Prg);
     std::vector<uint8_t> data;
     bool openFailed = false;
     if (!ReadWholeFile(hostPath, data, openFailed)) {
@@ -391,7 +391,7 @@ static std::vector<uint8_t> Pc64File(DirEntry entry, std::span<const uint8_t> da
     std::memcpy(out.data(), kPc64Signature, sizeof kPc64Signature);
     std::copy(entry.name().begin(), entry.name().end(), out.begin() + 8);
     for (int i = 8 + kNameLength - 1; i >= 8 && out[static_cast<size_t>(i)] == kPad; --i) out[static_cast<size_t>(i)] = 0;
-    if (rowId == 25) out[25] = entry.recordLength();
+    if (rowId == FormatId::R00) out[25] = entry.recordLength();
     out.insert(out.end(), data.begin(), data.end());
     return out;
 }
@@ -423,10 +423,7 @@ bool DiskImage::ExportFile(int index, const std::string& target, bool interactiv
             return false;
         }
         path = choice->path;
-        std::string name = FileNamePart(path);
-        size_t dot = name.rfind('.');
-        int chosen = dot == std::string::npos ? -1 : FindRowByExtension(std::string_view(name).substr(dot));
-        if (chosen >= 0) row = &FormatRegistry[static_cast<size_t>(chosen)];
+        if (const FormatRow* chosen = FindRowForName(FileNamePart(path))) row = chosen;
     }
 
     std::vector<uint8_t> out;

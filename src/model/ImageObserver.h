@@ -4,9 +4,9 @@
 
 #include <string>
 
-namespace tessarind {
+#include "text/CbmCharset.h"
 
-struct CbmTextStyle;
+namespace tessarind {
 
 class ImageObserver {
 public:

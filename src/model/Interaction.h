@@ -9,6 +9,8 @@
 
 namespace tessarind {
 
+class DiskImage;
+
 enum class Answer { Yes, No, Cancel, YesToAll, NoToAll };
 
 struct SaveFilter {
@@ -44,6 +46,13 @@ public:
     virtual std::optional<long> AskNumber(const std::string& prompt, long initial) = 0;
     // A save-file dialog; none when cancelled. dialogFailed is set when the dialog itself failed.
     virtual std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request, bool& dialogFailed) = 0;
+    // Save As with a listing kind (text, CSV or bitmap): the layer that renders listings writes
+    // the image's directory to `path`. None when this owner cannot write listings.
+    virtual std::optional<bool> WriteListing(DiskImage& /*image*/, int /*formatId*/,
+                                             const std::string& /*path*/,
+                                             bool /*includeSubDirectories*/, bool /*selectionOnly*/) {
+        return std::nullopt;
+    }
 };
 
 // Shown with caption "Error" when the interaction exists.

@@ -9,8 +9,6 @@
 
 namespace tessarind {
 
-class DiskImage;
-
 // The keyword text of a BASIC V2 token ($80-$CB), or null for any other byte.
 const char* BasicKeyword(uint8_t token);
 
@@ -21,8 +19,5 @@ bool ListedByName(uint8_t code);
 // neither $0801 nor $1C01. A truncated program lists up to where its data ends.
 std::optional<std::vector<uint8_t>> DetokenizeProgram(std::span<const uint8_t> file,
                                                       bool useBasText);
-
-// Lists the entry at `index` of `image` (not DEL or CBM) with the image's "Use BasText" setting.
-std::optional<std::vector<uint8_t>> Detokenize(DiskImage& image, int index);
 
 } // namespace tessarind

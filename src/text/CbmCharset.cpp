@@ -1,6 +1,6 @@
 #include "text/CbmCharset.h"
 
-#include "model/Settings.h"
+#include "text/Settings.h"
 
 namespace tessarind {
 

@@ -143,4 +143,17 @@ struct ColourScheme {
 ColourScheme MakeColourScheme(bool useCbmColours, const SystemColours& system);
 ColourScheme MakeColourScheme(const Settings& settings, const SystemColours& system);
 
+inline constexpr int kNormalCellSize = 8; // the font 1:1
+inline constexpr int kLargeCellSize = 16; // every font pixel doubled
+
+// How CBM text is drawn: the character set, the cell size and the colours.
+struct CbmTextStyle {
+    const CaseTable* caseTable = &kUpperCaseSet;
+    int cellSize = kNormalCellSize; // kNormalCellSize or kLargeCellSize (multiples of 8 up to 64)
+    uint32_t text = PaletteRgb(CbmColour::LtBlue);
+    uint32_t background = PaletteRgb(CbmColour::Blue);
+    uint32_t selection = PaletteRgb(CbmColour::White);
+    bool plain = false; // draw control codes without the reverse table's swap
+};
+
 } // namespace tessarind

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/Settings.h"
+#include "text/Settings.h"
 
 namespace tessarind {
 

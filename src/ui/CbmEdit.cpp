@@ -11,7 +11,7 @@
 #include <algorithm>
 
 #include "model/DirEntry.h"
-#include "text/DirectoryPicture.h"
+#include "catalog/DirectoryPicture.h"
 #include "text/Petscii.h"
 #include "ui/CbmImage.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "text/DirectoryPicture.h"
+#include "catalog/DirectoryPicture.h"
 
 namespace tessarind {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "model/DiskImage.h"
-#include "text/DirectoryPicture.h"
+#include "catalog/DirectoryPicture.h"
 
 class QTableWidget;
 

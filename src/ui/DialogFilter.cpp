@@ -41,38 +41,11 @@ std::vector<FilterItem> DialogFilter::Build(std::span<const FilterGroup> groups,
 }
 
 const std::vector<FilterGroup>& DialogFilter::OpenGroups() {
-    static const std::vector<FilterGroup> groups = {
-        {"All Disks", {1, 2, 3, 4, 21, 30, 22, 16, 17, 23}},
-        {"1541", {1}},
-        {"1571", {2}},
-        {"1581", {3}},
-        {"CMD", {21, 30, 22}},
-        {"1541 GCR", {4}},
-        {"Seq Files", {5, 15, 26}},
-        {"Zipcode", {6}},
-        {"Compressed Files", {9, 7, 29, 10, 8, 33}},
-        {"Tapes", {18}},
-        {"Single Files", {12, 5, 14, 13, 15, 24, 25, 26, 27, 28}},
-        {"GEOS Files", {28, 35}},
-        {"8050, 8250", {16, 17}},
-        {"DFI", {23}},
-    };
-    return groups;
+    return FormatCatalog::OpenFilterGroups();
 }
 
 const std::vector<FilterGroup>& DialogFilter::ImportGroups() {
-    static const std::vector<FilterGroup> groups = {
-        {"Single Files", {12, 5, 13, 14, 15, 24, 26, 25, 27, 28}},
-        {"PRG", {12}},
-        {"SEQ", {5}},
-        {"REL", {13}},
-        {"USR", {14}},
-        {"ASCII", {15}},
-        {"PC64 Files", {24, 26, 25, 27}},
-        {"GEOS Files", {28}},
-        {"All Files", {11}},
-    };
-    return groups;
+    return FormatCatalog::ImportFilterGroups();
 }
 
 QStringList DialogFilter::NameFilters(const std::vector<FilterItem>& items) {

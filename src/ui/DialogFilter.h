@@ -1,17 +1,14 @@
 #pragma once
-// The filter list of the open and save dialogs, built from groups of format-registry kinds.
+// The filter list of the open and save dialogs, built from the catalog's groups of kinds.
 
 #include <QStringList>
 #include <span>
 #include <string>
 #include <vector>
 
-namespace tessarind {
+#include "catalog/FormatCatalog.h"
 
-struct FilterGroup {
-    const char* name;
-    std::vector<int> formatIds; // at most 38
-};
+namespace tessarind {
 
 // One entry of the dialog's list: the text shown and the patterns, joined by ";".
 struct FilterItem {

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <limits>
 
+#include "catalog/ListingExport.h"
+
 namespace tessarind {
 
 namespace {
@@ -72,6 +74,12 @@ std::optional<SaveChoice> DialogInteraction::ChooseSaveFile(const SaveRequest& r
     choice.includeSubDirectories = request.includeSubDirectories;
     choice.saveSelection = request.saveSelection;
     return choice;
+}
+
+std::optional<bool> DialogInteraction::WriteListing(DiskImage& image, int formatId,
+                                                    const std::string& path,
+                                                    bool includeSubDirectories, bool selectionOnly) {
+    return WriteSaveAsListing(image, formatId, path, includeSubDirectories, selectionOnly);
 }
 
 } // namespace tessarind

@@ -18,6 +18,8 @@ public:
     std::optional<long> AskNumber(const std::string& prompt, long initial) override;
     std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request,
                                              bool& dialogFailed) override;
+    std::optional<bool> WriteListing(DiskImage& image, int formatId, const std::string& path,
+                                     bool includeSubDirectories, bool selectionOnly) override;
 
 private:
     QWidget* parent_;

@@ -5,7 +5,7 @@
 #include <QStackedLayout>
 
 #include "model/DiskImage.h"
-#include "model/ImageOpener.h"
+#include "catalog/ImageOpener.h"
 #include "ui/DirectoryView.h"
 
 namespace tessarind {

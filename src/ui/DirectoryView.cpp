@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "model/DiskImage.h"
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 #include "ui/CommandActions.h"
 #include "ui/DialogFilter.h"
 #include "ui/MainFrame.h"

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "model/Settings.h"
+#include "text/Settings.h"
 
 namespace tessarind {
 

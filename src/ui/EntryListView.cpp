@@ -15,7 +15,7 @@
 
 #include "model/DiskImage.h"
 #include "model/FormatRegistry.h"
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 #include "text/Petscii.h"
 #include "ui/CommandActions.h"
 #include "ui/KeyCommandTable.h"
@@ -48,14 +48,6 @@ std::vector<ExportChoice> ExportChoices(const DirEntry& entry) {
     default:
         return {{"PRG", ".prg"}, {"PC64", ".p00"}};
     }
-}
-
-const FormatRow* RowForExtension(const std::string& path) {
-    std::string name = DiskImage::FileNamePart(path);
-    size_t dot = name.rfind('.');
-    int row =
-        dot == std::string::npos ? -1 : FindRowByExtension(std::string_view(name).substr(dot));
-    return row < 0 ? nullptr : &FormatRegistry[static_cast<size_t>(row)];
 }
 
 // The listing of List Dir as a read-only text window.
@@ -240,7 +232,7 @@ void EntryListView::ExportSelection() {
         }
         if (settings)
             settings->lastSaveFolder = std::filesystem::path(choice->path).parent_path().string();
-        const FormatRow* row = RowForExtension(choice->path);
+        const FormatRow* row = FindRowForName(DiskImage::FileNamePart(choice->path));
         if (!row) row = own;
         if (!image_->ExportFile(index, choice->path, false, row)) {
             std::string name = HostFileName(entry.name(), 256, image_->settings());

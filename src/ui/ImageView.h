@@ -10,7 +10,7 @@
 
 #include "model/ImageObserver.h"
 #include "text/CbmCharset.h"
-#include "text/DirectoryPicture.h"
+#include "catalog/DirectoryPicture.h"
 #include "ui/ViewWindow.h"
 
 class QMdiSubWindow;

@@ -23,7 +23,8 @@
 #include <algorithm>
 #include <array>
 
-#include "model/ImageOpener.h"
+#include "catalog/ImageOpener.h"
+#include "catalog/FormatCatalog.h"
 #include "ui/BlankImages.h"
 #include "ui/CommandActions.h"
 #include "ui/CommandEnableTable.h"
@@ -47,23 +48,6 @@ namespace tessarind {
 using namespace cmd;
 
 namespace {
-
-// The New items and the format-registry kind each makes.
-struct NewKind {
-    CommandId id;
-    int formatId;
-};
-constexpr std::array<NewKind, 9> kNewKinds = {{
-    {NewD64, 1},
-    {NewD71, 2},
-    {NewD81, 3},
-    {NewD80, 16},
-    {NewD82, 17},
-    {NewD2m, 21},
-    {NewDfi, 23},
-    {NewDnp, 22},
-    {NewT64, 18},
-}};
 
 // The toolbar buttons in order: command, tooltip, check button.
 struct Button {
@@ -131,8 +115,8 @@ MainFrame::MainFrame(Settings& settings, const SettingsStore& store, std::string
 
     BuildToolBar();
     RebuildRunInTexts();
-    for (const NewKind& kind : kNewKinds)
-        if (!BlankImages::CanCreate(kind.formatId)) actions_->Enable(kind.id, false);
+    for (const CatalogRow& kind : FormatCatalog::Builtin().Rows())
+        if (kind.newCommand && !BlankImages::CanCreate(kind.id)) actions_->Enable(Id(kind.newCommand), false);
     DisableContainerCommands();
 
     // The frame's character accelerators: "?" and "/" open About.
@@ -267,9 +251,9 @@ void MainFrame::ExecuteCommand(CommandId id) {
 }
 
 bool MainFrame::HandleFrameCommand(CommandId id) {
-    for (const NewKind& kind : kNewKinds) {
-        if (kind.id == id) {
-            NewImage(kind.formatId);
+    for (const CatalogRow& kind : FormatCatalog::Builtin().Rows()) {
+        if (kind.newCommand && Id(kind.newCommand) == id) {
+            NewImage(kind.id);
             return true;
         }
     }

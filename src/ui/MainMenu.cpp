@@ -5,7 +5,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "model/Settings.h"
+#include "catalog/FormatCatalog.h"
+#include "text/Settings.h"
 #include "ui/CommandActions.h"
 
 namespace tessarind {
@@ -38,16 +39,15 @@ MainMenu::MainMenu(QMainWindow& frame, CommandActions& actions) : actions_(actio
 
     disk_ = bar->addMenu(QStringLiteral("&Disk"));
     QMenu* newMenu = disk_->addMenu(QStringLiteral("&New"));
-    AddItems(newMenu, actions,
-             {{"D&64\t6", NewD64},
-              {"D&71\t7", NewD71},
-              {"D&80", NewD80},
-              {"D&81\t8", NewD81},
-              {"D&82", NewD82},
-              {"D&2M", NewD2m},
-              {"D&FI", NewDfi},
-              {"D&NP", NewDnp},
-              {"&T64", NewT64}});
+    // The kinds New offers, from the format catalog; those it cannot make yet stay greyed.
+    for (const CatalogRow& kind : FormatCatalog::Builtin().Rows()) {
+        if (kind.newMenuText.empty()) continue;
+        QAction* action = actions.Add(Id(kind.newCommand), QString::fromUtf8(kind.newMenuText.data(),
+                                                                 static_cast<int>(kind.newMenuText.size())),
+                                      false);
+        action->setEnabled(kind.makesBlank && kind.make);
+        newMenu->addAction(action);
+    }
     AddItems(disk_, actions,
              {{"&Open\tCTRL+O", Open},
               {"&Close", Close},

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "model/Settings.h"
+#include "text/Settings.h"
 #include "ui/EmulatorDialog.h"
 #include "ui/ReplacementDialog.h"
 

@@ -3,7 +3,7 @@
 #include <QAction>
 #include <QMenu>
 
-#include "model/Settings.h"
+#include "text/Settings.h"
 
 namespace tessarind {
 

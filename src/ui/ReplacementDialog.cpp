@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <array>
 
-#include "model/Settings.h"
-#include "text/DirectoryPicture.h"
+#include "text/Settings.h"
+#include "catalog/DirectoryPicture.h"
 #include "text/Petscii.h"
 
 namespace tessarind {

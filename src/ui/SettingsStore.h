@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "model/Settings.h"
+#include "text/Settings.h"
 
 class QSettings;
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "model/Settings.h"
+#include "text/Settings.h"
 #include "ui/CommandLineParser.h"
 #include "ui/InstanceServer.h"
 #include "ui/MainFrame.h"

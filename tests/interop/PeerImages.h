@@ -17,7 +17,7 @@
 #include "formats/D64Image.h"
 #include "support/ImageBuilder.h"
 #include "support/Process.h"
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 
 namespace tessarind::interop {
 

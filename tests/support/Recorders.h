@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/ListingExport.h"
 #include "model/ImageObserver.h"
 #include "model/Interaction.h"
 
@@ -40,6 +41,10 @@ public:
         auto c = saveChoices.front();
         saveChoices.pop_front();
         return c;
+    }
+    std::optional<bool> WriteListing(DiskImage& image, int formatId, const std::string& path,
+                                     bool subDirectories, bool selectionOnly) override {
+        return WriteSaveAsListing(image, formatId, path, subDirectories, selectionOnly);
     }
 };
 

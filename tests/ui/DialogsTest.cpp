@@ -9,7 +9,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "model/Settings.h"
+#include "text/Settings.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ReplacementDialog.h"
 #include "ui/SettingsStore.h"

@@ -17,9 +17,9 @@
 
 #include "UiTestSupport.h"
 #include "model/DiskImage.h"
-#include "model/ImageOpener.h"
+#include "catalog/ImageOpener.h"
 #include "text/CbmFont.h"
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 #include "ui/CbmEdit.h"
 #include "ui/CommandActions.h"
 #include "ui/CrossLinkDialog.h"

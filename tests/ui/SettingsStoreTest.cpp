@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "model/Settings.h"
+#include "text/Settings.h"
 #include "ui/SettingsStore.h"
 
 using namespace tessarind;

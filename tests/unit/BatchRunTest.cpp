@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "model/BatchRun.h"
-#include "model/ListingExport.h"
+#include "catalog/BatchRun.h"
+#include "catalog/ListingExport.h"
 #include "model/SafeFile.h"
 #include "support/ImageBuilder.h"
 #include "support/Process.h"

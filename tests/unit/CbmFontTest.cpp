@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "model/Settings.h"
+#include "text/Settings.h"
 #include "text/CbmCharset.h"
 #include "text/CbmFont.h"
 

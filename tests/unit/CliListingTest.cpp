@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "formats/D81Image.h"
-#include "model/ListingExport.h"
+#include "catalog/ListingExport.h"
 #include "model/SafeFile.h"
 #include "support/ImageBuilder.h"
 #include "support/Process.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "model/ImageOpener.h"
+#include "catalog/ImageOpener.h"
 #include "model/SafeFile.h"
 #include "support/ImageBuilder.h"
 #include "support/Process.h"

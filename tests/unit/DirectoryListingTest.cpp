@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "support/ImageBuilder.h"
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 
 namespace tessarind {
 namespace {

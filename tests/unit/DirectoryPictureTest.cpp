@@ -12,7 +12,7 @@
 #include "support/ImageBuilder.h"
 #include "support/Recorders.h"
 #include "text/CbmFont.h"
-#include "text/DirectoryPicture.h"
+#include "catalog/DirectoryPicture.h"
 
 namespace tessarind {
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "formats/D81Image.h"
-#include "model/FolderSearch.h"
+#include "catalog/FolderSearch.h"
 #include "support/ImageBuilder.h"
 #include "support/Process.h"
 #include "text/Petscii.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "model/FormatRegistry.h"
-#include "model/ImageOpener.h"
+#include "catalog/ImageOpener.h"
 #include "model/SafeFile.h"
 #include "support/ImageBuilder.h"
 #include "support/Recorders.h"

@@ -4,12 +4,12 @@
 #include <cstdio>
 
 #include "formats/D81Image.h"
-#include "model/ListingExport.h"
+#include "catalog/ListingExport.h"
 #include "model/SafeFile.h"
 #include "support/ImageBuilder.h"
 #include "support/Process.h"
 #include "support/Recorders.h"
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 
 namespace tessarind {
 namespace {

@@ -10,7 +10,7 @@
 #include "support/ImageBuilder.h"
 #include "support/Process.h"
 #include "support/Recorders.h"
-#include "text/DirectoryPicture.h"
+#include "catalog/DirectoryPicture.h"
 
 namespace tessarind {
 namespace {

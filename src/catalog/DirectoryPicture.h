@@ -7,15 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "catalog/DirectoryListing.h"
 #include "text/CbmCharset.h"
-#include "text/DirectoryListing.h"
 
 namespace tessarind {
 
 class DiskImage;
-
-inline constexpr int kNormalCellSize = 8; // the font 1:1
-inline constexpr int kLargeCellSize = 16; // every font pixel doubled
 
 // A 32-bit picture, rows top first, each pixel 0x00RRGGBB.
 struct Picture {
@@ -28,16 +25,6 @@ struct Picture {
     Picture(int w, int h, uint32_t fill);
     // The pixel at (x, y); 0 outside the picture.
     uint32_t At(int x, int y) const;
-};
-
-// How CBM text is drawn: the character set, the cell size and the colours.
-struct CbmTextStyle {
-    const CaseTable* caseTable = &kUpperCaseSet;
-    int cellSize = kNormalCellSize; // kNormalCellSize or kLargeCellSize (multiples of 8 up to 64)
-    uint32_t text = PaletteRgb(CbmColour::LtBlue);
-    uint32_t background = PaletteRgb(CbmColour::Blue);
-    uint32_t selection = PaletteRgb(CbmColour::White);
-    bool plain = false; // draw control codes without the reverse table's swap
 };
 
 // Draws one character opaque into the cell whose top-left corner is (x, y): the glyph the

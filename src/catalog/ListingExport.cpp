@@ -1,4 +1,4 @@
-#include "model/ListingExport.h"
+#include "catalog/ListingExport.h"
 
 // The plain MD5 functions need none of libcrypto's provider and configuration machinery, so a
 // statically linked tool stays small and starts fast.
@@ -9,11 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "catalog/DirectoryListing.h"
+#include "catalog/DirectoryPicture.h"
 #include "model/DiskImage.h"
+#include "model/FormatRegistry.h"
+#include "model/ImageObserver.h"
 #include "model/Interaction.h"
 #include "model/SafeFile.h"
 #include "model/VisitedSet.h"
-#include "text/DirectoryListing.h"
 #include "text/Petscii.h"
 
 namespace tessarind {
@@ -185,6 +188,23 @@ bool Md5Digest(std::span<const uint8_t> bytes, std::array<uint8_t, 16>& digest) 
     if (MD5_Init(&context) != 1) return false;
     if (!bytes.empty() && MD5_Update(&context, bytes.data(), bytes.size()) != 1) return false;
     return MD5_Final(digest.data(), &context) == 1;
+}
+
+std::optional<bool> WriteSaveAsListing(DiskImage& image, int id, const std::string& target,
+                                       bool includeSubDirectories, bool selectionOnly) {
+    if (id != FormatId::Text && id != FormatId::Csv && id != FormatId::Bitmap) return std::nullopt;
+    ImageObserver* view = image.directoryView;
+    const bool lowerCase = view && view->ShowsLowerCase();
+    if (id == FormatId::Text)
+        return ExportText(image, nullptr, target, image.owner(), includeSubDirectories, lowerCase);
+    if (id == FormatId::Csv)
+        return ExportCsv(image, nullptr, target, image.owner(), includeSubDirectories, lowerCase);
+    BitmapExportOptions options;
+    if (lowerCase) options.style.caseTable = &kLowerCaseSet;
+    if (view) view->DescribeListingStyle(options.style);
+    options.selectionOnly =
+        selectionOnly && view && view->SelectedRange(options.selectionFirst, options.selectionLast);
+    return ExportBitmap(image, target, image.owner() != nullptr, includeSubDirectories, options);
 }
 
 } // namespace tessarind

@@ -1,7 +1,8 @@
-#include "model/Settings.h"
+#include "text/Settings.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "text/AsciiCase.h"
 
 namespace tessarind {
 
@@ -45,13 +46,6 @@ const SettingRow* Settings::FindRow(SettingId id) {
 const Settings& Settings::Defaults() {
     static const Settings defaults;
     return defaults;
-}
-
-static bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 void Settings::AddRecentFile(const std::string& path) {

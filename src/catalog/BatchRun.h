@@ -9,7 +9,7 @@
 
 #include "model/DiskImage.h"
 #include "model/FormatRegistry.h"
-#include "model/Settings.h"
+#include "text/Settings.h"
 
 namespace tessarind {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "model/DirEntry.h"
-#include "model/Settings.h"
+#include "text/Settings.h"
 
 namespace tessarind {
 

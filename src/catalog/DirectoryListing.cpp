@@ -1,4 +1,4 @@
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 
 #include <cstdio>
 #include <cstring>

@@ -11,8 +11,7 @@
 
 namespace tessarind {
 
-// The extension of a path: the text from the last dot of its file-name part, or empty.
-std::string ContainerExtension(const std::string& hostPath);
+class FormatCatalog;
 
 // An empty object of a disk image kind (1541, 1571, 1581, 8050, 8250) by format id; none for
 // other kinds. Open it with create set to make a blank disk.
@@ -22,6 +21,12 @@ std::unique_ptr<DiskImage> MakeDiskImage(int formatId, Settings* settings);
 // kind should the path's extension not). With reportErrors, failures are shown through
 // `owner` and the opened path joins the recent files of `settings`. None on failure.
 std::unique_ptr<DiskImage> OpenContainer(Interaction* owner, const std::string& hostPath,
+                                         std::span<const uint8_t> data, int formatId,
+                                         DiskImage* parent, bool reportErrors, Settings* settings);
+
+// The same with a catalog of one's own (a kind added to the built-in ones).
+std::unique_ptr<DiskImage> OpenContainer(const FormatCatalog& catalog, Interaction* owner,
+                                         const std::string& hostPath,
                                          std::span<const uint8_t> data, int formatId,
                                          DiskImage* parent, bool reportErrors, Settings* settings);
 

@@ -1,4 +1,4 @@
-#include "model/FolderSearch.h"
+#include "catalog/FolderSearch.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -6,10 +6,10 @@
 #include <system_error>
 
 #include "model/DiskImage.h"
-#include "model/ImageOpener.h"
+#include "catalog/ImageOpener.h"
 #include "model/NameMatch.h"
 #include "model/VisitedSet.h"
-#include "text/DirectoryListing.h"
+#include "catalog/DirectoryListing.h"
 #include "text/Petscii.h"
 
 namespace tessarind {

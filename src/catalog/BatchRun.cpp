@@ -1,18 +1,19 @@
-#include "model/BatchRun.h"
+#include "catalog/BatchRun.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <system_error>
 #include <unistd.h>
 
-#include "model/FolderSearch.h"
-#include "model/ImageOpener.h"
-#include "model/ListingExport.h"
+#include "catalog/DirectoryPicture.h"
+#include "catalog/FolderSearch.h"
+#include "catalog/ImageOpener.h"
+#include "catalog/ListingExport.h"
+#include "model/FormatRegistry.h"
+#include "text/AsciiCase.h"
 #include "text/CbmCharset.h"
-#include "text/DirectoryPicture.h"
 
 namespace tessarind {
 
@@ -24,15 +25,6 @@ bool Cancelled(const std::atomic<bool>* cancel) {
     return cancel && cancel->load(std::memory_order_relaxed);
 }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 std::string_view ListingExtension(int listingFormat) {
     const FormatRow* row = FindRowById(listingFormat);
     return row ? row->extension : std::string_view();
@@ -40,10 +32,9 @@ std::string_view ListingExtension(int listingFormat) {
 
 // Single CBM files and text files open as containers but have no listing of their own.
 bool HasOwnListing(const std::string& path) {
-    const std::string extension = ContainerExtension(path);
-    if (extension.empty()) return true; // a Zipcode set
-    const int row = FindRowByExtension(extension);
-    return row < 0 || (FormatRegistry[static_cast<size_t>(row)].kind & 0x2) == 0;
+    if (ContainerExtension(path).empty()) return true; // a Zipcode set
+    const FormatRow* row = FindRowForName(DiskImage::FileNamePart(path));
+    return !row || (row->kind & 0x2) == 0;
 }
 
 // The one listing file of a run. It is written beside its final name and put in place when
@@ -156,7 +147,7 @@ BatchResult RunBatch(const std::string& folder, const BatchOptions& options,
         [&](const std::string& path) {
             const std::string name = DiskImage::FileNamePart(path);
             if (IsLaterZipcodePart(name)) return true;
-            if (SameIgnoringCase(ContainerExtension(path), ".txt")) return true;
+            if (SameTextIgnoringCase(ContainerExtension(path), ".txt")) return true;
             if (single && path == single->temp().string()) return true;
             if (Cancelled(cancel)) return false;
             if (onProgress) onProgress(path, result.processed);

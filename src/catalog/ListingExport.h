@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -41,6 +42,12 @@ bool ExportText(DiskImage& image, std::FILE* stream, const std::string& path, In
 // afterwards. False when onLevel stopped the walk.
 bool ForEachListingLevel(DiskImage& image, bool includeSubDirectories,
                          const std::function<bool()>& onLevel);
+
+// Save As with a listing kind: the directory as text, CSV or bitmap, looking as the image's
+// directory view shows it (upper case and the default picture without a view), failures told
+// to the image's owner. None when formatId names no listing kind.
+std::optional<bool> WriteSaveAsListing(DiskImage& image, int formatId, const std::string& path,
+                                       bool includeSubDirectories, bool selectionOnly);
 
 // The MD5 digest of `bytes`; false when the hash service fails.
 bool Md5Digest(std::span<const uint8_t> bytes, std::array<uint8_t, 16>& digest);

@@ -1,4 +1,4 @@
-#include "text/DirectoryPicture.h"
+#include "catalog/DirectoryPicture.h"
 
 #include <algorithm>
 #include <span>

@@ -1,3 +1,5 @@
+#include "model/BasicListing.h"
+
 #include "model/DiskImage.h"
 #include "text/BasicDetokenizer.h"
 
