@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Rebuilds the hand-made inputs kept in fuzz/regressions/d64/ (small 1541 images cut after the
-# directory track) and fuzz/regressions/disk/ (kind byte and image). Inputs found by fuzzing
+# directory track, some also in export/) and fuzz/regressions/disk/ (kind byte and image). Inputs found by fuzzing
 # are kept there as they were found, not made here.
 # usage: make-fuzz-regressions.sh [DIR]   (DIR holds d64/ and disk/)
 set -euo pipefail
@@ -39,6 +39,9 @@ cut full.d64 dir-loops-back-to-first-block.d64
 cc1541 -q -m -n SHARED shared.d64 >/dev/null
 make_shared_dirs shared.d64 12 7 3
 cut shared.d64 shared-sub-directories-12-levels.d64
+# The export of every file walks the same tree.
+mkdir -p "$top/export"
+cp "$out/shared-sub-directories-12-levels.d64" "$top/export/"
 
 ls -l "$out"
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every fuzz harness over the inputs kept in fuzz/regressions/<harness dir> (D64Fuzzer:
-# d64/, DiskFuzzer: disk/, OperationsFuzzer: operations/); any crash, leak, failed check or
-# sanitizer report fails.
+# d64/, DiskFuzzer: disk/, OperationsFuzzer: operations/, ExportFuzzer: export/); any crash,
+# leak, failed check or sanitizer report fails.
 set -euo pipefail
 # A kept input names its disk kind in its first byte; a kind forced for a fuzzing run would
 # read it as another.

@@ -31,14 +31,15 @@ ListingRow HeaderRow(DiskImage& image) {
     ListingRow row;
     Put(row, 0, '0');
     Put(row, 1, ' ');
-    const uint8_t* name = image.DiskNamePointer();
+    const std::span<const uint8_t> name = image.DiskName();
+    const std::span<const uint8_t> id = image.DiskId();
     Put(row, 2, '"', true);
-    for (int i = 0; i < kNameLength; ++i) Put(row, 3 + i, name ? name[i] : kPad, true);
+    for (size_t i = 0; i < kNameLength; ++i) Put(row, 3 + static_cast<int>(i), i < name.size() ? name[i] : kPad, true);
     Put(row, 19, '"', true);
     Put(row, 20, ' ', true);
-    for (int i = 0; i < 5; ++i) {
-        uint8_t c = name ? name[18 + i] : ' ';
-        Put(row, 21 + i, c == kPad ? ' ' : c, true);
+    for (size_t i = 0; i < 5; ++i) {
+        uint8_t c = i < id.size() ? id[i] : ' ';
+        Put(row, 21 + static_cast<int>(i), c == kPad ? ' ' : c, true);
     }
     return row;
 }

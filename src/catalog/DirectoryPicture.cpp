@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "model/DirectoryWalk.h"
 #include "model/DiskImage.h"
 #include "model/SafeFile.h"
 #include "text/CbmFont.h"
@@ -70,28 +71,10 @@ bool SavePicture(DiskImage& image, const std::string& path, const Picture& pictu
 // The chosen path with its last three characters replaced by the entered level's disk name
 // and ".bmp": "list.bmp" and a level named "GAMES" give "list.GAMES.bmp".
 std::string SubDirectoryPath(const std::string& path, DiskImage& image) {
-    std::string name;
-    if (const uint8_t* disk = image.DiskNamePointer())
-        name = HostFileName(std::span<const uint8_t>(disk, kNameLength), 256, image.settings());
+    std::string name = HostFileName(image.DiskName(), 256, image.settings());
     while (!name.empty() && name.back() == ' ')
         name.pop_back();
     return path.substr(0, path.size() >= 3 ? path.size() - 3 : 0) + name + ".bmp";
-}
-
-bool ExportSubDirectories(DiskImage& image, const std::string& path, bool interactive,
-                          const BitmapExportOptions& whole) {
-    bool ok = true;
-    for (int i = 0;; ++i) {
-        DirEntry entry = image.EntryAt(i);
-        if (!entry) break;
-        const int code = entry.typeCode();
-        if ((code != kCbm && code != kDir) || !image.EnterSubDirectory(i)) continue;
-        const std::string target = SubDirectoryPath(path, image);
-        if (!SavePicture(image, target, ListingPicture(image, whole), interactive)) ok = false;
-        if (!ExportSubDirectories(image, path, interactive, whole)) ok = false;
-        image.LeaveSubDirectory();
-    }
-    return ok;
 }
 
 } // namespace
@@ -222,13 +205,20 @@ Picture ListingPicture(DiskImage& image, const BitmapExportOptions& options) {
 
 bool ExportBitmap(DiskImage& image, const std::string& path, bool interactive,
                   bool includeSubDirectories, const BitmapExportOptions& options) {
-    bool ok = SavePicture(image, path, ListingPicture(image, options), interactive);
-    if (includeSubDirectories && image.maxFileType >= 5) {
-        // A selection belongs to the level the view shows; the levels below are saved whole.
-        BitmapExportOptions whole;
-        whole.style = options.style;
-        if (!ExportSubDirectories(image, path, interactive, whole)) ok = false;
-    }
+    // A selection belongs to the level the view shows; the levels below are saved whole.
+    BitmapExportOptions whole;
+    whole.style = options.style;
+    bool ok = true;
+    WalkDirectories(
+        image, includeSubDirectories && HasSubDirectories(image),
+        [&](WalkPath through) {
+            const bool own = through.empty();
+            if (!SavePicture(image, own ? path : SubDirectoryPath(path, image),
+                             ListingPicture(image, own ? options : whole), interactive))
+                ok = false;
+            return true;
+        },
+        nullptr);
     return ok;
 }
 

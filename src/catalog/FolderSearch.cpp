@@ -5,10 +5,10 @@
 #include <memory>
 #include <system_error>
 
+#include "model/DirectoryWalk.h"
 #include "model/DiskImage.h"
 #include "catalog/ImageOpener.h"
 #include "model/NameMatch.h"
-#include "model/VisitedSet.h"
 #include "catalog/DirectoryListing.h"
 #include "text/Petscii.h"
 
@@ -76,34 +76,33 @@ int FindFiles(DiskImage& image, std::span<const uint8_t, kNameLength> pattern,
 int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& containerPath,
               const FoundFileCallback& onMatch) {
     const Settings& settings = image.settings();
-    // Only formats that know partitions or sub-directories are entered (see the listing).
-    const bool descend = image.maxFileType > kRel;
-    struct Level {
-        std::vector<DirEntry> entries;
-        size_t next = 0;
-        std::string path;             // "PART/" for a level entered through PART
-        std::vector<uint8_t> cbmPath; // the same in PETSCII
+    struct LevelPath {
+        std::string text;             // "PART/" on a level entered through PART
+        std::vector<uint8_t> petscii; // the same in PETSCII
     };
-    VisitedSet searched; // each directory once, however many entries lead to it
-    searched.Visit(image.dirTrack, image.dirSector);
-    std::vector<Level> levels;
-    levels.push_back({image.ListedEntries(), 0, {}, {}});
+    std::vector<LevelPath> levels; // one per level from the image's own
     int hits = 0;
-    while (!levels.empty()) {
-        Level& level = levels.back();
-        if (level.next == level.entries.size()) {
-            levels.pop_back();
-            if (!levels.empty()) image.LeaveSubDirectory();
-            continue;
-        }
-        const int index = static_cast<int>(level.next++);
-        const DirEntry entry = level.entries[static_cast<size_t>(index)];
-        const std::span<const uint8_t> name = CutName(entry.name());
-        const std::string text = PetsciiToAscii(name, false, false, true, settings);
-        if (matches(entry.name())) {
+    WalkDirectories(
+        image, HasSubDirectories(image),
+        [&](WalkPath path) {
+            levels.resize(path.size());
+            LevelPath inner = levels.empty() ? LevelPath{} : levels.back();
+            if (!path.empty()) {
+                const std::span<const uint8_t> name = CutName(path.back().name());
+                inner.text += PetsciiToAscii(name, false, false, true, settings) + "/";
+                inner.petscii.insert(inner.petscii.end(), name.begin(), name.end());
+                inner.petscii.push_back('/');
+            }
+            levels.push_back(std::move(inner));
+            return true;
+        },
+        [&](DirEntry entry, int, WalkPath path) {
+            if (!matches(entry.name())) return true;
+            const LevelPath& level = levels[path.size()];
+            const std::span<const uint8_t> name = CutName(entry.name());
             FoundFile hit;
-            hit.name = level.path + text;
-            hit.cbmName = level.cbmPath;
+            hit.name = level.text + PetsciiToAscii(name, false, false, true, settings);
+            hit.cbmName = level.petscii;
             hit.cbmName.insert(hit.cbmName.end(), name.begin(), name.end());
             hit.typeCode = entry.typeCode();
             hit.typeName = TypeName(hit.typeCode, kDir);
@@ -111,19 +110,8 @@ int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& c
             hit.containerPath = containerPath;
             ++hits;
             if (onMatch) onMatch(hit);
-        }
-        const int code = entry.typeCode();
-        if (!descend || (code != kCbm && code != kDir) || !image.EnterSubDirectory(entry, index))
-            continue;
-        if (!searched.Visit(image.dirTrack, image.dirSector)) {
-            image.LeaveSubDirectory();
-            continue;
-        }
-        Level inner{image.ListedEntries(), 0, level.path + text + "/", level.cbmPath};
-        inner.cbmPath.insert(inner.cbmPath.end(), name.begin(), name.end());
-        inner.cbmPath.push_back('/');
-        levels.push_back(std::move(inner)); // `level` is not used past this point
-    }
+            return true;
+        });
     return hits;
 }
 

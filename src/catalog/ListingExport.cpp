@@ -11,12 +11,12 @@
 
 #include "catalog/DirectoryListing.h"
 #include "catalog/DirectoryPicture.h"
+#include "model/DirectoryWalk.h"
 #include "model/DiskImage.h"
 #include "model/FormatRegistry.h"
 #include "model/ImageObserver.h"
 #include "model/Interaction.h"
 #include "model/SafeFile.h"
-#include "model/VisitedSet.h"
 #include "text/Petscii.h"
 
 namespace tessarind {
@@ -52,51 +52,6 @@ private:
     bool failed_ = false;
 };
 
-// Lists the current level and, when asked, every sub-directory that can be entered, depth
-// first: onLevel() as each level starts, onEntry(entry, index) for each of its entries. A
-// directory reached twice (cross-linked entries) is listed once, which keeps the work bounded
-// on a damaged disk. The image is back at its own level afterwards. False when a callback
-// stopped the walk.
-template <class OnLevel, class OnEntry>
-bool WalkLevels(DiskImage& image, bool includeSubDirectories, OnLevel&& onLevel,
-                OnEntry&& onEntry) {
-    // Formats whose type codes end at REL have no partitions: a code 5 there is damage.
-    const bool descend = includeSubDirectories && image.maxFileType > kRel;
-    struct Level {
-        std::vector<DirEntry> entries;
-        size_t next = 0;
-    };
-    VisitedSet listed;
-    listed.Visit(image.dirTrack, image.dirSector);
-    std::vector<Level> levels;
-    levels.push_back({image.ListedEntries()});
-    bool ok = onLevel();
-    while (ok && !levels.empty()) {
-        Level& level = levels.back();
-        if (level.next == level.entries.size()) {
-            levels.pop_back();
-            if (!levels.empty()) image.LeaveSubDirectory();
-            continue;
-        }
-        const int index = static_cast<int>(level.next++);
-        const DirEntry entry = level.entries[static_cast<size_t>(index)];
-        const int code = entry.typeCode();
-        ok = onEntry(entry, index);
-        if (!ok || !descend || (code != kCbm && code != kDir) ||
-            !image.EnterSubDirectory(entry, index))
-            continue;
-        if (!listed.Visit(image.dirTrack, image.dirSector)) {
-            image.LeaveSubDirectory();
-            continue;
-        }
-        levels.push_back({image.ListedEntries()});
-        ok = onLevel();
-    }
-    for (; levels.size() > 1; levels.pop_back())
-        image.LeaveSubDirectory();
-    return ok;
-}
-
 std::string Converted(std::span<const uint8_t> bytes, bool lowerCase, const Settings& settings) {
     return PetsciiToAscii(bytes, false, false, !lowerCase, settings);
 }
@@ -119,18 +74,18 @@ std::string Md5Column(DiskImage& image, int index) {
 bool ExportCsv(DiskImage& image, std::FILE* stream, const std::string& path, Interaction* ui,
                bool includeSubDirectories, bool lowerCase) {
     const Settings& settings = image.settings();
-    const uint8_t* diskName = image.DiskNamePointer();
-    if (!diskName) return false;
+    const std::span<const uint8_t> diskName = image.DiskName(), diskId = image.DiskId();
+    if (diskName.empty() || diskId.size() < 5) return false;
     const bool withMd5 = settings.On(SettingId::AddMD5Hash);
 
     ListingOutput out(stream);
     bool ok = out.Write(image.path + "\n");
-    ok = ok && out.Write("0," + Converted({diskName, kNameLength}, lowerCase, settings) + "," +
-                         Converted({diskName + 18, 3}, lowerCase, settings) + "," +
-                         Converted({diskName + 21, 2}, lowerCase, settings) + "\n");
-    ok = ok && WalkLevels(
-                   image, includeSubDirectories, [] { return true; },
-                   [&](DirEntry entry, int index) {
+    ok = ok && out.Write("0," + Converted(diskName, lowerCase, settings) + "," +
+                         Converted(diskId.first(3), lowerCase, settings) + "," +
+                         Converted(diskId.subspan(3, 2), lowerCase, settings) + "\n");
+    ok = ok && WalkDirectories(
+                   image, includeSubDirectories && HasSubDirectories(image), nullptr,
+                   [&](DirEntry entry, int index, WalkPath) {
                        std::string line = std::to_string(entry.blocks()) + "," +
                                           Converted(entry.name(), lowerCase, settings) + "," +
                                           TypeName(entry.typeCode(), image.maxFileType);
@@ -146,9 +101,9 @@ bool ExportText(DiskImage& image, std::FILE* stream, const std::string& path, In
                 bool includeSubDirectories, bool lowerCase) {
     ListingOutput out(stream);
     bool first = true, rendered = true;
-    bool ok = WalkLevels(
-        image, includeSubDirectories,
-        [&] {
+    bool ok = WalkDirectories(
+        image, includeSubDirectories && HasSubDirectories(image),
+        [&](WalkPath) {
             std::vector<uint8_t> text = ListDirectory(image, ListingForm::Ascii, lowerCase);
             if (text.empty()) {
                 rendered = false;
@@ -158,7 +113,7 @@ bool ExportText(DiskImage& image, std::FILE* stream, const std::string& path, In
             first = false;
             return written && out.Write(text);
         },
-        [](DirEntry, int) { return true; });
+        nullptr);
     if (!rendered) {
         ReportError(ui, "Unable to generate text");
         return false;
@@ -175,11 +130,6 @@ bool ExportText(DiskImage& image, std::FILE* stream, const std::string& path, In
         return false;
     }
     return false;
-}
-
-bool ForEachListingLevel(DiskImage& image, bool includeSubDirectories,
-                         const std::function<bool()>& onLevel) {
-    return WalkLevels(image, includeSubDirectories, onLevel, [](DirEntry, int) { return true; });
 }
 
 bool Md5Digest(std::span<const uint8_t> bytes, std::array<uint8_t, 16>& digest) {

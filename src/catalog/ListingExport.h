@@ -36,13 +36,6 @@ bool ExportCsv(DiskImage& image, std::FILE* stream, const std::string& path, Int
 bool ExportText(DiskImage& image, std::FILE* stream, const std::string& path, Interaction* ui,
                 bool includeSubDirectories, bool lowerCase = false);
 
-// Calls onLevel with the image at its current level and then, with includeSubDirectories,
-// at each CBM partition or DIR sub-directory that can be entered, depth first in listing order
-// (each directory once), as the two writers list them. The image is back at its own level
-// afterwards. False when onLevel stopped the walk.
-bool ForEachListingLevel(DiskImage& image, bool includeSubDirectories,
-                         const std::function<bool()>& onLevel);
-
 // Save As with a listing kind: the directory as text, CSV or bitmap, looking as the image's
 // directory view shows it (upper case and the default picture without a view), failures told
 // to the image's owner. None when formatId names no listing kind.

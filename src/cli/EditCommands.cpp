@@ -91,14 +91,15 @@ int CmdNew(Context& ctx, const Args& a) {
         return kFailed;
     }
     std::unique_ptr<DiskImage> image = kind->makesBlank ? kind->make(&ctx.settings) : nullptr;
-    if (!image || !image->Open(&ctx.ui, path, false, true) || !image->DiskNamePointer()) {
+    if (!image || !image->Open(&ctx.ui, path, false, true) || image->DiskName().empty()) {
         std::fprintf(stderr, "cannot make a blank image of this kind\n");
         return kFailed;
     }
-    std::copy(name.begin(), name.end(), image->DiskNamePointer());
-    if (!id.empty()) {
+    std::span<uint8_t> disk = image->DiskName();
+    std::copy_n(name.begin(), std::min(name.size(), disk.size()), disk.begin());
+    if (!id.empty() && image->DiskId().size() >= 5) {
         std::array<uint8_t, 5> bytes;
-        std::copy_n(image->DiskNamePointer() + 18, 5, bytes.begin());
+        std::copy_n(image->DiskId().begin(), 5, bytes.begin());
         std::vector<uint8_t> typed(id.begin(), id.end());
         AsciiToPetsciiName(typed, false);
         for (size_t i = 0; i < typed.size(); ++i)
@@ -201,7 +202,7 @@ int CmdRename(Context& ctx, const Args& a) {
     if (a.positional.size() != 3) throw UsageError{"rename needs IMAGE, FILE and NEWNAME"};
     const CbmNameBytes name = CbmName(a.positional[2]);
     return EditEntry(ctx, a, [&](DiskImage& image, DirEntry entry, int index) {
-        image.RenameEntry(entry, name, index);
+        image.RenameFile(entry, name, index);
     });
 }
 

@@ -9,6 +9,7 @@
 #include "catalog/ListingExport.h"
 #include "model/SafeFile.h"
 #include "model/BasicListing.h"
+#include "model/DirectoryWalk.h"
 #include "text/BasicDetokenizer.h"
 #include "catalog/DirectoryListing.h"
 #include "catalog/DirectoryPicture.h"
@@ -27,38 +28,6 @@ bool WriteOutput(const std::string& target, std::span<const uint8_t> bytes) {
 }
 
 // The kind an entry is written as in an export mode; none when the mode leaves it out.
-const FormatRow* RowForMode(ExportMode mode, int typeCode) {
-    switch (mode) {
-    case ExportMode::SeqAsText:
-        return typeCode == kSeq ? FindRowById(FormatId::Text) : nullptr;
-    case ExportMode::Pc64:
-        return PcFormatForType(typeCode);
-    case ExportMode::Native:
-        break;
-    }
-    return FindRowByCbmType(typeCode);
-}
-
-// The files ExportAllFiles writes for the current directory, in its order and by its
-// naming rules, so each one can be reported.
-void ExportTargets(DiskImage& image, const fs::path& folder, ExportMode mode,
-                   std::vector<fs::path>& targets) {
-    for (int i = 0;; ++i) {
-        DirEntry entry = image.EntryAt(i);
-        if (!entry) break;
-        const int code = entry.typeCode();
-        const FormatRow* row = RowForMode(mode, code);
-        if (row && code != kDel) targets.push_back(folder / image.ExportName(entry, *row));
-        if ((code == kCbm || code == kDir) && image.EnterSubDirectory(i)) {
-            std::string name = HostFileName(entry.name(), 256, image.settings());
-            while (!name.empty() && name.back() == ' ')
-                name.pop_back();
-            ExportTargets(image, folder / (name.empty() ? "_" : name), mode, targets);
-            image.LeaveSubDirectory();
-        }
-    }
-}
-
 ExportMode ParseMode(const std::string& word) {
     if (word == "native") return ExportMode::Native;
     if (word == "pc64") return ExportMode::Pc64;
@@ -89,12 +58,15 @@ int CmdList(Context& ctx, const Args& a) {
             text = ListDirectory(*image, ListingForm::Ascii, lower);
         } else {
             // Each level's listing, a blank line between them.
-            ForEachListingLevel(*image, true, [&] {
-                if (!text.empty()) text.push_back('\n');
-                std::vector<uint8_t> level = ListDirectory(*image, ListingForm::Ascii, lower);
-                text.insert(text.end(), level.begin(), level.end());
-                return true;
-            });
+            WalkDirectories(
+                *image, HasSubDirectories(*image),
+                [&](WalkPath) {
+                    if (!text.empty()) text.push_back('\n');
+                    std::vector<uint8_t> level = ListDirectory(*image, ListingForm::Ascii, lower);
+                    text.insert(text.end(), level.begin(), level.end());
+                    return true;
+                },
+                nullptr);
         }
         if (!WriteOutput(target, text)) {
             ctx.ui.Message("Unable to Save File", "Error");
@@ -136,11 +108,8 @@ int CmdInfo(Context& ctx, const Args& a) {
     auto image = OpenImage(ctx, a.positional[0]);
     if (!image) return kFailed;
     const FormatRow* row = FindRowById(image->formatId);
-    const uint8_t* header = image->DiskNamePointer();
-    std::string name =
-        header ? HostText(std::span<const uint8_t>(header, 16), true) : std::string();
-    std::string id =
-        header ? HostText(std::span<const uint8_t>(header + 18, 5), true) : std::string();
+    std::string name = HostText(image->DiskName(), true);
+    std::string id = HostText(image->DiskId(), true);
     std::printf("Format: %s\n", row ? std::string(row->displayName).c_str() : "?");
     std::printf("Tracks: %d\n", image->trackCount);
     std::printf("Sector errors: %s\n", (image->flags & kFlagErrorCodes) ? "yes" : "no");
@@ -217,17 +186,14 @@ int CmdExtract(Context& ctx, const Args& a) {
     }
     int status = kOk;
     if (a.positional.size() == 1) {
-        std::vector<fs::path> targets;
-        ExportTargets(*image, folder, mode, targets);
-        image->ExportAllFiles(folder.string(), mode);
-        for (const fs::path& target : targets) {
-            if (fs::exists(target, ec)) {
-                std::printf("%s\n", target.string().c_str());
+        image->ExportAllFiles(folder.string(), mode, [&](const std::string& path, bool written) {
+            if (written) {
+                std::printf("%s\n", path.c_str());
             } else {
-                std::fprintf(stderr, "%s: Unable to Create File\n", target.string().c_str());
+                std::fprintf(stderr, "%s: Unable to Create File\n", path.c_str());
                 status = kFailed;
             }
-        }
+        });
         return status;
     }
     for (size_t i = 1; i < a.positional.size(); ++i) {
@@ -239,7 +205,7 @@ int CmdExtract(Context& ctx, const Args& a) {
         }
         for (int index : indexes) {
             DirEntry entry = image->EntryAt(index);
-            const FormatRow* row = RowForMode(mode, entry.typeCode());
+            const FormatRow* row = RowForExportMode(mode, entry.typeCode());
             if (!row) {
                 std::fprintf(stderr, "%s: a %s file is not extracted in %s mode; skipped\n",
                              NameText(entry.name()).c_str(),

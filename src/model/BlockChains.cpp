@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "model/DirectoryWalk.h"
 #include "model/DiskImage.h"
 #include "model/ImageObserver.h"
 #include "model/VisitedSet.h"
@@ -148,29 +149,19 @@ void DiskImage::FillFreeSectors() {
         }
     }
     // The unused tail of every file's last block, sub-directories included.
-    VisitedSet entered;
-    auto fillTails = [&](auto& self) -> void {
-        for (int i = 0;; ++i) {
-            DirEntry entry = EntryAt(i);
-            if (!entry) break;
-            int code = entry.typeCode();
-            if (code >= kSeq && code <= kUsr) {
-                ChainWalk walk = WalkChain(entry.firstTrack(), entry.firstSector());
-                uint8_t* last = walk.complete && walk.blocks > 0
-                                    ? SectorPointer(walk.lastTrack, walk.lastSector)
-                                    : nullptr;
-                if (last && last[1] != 255) {
-                    int from = last[1] + 1;
-                    journal(walk.lastTrack, walk.lastSector, from, kBlockSize - from);
-                    std::memset(last + from, fill, static_cast<size_t>(kBlockSize - from));
-                }
-            } else if ((code == kCbm || code == kDir) && EnterSubDirectoryOnce(i, entered)) {
-                self(self);
-                LeaveSubDirectory();
-            }
+    WalkDirectories(*this, true, nullptr, [&](DirEntry entry, int, WalkPath) {
+        const int code = entry.typeCode();
+        if (code < kSeq || code > kUsr) return true;
+        ChainWalk walk = WalkChain(entry.firstTrack(), entry.firstSector());
+        uint8_t* last =
+            walk.complete && walk.blocks > 0 ? SectorPointer(walk.lastTrack, walk.lastSector) : nullptr;
+        if (last && last[1] != 255) {
+            int from = last[1] + 1;
+            journal(walk.lastTrack, walk.lastSector, from, kBlockSize - from);
+            std::memset(last + from, fill, static_cast<size_t>(kBlockSize - from));
         }
-    };
-    fillTails(fillTails);
+        return true;
+    });
     if (grouped) {
         EndGroup("Fill Free Blocks");
         SetModified(true);

@@ -308,7 +308,41 @@ bool DiskImage::FindFreeDirSector(int& track, int& sector) {
 }
 
 void DiskImage::SetDiskId(std::span<const uint8_t, 5> id) {
-    if (uint8_t* name = DiskNamePointer()) std::copy(id.begin(), id.end(), name + 18);
+    std::span<uint8_t> field = DiskId();
+    std::copy_n(id.begin(), std::min(id.size(), field.size()), field.begin());
+}
+
+std::span<uint8_t> DiskImage::DiskName() {
+    uint8_t* header = DiskNamePointer();
+    return header ? std::span<uint8_t>(header, static_cast<size_t>(HeaderShape().nameLength))
+                  : std::span<uint8_t>();
+}
+
+std::span<uint8_t> DiskImage::DiskId() {
+    uint8_t* header = DiskNamePointer();
+    const DiskHeaderShape shape = HeaderShape();
+    return header ? std::span<uint8_t>(header + shape.idOffset, static_cast<size_t>(shape.idLength))
+                  : std::span<uint8_t>();
+}
+
+bool DiskImage::RenameDisk(std::span<const uint8_t> name) {
+    std::span<uint8_t> field = DiskName();
+    name = name.first(std::min(name.size(), field.size()));
+    if (field.empty() || std::equal(name.begin(), name.end(), field.begin())) return false;
+    if (!RecordBytes(field.data(), static_cast<int>(field.size())))
+        Record(UndoKind::DiskName, 0, 0, 0, field);
+    std::copy(name.begin(), name.end(), field.begin());
+    SetModified(true);
+    return true;
+}
+
+bool DiskImage::ChangeDiskId(std::span<const uint8_t, 5> id) {
+    std::span<uint8_t> field = DiskId();
+    if (field.size() < id.size() || std::equal(id.begin(), id.end(), field.begin())) return false;
+    Record(UndoKind::DiskId, 0, 0, 0, field.first(id.size()));
+    SetDiskId(id);
+    SetModified(true);
+    return true;
 }
 
 bool DiskImage::EnterSubDirectory(int index) { return EnterSubDirectory(EntryAt(index), index); }
@@ -333,13 +367,6 @@ bool DiskImage::EnterSubDirectory(DirEntry entry, int index) {
         directoryView->EnableCommand(static_cast<int>(CommandId::ParentDirectory), true);
     }
     return true;
-}
-
-bool DiskImage::EnterSubDirectoryOnce(int index, VisitedSet& entered) {
-    if (!EnterSubDirectory(index)) return false;
-    if (entered.Visit(dirTrack, dirSector)) return true;
-    LeaveSubDirectory();
-    return false;
 }
 
 bool DiskImage::LeaveSubDirectory() {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -75,6 +76,17 @@ struct CrossLink {
 
 // Export modes of ExportAllFiles.
 enum class ExportMode { Native = 0, Pc64 = 1, SeqAsText = 2 };
+struct FormatRow;
+// The host form a file of `typeCode` is exported in by a mode; none when the mode has none.
+const FormatRow* RowForExportMode(ExportMode mode, int typeCode);
+
+// Where a format keeps the disk name and ID in the header that DiskNamePointer points at.
+struct DiskHeaderShape {
+    int nameLength = kNameLength;
+    int idOffset = 18; // from the start of the name
+    int idLength = 5;  // the two ID bytes, a blank and the two DOS type bytes
+    uint8_t padding = kPad;
+};
 
 // Name alignment modes.
 enum class Align { Collapse = 0, Left = 1, Right = 2, Center = 3 };
@@ -145,6 +157,15 @@ public:
     virtual DirEntry EntryAtEx(int index, bool includeDeleted, EntryLocation* where = nullptr);
     virtual bool FindFreeDirSector(int& track, int& sector);
     virtual void SetDiskId(std::span<const uint8_t, 5> id);
+    virtual DiskHeaderShape HeaderShape() const { return {}; }
+    // The disk name and ID as the header holds them; empty when the image has no header.
+    std::span<uint8_t> DiskName();
+    std::span<uint8_t> DiskId();
+    // Journalled edits of the header, as the directory view and the command line make them;
+    // false when there is no header or nothing changed. A name or ID shorter than the
+    // header's field changes its first bytes only.
+    bool RenameDisk(std::span<const uint8_t> name);
+    bool ChangeDiskId(std::span<const uint8_t, 5> id);
     // Formats with partitions make one at list position `index`; false when they cannot.
     virtual bool CreateSubDirectory(int) { return false; }
     bool EnterSubDirectory(int index);
@@ -152,9 +173,6 @@ public:
     // long directory would otherwise find each entry again from the start.
     bool EnterSubDirectory(DirEntry entry, int index);
     bool LeaveSubDirectory();
-    // Enters a sub-directory only the first time a walk reaches it: entries of a damaged
-    // disk may share sub-directories, and walking each path would take exponential time.
-    bool EnterSubDirectoryOnce(int index, VisitedSet& entered);
 
     // ---- Chains and BAM ---------------------------------------------------------------
     // Follows the link of `block` (or of the block at track/sector when block is null).
@@ -190,24 +208,32 @@ public:
     // path; row is the target kind (none: the entry's own type).
     virtual bool ExportFile(int index, const std::string& target, bool interactive,
                             const FormatRow* row = nullptr);
-    virtual void ExportAllFiles(const std::string& folder, ExportMode mode);
-    void ExportAllFiles(const std::string& folder, ExportMode mode, VisitedSet& entered);
+    // Exports every file the mode has a form for into `folder`, the files of sub-directories
+    // into folders of their own; report(path, written) is told each host path in turn.
+    using ExportReport = std::function<void(const std::string& path, bool written)>;
+    virtual void ExportAllFiles(const std::string& folder, ExportMode mode,
+                                const ExportReport& report = {});
     // The host file name of an entry for a target kind: converted, unsafe characters and
     // trailing blanks removed, the kind's extension appended.
     std::string ExportName(DirEntry entry, const FormatRow& row) const;
 
-    void RenameEntry(DirEntry entry, std::span<const uint8_t, kNameLength> name, int index);
-    void SetBlocks(DirEntry entry, uint16_t blocks, int index);
-    void SetLocked(DirEntry entry, bool on, int index);
-    void SetSplat(DirEntry entry, bool on, int index);
-    void SetFileType(DirEntry entry, int typeCode, int index);
-    void SetGeosType(DirEntry entry, uint8_t value, int index);
-    void SetDate(DirEntry entry, std::span<const uint8_t, 5> date, int index);
-    void SetFirstTrack(DirEntry entry, uint8_t value, int index);
-    void SetFirstSector(DirEntry entry, uint8_t value, int index);
-    void SetSideTrack(DirEntry entry, uint8_t value, int index);
-    void SetSideSector(DirEntry entry, uint8_t value, int index);
-    void SetGeosStructure(DirEntry entry, uint8_t value, int index);
+    // The entry edits; each is journalled and returns whether anything changed. A format whose
+    // entries are not directory slots (a tape) replaces them.
+    virtual bool RenameEntry(DirEntry entry, std::span<const uint8_t, kNameLength> name, int index);
+    // Renames an entry as the user does: a partition or sub-directory keeps its name in its
+    // own header block too.
+    bool RenameFile(DirEntry entry, std::span<const uint8_t, kNameLength> name, int index);
+    virtual bool SetBlocks(DirEntry entry, uint16_t blocks, int index);
+    virtual bool SetLocked(DirEntry entry, bool on, int index);
+    virtual bool SetSplat(DirEntry entry, bool on, int index);
+    virtual bool SetFileType(DirEntry entry, int typeCode, int index);
+    virtual bool SetGeosType(DirEntry entry, uint8_t value, int index);
+    virtual bool SetDate(DirEntry entry, std::span<const uint8_t, 5> date, int index);
+    virtual bool SetFirstTrack(DirEntry entry, uint8_t value, int index);
+    virtual bool SetFirstSector(DirEntry entry, uint8_t value, int index);
+    virtual bool SetSideTrack(DirEntry entry, uint8_t value, int index);
+    virtual bool SetSideSector(DirEntry entry, uint8_t value, int index);
+    virtual bool SetGeosStructure(DirEntry entry, uint8_t value, int index);
     void SetBytes(int track, int sector, std::span<const uint8_t> data, int offset,
                   const std::string& name = {});
     void AlignName(int index, Align mode);

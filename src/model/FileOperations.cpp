@@ -9,6 +9,7 @@
 #include "model/FormatRegistry.h"
 #include "model/ImageObserver.h"
 #include "model/SafeFile.h"
+#include "model/DirectoryWalk.h"
 #include "model/VisitedSet.h"
 #include "text/Petscii.h"
 
@@ -446,42 +447,56 @@ bool DiskImage::ExportFile(int index, const std::string& target, bool interactiv
     return true;
 }
 
-void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode) {
-    VisitedSet entered;
-    ExportAllFiles(folder, mode, entered);
+const FormatRow* RowForExportMode(ExportMode mode, int typeCode) {
+    switch (mode) {
+    case ExportMode::SeqAsText:
+        return typeCode == kSeq ? FindRowById(FormatId::Text) : nullptr;
+    case ExportMode::Pc64:
+        return PcFormatForType(typeCode);
+    case ExportMode::Native:
+        break;
+    }
+    return FindRowByCbmType(typeCode);
 }
 
-void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode, VisitedSet& entered) {
+void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode,
+                               const ExportReport& report) {
     namespace fs = std::filesystem;
-    bool folderMade = false;
-    auto ensureFolder = [&] {
-        std::error_code ec;
-        if (!folderMade) fs::create_directories(folder, ec);
-        folderMade = true;
+    // The folder of each level (a sub-directory's beside its entry's files), made when the
+    // first file goes into it or a level below it is entered.
+    struct Folder {
+        fs::path path;
+        bool made = false;
     };
-    for (int i = 0;; ++i) {
-        DirEntry entry = EntryAt(i);
-        if (!entry) break;
-        const int code = entry.typeCode();
-        const FormatRow* row = nullptr;
-        if (mode == ExportMode::SeqAsText)
-            row = code == kSeq ? FindRowById(FormatId::Text) : nullptr;
-        else if (mode == ExportMode::Pc64)
-            row = PcFormatForType(code);
-        else
-            row = FindRowByCbmType(code);
-        if (row && code != kDel) {
-            ensureFolder();
-            ExportFile(i, folder, false, row);
-        }
-        if ((code == kCbm || code == kDir) && EnterSubDirectoryOnce(i, entered)) {
-            std::string name = HostFileName(entry.name(), 256, settings());
+    std::vector<Folder> folders;
+    auto make = [](Folder& f) {
+        std::error_code ec;
+        if (!f.made) fs::create_directories(f.path, ec);
+        f.made = true;
+    };
+    WalkDirectories(
+        *this, true,
+        [&](WalkPath path) {
+            folders.resize(path.size());
+            if (path.empty()) {
+                folders.push_back({fs::path(folder)});
+                return true;
+            }
+            make(folders.back());
+            std::string name = HostFileName(path.back().name(), 256, settings());
             while (!name.empty() && name.back() == ' ') name.pop_back();
-            ensureFolder();
-            ExportAllFiles((fs::path(folder) / (name.empty() ? "_" : name)).string(), mode, entered);
-            LeaveSubDirectory();
-        }
-    }
+            folders.push_back({folders.back().path / (name.empty() ? "_" : name)});
+            return true;
+        },
+        [&](DirEntry entry, int index, WalkPath path) {
+            Folder& level = folders[path.size()];
+            const FormatRow* row = RowForExportMode(mode, entry.typeCode());
+            if (!row || entry.typeCode() == kDel) return true;
+            make(level);
+            const bool written = ExportFile(index, level.path.string(), false, row);
+            if (report) report((level.path / ExportName(entry, *row)).string(), written);
+            return true;
+        });
 }
 
 // ---- Entry fields -----------------------------------------------------------------------
@@ -511,82 +526,96 @@ bool ChangeByte(DiskImage& image, DirEntry entry, int offset, uint8_t value, Und
 }
 
 // A GEOS file mirrors some entry fields in its info block; both change as one step.
-void ChangeGeosField(DiskImage& image, DirEntry entry, int offset, uint8_t value, UndoKind kind,
+bool ChangeGeosField(DiskImage& image, DirEntry entry, int offset, uint8_t value, UndoKind kind,
                      const std::string& name, int index, int infoOffset) {
     uint8_t* info = entry.isGeos() ? image.SectorPointer(entry.sideTrack(), entry.sideSector()) : nullptr;
-    if (!info) {
-        ChangeByte(image, entry, offset, value, kind, name, index);
-        return;
-    }
+    if (!info) return ChangeByte(image, entry, offset, value, kind, name, index);
     DiskImage::Group group(image);
-    ChangeByte(image, entry, offset, value, kind, name, index);
+    bool changed = ChangeByte(image, entry, offset, value, kind, name, index);
     uint8_t mirrored = offset == DirEntryOffset::type ? static_cast<uint8_t>(value & 7) : value;
     if (info[infoOffset] != mirrored) {
         image.RecordBytes(info + infoOffset, 1);
         info[infoOffset] = mirrored;
         image.SetModified(true);
+        changed = true;
     }
     group.Close(name); // an empty group is dropped
+    return changed;
 }
 
 } // namespace
 
-void DiskImage::RenameEntry(DirEntry entry, std::span<const uint8_t, kNameLength> name, int index) {
-    ChangeField(*this, entry, DirEntryOffset::name, name, UndoKind::Name, "File Name", index);
+bool DiskImage::RenameEntry(DirEntry entry, std::span<const uint8_t, kNameLength> name, int index) {
+    return ChangeField(*this, entry, DirEntryOffset::name, name, UndoKind::Name, "File Name", index);
 }
 
-void DiskImage::SetBlocks(DirEntry entry, uint16_t blocks, int index) {
+bool DiskImage::RenameFile(DirEntry entry, std::span<const uint8_t, kNameLength> name, int index) {
+    if (!entry) return false;
+    bool changed = RenameEntry(entry, name, index);
+    const int type = entry.typeCode();
+    if (type != kCbm && type != kDir) return changed;
+    constexpr int kHeaderName = 4; // the name in a partition's header block
+    const int track = entry.firstTrack(), sector = entry.firstSector();
+    uint8_t* header = SectorPointer(track, sector);
+    if (!header || std::equal(name.begin(), name.end(), header + kHeaderName)) return changed;
+    RecordBlock(track, sector, kHeaderName, kNameLength);
+    std::copy(name.begin(), name.end(), header + kHeaderName);
+    SetModified(true);
+    return true;
+}
+
+bool DiskImage::SetBlocks(DirEntry entry, uint16_t blocks, int index) {
     const uint8_t bytes[2] = {static_cast<uint8_t>(blocks & 0xFF), static_cast<uint8_t>(blocks >> 8)};
-    ChangeField(*this, entry, DirEntryOffset::blocks, bytes, UndoKind::Blocks, "Size", index);
+    return ChangeField(*this, entry, DirEntryOffset::blocks, bytes, UndoKind::Blocks, "Size", index);
 }
 
-void DiskImage::SetLocked(DirEntry entry, bool on, int index) {
+bool DiskImage::SetLocked(DirEntry entry, bool on, int index) {
     uint8_t type = on ? entry.type() | kTypeLocked : entry.type() & ~kTypeLocked;
-    ChangeByte(*this, entry, DirEntryOffset::type, type, UndoKind::Locked, "Lock", index);
+    return ChangeByte(*this, entry, DirEntryOffset::type, type, UndoKind::Locked, "Lock", index);
 }
 
-void DiskImage::SetSplat(DirEntry entry, bool on, int index) {
+bool DiskImage::SetSplat(DirEntry entry, bool on, int index) {
     uint8_t type = on ? entry.type() & ~kTypeClosed : entry.type() | kTypeClosed;
-    ChangeByte(*this, entry, DirEntryOffset::type, type, UndoKind::Splat, "Splat", index);
+    return ChangeByte(*this, entry, DirEntryOffset::type, type, UndoKind::Splat, "Splat", index);
 }
 
-void DiskImage::SetFileType(DirEntry entry, int typeCode, int index) {
+bool DiskImage::SetFileType(DirEntry entry, int typeCode, int index) {
     uint8_t type = static_cast<uint8_t>((entry.type() & ~7) | (typeCode & 7));
-    ChangeGeosField(*this, entry, DirEntryOffset::type, type, UndoKind::FileType, "File Type", index, 68);
+    return ChangeGeosField(*this, entry, DirEntryOffset::type, type, UndoKind::FileType, "File Type", index, 68);
 }
 
-void DiskImage::SetGeosType(DirEntry entry, uint8_t value, int index) {
-    ChangeGeosField(*this, entry, DirEntryOffset::geosType, value, UndoKind::GeosType, "GEOS Type", index, 69);
+bool DiskImage::SetGeosType(DirEntry entry, uint8_t value, int index) {
+    return ChangeGeosField(*this, entry, DirEntryOffset::geosType, value, UndoKind::GeosType, "GEOS Type", index, 69);
 }
 
-void DiskImage::SetGeosStructure(DirEntry entry, uint8_t value, int index) {
-    ChangeGeosField(*this, entry, DirEntryOffset::recordLength, value, UndoKind::GeosStructure,
+bool DiskImage::SetGeosStructure(DirEntry entry, uint8_t value, int index) {
+    return ChangeGeosField(*this, entry, DirEntryOffset::recordLength, value, UndoKind::GeosStructure,
                     "GEOS File Structure", index, 70);
 }
 
-void DiskImage::SetDate(DirEntry entry, std::span<const uint8_t, 5> date, int index) {
+bool DiskImage::SetDate(DirEntry entry, std::span<const uint8_t, 5> date, int index) {
     uint8_t limited[5] = {date[0], date[1], date[2], date[3], date[4]};
     limited[1] = static_cast<uint8_t>(std::clamp<int>(limited[1], 1, 12));
     limited[2] = static_cast<uint8_t>(std::clamp<int>(limited[2], 1, 31));
     limited[3] = std::min<uint8_t>(limited[3], 23);
     limited[4] = std::min<uint8_t>(limited[4], 59);
-    ChangeField(*this, entry, DirEntryOffset::year, limited, UndoKind::Date, "Time", index);
+    return ChangeField(*this, entry, DirEntryOffset::year, limited, UndoKind::Date, "Time", index);
 }
 
-void DiskImage::SetFirstTrack(DirEntry entry, uint8_t value, int index) {
-    ChangeByte(*this, entry, DirEntryOffset::firstTrack, value, UndoKind::FirstTrack, "Track", index);
+bool DiskImage::SetFirstTrack(DirEntry entry, uint8_t value, int index) {
+    return ChangeByte(*this, entry, DirEntryOffset::firstTrack, value, UndoKind::FirstTrack, "Track", index);
 }
 
-void DiskImage::SetFirstSector(DirEntry entry, uint8_t value, int index) {
-    ChangeByte(*this, entry, DirEntryOffset::firstSector, value, UndoKind::FirstSector, "Sector", index);
+bool DiskImage::SetFirstSector(DirEntry entry, uint8_t value, int index) {
+    return ChangeByte(*this, entry, DirEntryOffset::firstSector, value, UndoKind::FirstSector, "Sector", index);
 }
 
-void DiskImage::SetSideTrack(DirEntry entry, uint8_t value, int index) {
-    ChangeByte(*this, entry, DirEntryOffset::sideTrack, value, UndoKind::SideTrack, "Side Track", index);
+bool DiskImage::SetSideTrack(DirEntry entry, uint8_t value, int index) {
+    return ChangeByte(*this, entry, DirEntryOffset::sideTrack, value, UndoKind::SideTrack, "Side Track", index);
 }
 
-void DiskImage::SetSideSector(DirEntry entry, uint8_t value, int index) {
-    ChangeByte(*this, entry, DirEntryOffset::sideSector, value, UndoKind::SideSector, "Side Sector", index);
+bool DiskImage::SetSideSector(DirEntry entry, uint8_t value, int index) {
+    return ChangeByte(*this, entry, DirEntryOffset::sideSector, value, UndoKind::SideSector, "Side Sector", index);
 }
 
 void DiskImage::SetBytes(int track, int sector, std::span<const uint8_t> data, int offset, const std::string& name) {

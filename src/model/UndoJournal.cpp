@@ -207,8 +207,8 @@ void DiskImage::ReplayRecord(const UndoRecord& r) {
         ++replayDepth;
         return;
     case UndoKind::DiskName:
-        if (uint8_t* name = DiskNamePointer(); name && r.data.size() == kNameLength)
-            std::memcpy(name, r.data.data(), kNameLength);
+        if (std::span<uint8_t> name = DiskName(); !name.empty() && r.data.size() == name.size())
+            std::copy(r.data.begin(), r.data.end(), name.begin());
         return;
     case UndoKind::DiskId:
         if (r.data.size() == 5) SetDiskId(std::span<const uint8_t, 5>(r.data.data(), 5));

@@ -21,10 +21,8 @@ namespace {
 constexpr int kNameColumn = 6;
 constexpr int kDiskNameColumn = 3;
 constexpr int kDiskIdColumn = 21;
-constexpr int kDiskIdOffset = 18; // from the disk name
 constexpr int kDiskIdLength = 5;
 constexpr int kSizeLength = 5;
-constexpr int kHeaderNameOffset = 4; // the name in a partition's header block
 
 constexpr CommandId kTypeItems[] = {TypeDel, TypeSeq, TypePrg, TypeUsr, TypeRel, TypeCbm};
 constexpr CommandId kAlignItems[] = {Expand, LeftJustify, Center, RightJustify};
@@ -270,19 +268,19 @@ void DirectoryView::StartNameEdit() {
 }
 
 void DirectoryView::StartDiskNameEdit() {
-    const uint8_t* disk = image_->DiskNamePointer();
-    if (!disk) return;
+    const std::span<const uint8_t> disk = image_->DiskName();
+    if (disk.empty()) return;
     ScrollTo(-1);
-    std::vector<uint8_t> name(disk, disk + kNameLength);
+    std::vector<uint8_t> name(disk.begin(), disk.end());
     StartEdit({UndoKind::DiskName, -1, name, "Rename Disk"},
-              {kDiskNameColumn, 0, kNameLength, name, false});
+              {kDiskNameColumn, 0, static_cast<int>(name.size()), name, false});
 }
 
 void DirectoryView::StartDiskIdEdit() {
-    const uint8_t* disk = image_->DiskNamePointer();
-    if (!disk) return;
+    const std::span<const uint8_t> disk = image_->DiskId();
+    if (disk.size() != kDiskIdLength) return;
     ScrollTo(-1);
-    std::vector<uint8_t> id(disk + kDiskIdOffset, disk + kDiskIdOffset + kDiskIdLength);
+    std::vector<uint8_t> id(disk.begin(), disk.end());
     StartEdit({UndoKind::DiskId, -1, id, "Disk ID"}, {kDiskIdColumn, 0, kDiskIdLength, id, false});
 }
 
@@ -306,24 +304,12 @@ void DirectoryView::CommitEdit(const std::vector<uint8_t>& bytes) {
     image.BeginGroup();
     bool changed = false;
     switch (edit.kind) {
-    case UndoKind::DiskId: {
-        uint8_t* disk = image.DiskNamePointer();
-        if (!disk || std::equal(bytes.begin(), bytes.end(), disk + kDiskIdOffset)) break;
-        image.Record(UndoKind::DiskId, 0, 0, 0,
-                     std::span<const uint8_t>(disk + kDiskIdOffset, kDiskIdLength));
-        image.SetDiskId(std::span<const uint8_t, kDiskIdLength>(bytes.data(), kDiskIdLength));
-        changed = true;
+    case UndoKind::DiskId:
+        changed = image.ChangeDiskId(std::span<const uint8_t, kDiskIdLength>(bytes.data(), kDiskIdLength));
         break;
-    }
-    case UndoKind::DiskName: {
-        uint8_t* disk = image.DiskNamePointer();
-        if (!disk || std::equal(bytes.begin(), bytes.end(), disk)) break;
-        if (!image.RecordBytes(disk, kNameLength))
-            image.Record(UndoKind::DiskName, 0, 0, 0, std::span<const uint8_t>(disk, kNameLength));
-        std::copy(bytes.begin(), bytes.end(), disk);
-        changed = true;
+    case UndoKind::DiskName:
+        changed = image.RenameDisk(bytes);
         break;
-    }
     case UndoKind::Blocks: {
         DirEntry entry = image.EntryAt(edit.index);
         if (!entry) break;
@@ -340,17 +326,8 @@ void DirectoryView::CommitEdit(const std::vector<uint8_t>& bytes) {
     default: {
         DirEntry entry = image.EntryAt(edit.index);
         if (!entry || std::equal(bytes.begin(), bytes.end(), entry.name().begin())) break;
-        image.RenameEntry(entry, std::span<const uint8_t, kNameLength>(bytes.data(), kNameLength),
-                          edit.index);
-        // A partition keeps its name in its own header block too.
-        const int type = entry.typeCode();
-        if (type == kCbm || type == kDir) {
-            const int track = entry.firstTrack(), sector = entry.firstSector();
-            if (uint8_t* header = image.SectorPointer(track, sector)) {
-                image.RecordBlock(track, sector, kHeaderNameOffset, kNameLength);
-                std::copy(bytes.begin(), bytes.end(), header + kHeaderNameOffset);
-            }
-        }
+        image.RenameFile(entry, std::span<const uint8_t, kNameLength>(bytes.data(), kNameLength),
+                         edit.index);
         changed = true;
         break;
     }
