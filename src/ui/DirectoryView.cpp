@@ -27,8 +27,8 @@ constexpr int kSizeLength = 5;
 constexpr CommandId kTypeItems[] = {TypeDel, TypeSeq, TypePrg, TypeUsr, TypeRel, TypeCbm};
 constexpr CommandId kAlignItems[] = {Expand, LeftJustify, Center, RightJustify};
 // Shown by the context menu but not offered yet.
-constexpr CommandId kLaterItems[] = {JumpToSector, JumpToSideSector, JumpToEntrySector,
-                                     Uncompress,   BamEditor,        ShowFileProperties};
+constexpr CommandId kLaterItems[] = {JumpToSector, JumpToSideSector, JumpToEntrySector, Uncompress,
+                                     BamEditor};
 
 int NameLength(std::span<const uint8_t> name) {
     return static_cast<int>(std::find(name.begin(), name.end(), kPad) - name.begin());
@@ -159,8 +159,9 @@ bool DirectoryView::HandleCommand(CommandId id) {
         const QString filter =
             DialogFilter::NameFilters(DialogFilter::Build(DialogFilter::ImportGroups()))
                 .join(QStringLiteral(";;"));
-        ImportFiles(QFileDialog::getOpenFileNames(
-            frame_, QString(), QString::fromStdString(image.settings().location), filter));
+        ImportFiles(QFileDialog::getOpenFileNames(frame_, QStringLiteral("Import"),
+                                                  QString::fromStdString(image.settings().location),
+                                                  filter));
     } else if (id == RenameDisk) {
         StartDiskNameEdit();
     } else if (id == EditDiskId) {

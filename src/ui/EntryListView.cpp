@@ -91,8 +91,9 @@ void EntryListView::ScrollTo(int position) {
 }
 
 int EntryListView::VisibleRows() const {
-    const int cell = cellSize();
-    return std::max(1, (viewport()->height() + cell / 2) / cell);
+    // Whole rows only: a row cut off at the bottom is not shown, and scrolling to the end
+    // must show the last one (the free blocks) entirely.
+    return std::max(1, viewport()->height() / cellSize());
 }
 
 void EntryListView::UpdateScrollRange() {
@@ -261,9 +262,13 @@ void EntryListView::keyPressEvent(QKeyEvent* event) {
         switch (event->key()) {
         case Qt::Key_End:
             if (last >= 0) SelectIndex(last);
+            // The free blocks below the last entry come into view too.
+            verticalScrollBar()->setValue(verticalScrollBar()->maximum());
             return;
         case Qt::Key_Home:
             if (last >= 0) SelectIndex(0);
+            // As End shows the free blocks, Home shows the header.
+            verticalScrollBar()->setValue(0);
             return;
         case Qt::Key_Up:
             if (shift)

@@ -44,7 +44,7 @@ public:
     // The first entry shown; -1 when the header is the top row.
     int position() const;
     void ScrollTo(int position);
-    // Rows that fit the client area, rounded to the nearest whole row.
+    // Rows that fit the client area wholly (at least one).
     int VisibleRows() const;
     // The entry under a client-area point; -1 for the header and empty space.
     int IndexAt(const QPoint& point) const;

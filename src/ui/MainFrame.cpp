@@ -9,7 +9,9 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -17,11 +19,14 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStyle>
 #include <QToolBar>
+#include <QTreeView>
 #include <QUrl>
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "catalog/ImageOpener.h"
 #include "catalog/FormatCatalog.h"
@@ -74,12 +79,56 @@ constexpr std::array<Button, 15> kButtons = {{
 }};
 
 constexpr int kColourListWidth = 75;
+// The open dialog's room beside the preview, so the file list shows names, sizes and dates
+// in full and a useful number of files.
+constexpr int kOpenDialogListWidth = 760;
+constexpr int kOpenDialogHeight = 440;
 
 uint32_t Rgb(const QColor& colour) {
     return static_cast<uint32_t>(colour.rgb()) & 0xFFFFFFu;
 }
 
 // The Undo item as the core words it, with the accelerator after a tab.
+// Stands between the opener and the user while a file opens. Its "Unable to Open File"
+// names the file alone; the frame says the same with the whole path, so that one is held
+// back. Every other message is the more specific reason and passes on at once.
+class OpenerMessages : public Interaction {
+public:
+    explicit OpenerMessages(Interaction* inner) : inner_(inner) {}
+    bool gaveReason() const { return gaveReason_; }
+    // The file opened after all: what was held back is shown now.
+    void ShowHeld() {
+        for (const auto& [text, caption] : held_)
+            if (inner_) inner_->Message(text, caption);
+        held_.clear();
+    }
+
+    void Message(const std::string& text, const std::string& caption) override {
+        if (text.rfind(kUnableToOpen, 0) == 0) {
+            held_.emplace_back(text, caption);
+            return;
+        }
+        gaveReason_ = true;
+        if (inner_) inner_->Message(text, caption);
+    }
+    Answer Ask(const std::string& text, const std::string& caption, bool withAll) override {
+        return inner_ ? inner_->Ask(text, caption, withAll) : Answer::Cancel;
+    }
+    std::optional<long> AskNumber(const std::string& prompt, long initial) override {
+        return inner_ ? inner_->AskNumber(prompt, initial) : std::nullopt;
+    }
+    std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request,
+                                             bool& dialogFailed) override {
+        return inner_ ? inner_->ChooseSaveFile(request, dialogFailed) : std::nullopt;
+    }
+
+private:
+    static constexpr const char* kUnableToOpen = "Unable to Open File";
+    Interaction* inner_;
+    bool gaveReason_ = false;
+    std::vector<std::pair<std::string, std::string>> held_;
+};
+
 QString UndoItemText(const std::string& text) {
     QString item = QString::fromStdString(text);
     item.replace(QLatin1Char('\b'), QLatin1Char('\t'));
@@ -241,6 +290,9 @@ void MainFrame::SetInteraction(Interaction* interaction) {
 // ---- Routing --------------------------------------------------------------------------------
 
 void MainFrame::ExecuteCommand(CommandId id) {
+    // A menu, toolbar or key command ends an open in-place edit first, as a click elsewhere
+    // does, so that it acts on the list as the user left it.
+    inPlaceEditor_->Finish(true);
     if (HandleFrameCommand(id)) return;
     if (activeView_ && activeView_->HandleCommand(id)) return;
     // What the window system does for a frame: the items of the window list.
@@ -302,12 +354,16 @@ void MainFrame::OpenNames(const std::vector<std::string>& names, const std::stri
 }
 
 ImageDocument* MainFrame::OpenPath(const std::string& path) {
+    OpenerMessages messages(interaction_);
     std::unique_ptr<DiskImage> image =
-        OpenContainer(interaction_, path, {}, 0, nullptr, true, &settings_);
+        OpenContainer(&messages, path, {}, 0, nullptr, true, &settings_);
     if (!image) {
-        if (interaction_) interaction_->Message("Unable to Open File " + path, "Error");
+        // One box: the opener's reason when it gave one, else ours with the whole path.
+        if (!messages.gaveReason() && interaction_)
+            interaction_->Message("Unable to Open File " + path, "Error");
         return nullptr;
     }
+    messages.ShowHeld();
     return Adopt(std::move(image));
 }
 
@@ -326,6 +382,7 @@ ImageDocument* MainFrame::Adopt(std::unique_ptr<DiskImage> image) {
     client_->addSubWindow(window);
     // Sized once it carries the client area's title bar.
     view->FitWindow(true);
+    PlaceNewWindow(window);
     window->show();
     client_->setActiveSubWindow(window);
     ActivateView(view);
@@ -347,9 +404,29 @@ void MainFrame::OpenDialog() {
     // Qt's own dialog, so the directory preview can stand beside the file list.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     auto* preview = new DirPreview(&settings_, ViewStyle(), &dialog);
-    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+    // Beside the file list, as a third pane of the dialog's own splitter: the path above and
+    // the name and type below keep the whole width, and the dialog grows by the preview so
+    // the list keeps its room.
+    if (auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter"))) {
+        splitter->addWidget(preview);
+        splitter->setCollapsible(splitter->indexOf(preview), false);
+        splitter->setStretchFactor(splitter->indexOf(preview), 0);
+        splitter->setStretchFactor(splitter->indexOf(preview) - 1, 1);
+    } else if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
         grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
+    }
+    const QSize listRoom(kOpenDialogListWidth, kOpenDialogHeight);
+    QSize size = dialog.sizeHint().expandedTo(listRoom) + QSize(preview->minimumWidth(), 0);
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    dialog.resize(size);
     connect(&dialog, &QFileDialog::currentChanged, preview, &DirPreview::ShowPath);
+    // The list's columns take the width of what they show, once a folder is read.
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (tree && model)
+        connect(model, &QFileSystemModel::directoryLoaded, tree,
+                [tree] { tree->header()->resizeSections(QHeaderView::ResizeToContents); });
     if (dialog.exec() != QDialog::Accepted) return;
     QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return;
@@ -470,8 +547,11 @@ ImageView::Style MainFrame::ViewStyle() const {
 }
 
 void MainFrame::DisableContainerCommands() {
-    ApplyEnableTable(kCapabilityNoView,
-                     [this](CommandId id, bool on) { actions_->Enable(id, on); });
+    // Nothing of the last container may linger: its undo label, its Collapse, its checks.
+    ApplyEnableTable(kCapabilityNoView, [this](CommandId id, bool on) {
+        actions_->Enable(id, on);
+        menu_->ResetItem(id);
+    });
 }
 
 void MainFrame::ViewEnables(ViewWindow& view, int id, bool on) {
@@ -529,13 +609,35 @@ void MainFrame::RefreshWindowList() {
     }
 }
 
+int MainFrame::CascadeStep() const {
+    const int step = client_->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, client_);
+    return step > 0 ? step : 24;
+}
+
+void MainFrame::PlaceNewWindow(QMdiSubWindow* window) {
+    // Inside the visible client area, one title bar further down and right than the child
+    // before it, back at the top left where the next step would leave the area. The width
+    // belongs to the listing; in a client area too low for the opening height (and a few
+    // steps of cascade) the window opens lower.
+    constexpr int kCascadeRoom = 3;
+    const QSize area = client_->viewport()->size();
+    const int step = CascadeStep();
+    const int highest = std::max(area.height() - kCascadeRoom * step, window->minimumHeight());
+    const int height = std::max(std::min(window->height(), highest), window->minimumHeight());
+    window->resize(window->width(), height);
+    const int room = std::min(area.width() - window->width(), area.height() - height);
+    const int places = room > 0 ? room / step + 1 : 1;
+    const int others = static_cast<int>(client_->subWindowList().size()) - 1;
+    const int offset = (std::max(others, 0) % places) * step;
+    window->move(offset, offset);
+}
+
 void MainFrame::CascadeViews() {
     // Cascade: each window one title bar further down and right, sizes untouched, the active
     // one ending on top.
     QList<QMdiSubWindow*> windows = client_->subWindowList(QMdiArea::StackingOrder);
     QMdiSubWindow* active = client_->activeSubWindow();
-    int step = client_->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, client_);
-    if (step <= 0) step = 24;
+    const int step = CascadeStep();
     QSize area = client_->viewport()->size();
     int offset = 0;
     for (QMdiSubWindow* window : windows) {

@@ -111,6 +111,8 @@ private:
     void OpenRecentFile(int slot);
     void ShowOptions();
     void CascadeViews();
+    int CascadeStep() const;
+    void PlaceNewWindow(QMdiSubWindow* window);
     void ShowHelp();
     void ColourChosen(CommandId which, int index);
     ImageDocument* Adopt(std::unique_ptr<DiskImage> image);

@@ -3,6 +3,7 @@
 // "&Help". Every item is the shared action of its command id.
 
 #include <QString>
+#include <map>
 
 #include "ui/CommandIds.h"
 
@@ -30,12 +31,17 @@ public:
     void SetRunInTexts(const Settings& settings);
     static QString RunInText(const Settings& settings, int entry);
 
+    // Gives an item back the text it was built with (the Run In items: the text they were
+    // given last) and takes its check away, so nothing of a closed container stays on it.
+    void ResetItem(CommandId id);
+
 private:
     QMenu* disk_ = nullptr;
     QMenu* windows_ = nullptr;
     QMenu* help_ = nullptr;
     QAction* exitSeparator_ = nullptr;
     CommandActions& actions_;
+    std::map<int, QString> builtTexts_;
 };
 
 } // namespace tessarind

@@ -76,13 +76,15 @@ QString RunKey(const char* name, int entry) {
     return QString::fromLatin1(name) + QString::number(entry);
 }
 
-// Writes a group afresh. A group left without values would vanish from an INI file and read
-// as missing, which brings the defaults back; `marker` keeps it, under a name the reader skips.
+// Writes a group afresh, with the values that exist. A group without values vanishes from an
+// INI file and reads as missing; where missing means something else than empty (defaults
+// come back), `keepEmpty` writes `marker` = 0, under a name the reader skips.
 template <class Fill>
-void RewriteGroup(QSettings& store, const char* group, const char* markerName, Fill fill) {
+void RewriteGroup(QSettings& store, const char* group, const char* marker, bool keepEmpty,
+                  Fill fill) {
     store.remove(QString::fromLatin1(group));
     store.beginGroup(QString::fromLatin1(group));
-    if (!fill()) store.setValue(QString::fromLatin1(markerName), QString());
+    if (!fill() && keepEmpty) store.setValue(QString::fromLatin1(marker), 0);
     store.endGroup();
 }
 
@@ -230,7 +232,10 @@ void SettingsStore::Load(QSettings& store, Settings& settings) {
 }
 
 void SettingsStore::Save(QSettings& store, const Settings& settings) {
-    store.setValue(QStringLiteral("Location"), QString::fromStdString(settings.location));
+    if (settings.location.empty())
+        store.remove(QStringLiteral("Location"));
+    else
+        store.setValue(QStringLiteral("Location"), QString::fromStdString(settings.location));
     for (const SettingRow& row : SettingsTable) {
         QString name = QString::fromLatin1(row.valueName);
         uint32_t value = settings.Get(row.id);
@@ -251,7 +256,7 @@ void SettingsStore::Save(QSettings& store, const Settings& settings) {
                 store.setValue(key, QString::fromStdString(*field));
         }
     }
-    RewriteGroup(store, kSeparators, "Count", [&] {
+    RewriteGroup(store, kSeparators, "Count", true, [&] {
         int n = 0;
         for (const auto& body : settings.separators)
             store.setValue(QStringLiteral("Separator%1").arg(n++),
@@ -265,9 +270,11 @@ void SettingsStore::Save(QSettings& store, const Settings& settings) {
                 store.setValue(QStringLiteral("MRU%1").arg(n++), QString::fromStdString(path));
         return n > 0;
     };
-    RewriteGroup(store, kFileMru, "Count", [&] { return saveMru(settings.fileMru); });
-    RewriteGroup(store, kDirMru, "Count", [&] { return saveMru(settings.dirMru); });
-    RewriteGroup(store, kSubstitutions, "00", [&] {
+    // A missing FileMRU is as empty as an empty one; a missing DirMRU starts with "Location".
+    RewriteGroup(store, kFileMru, "Count", false, [&] { return saveMru(settings.fileMru); });
+    RewriteGroup(store, kDirMru, "Count", !settings.location.empty(),
+                 [&] { return saveMru(settings.dirMru); });
+    RewriteGroup(store, kSubstitutions, "00", true, [&] {
         for (const Substitution& s : settings.substitutions) {
             if (s.code == 0) continue;
             store.setValue(QStringLiteral("%1").arg(s.code, 2, 16, QLatin1Char('0')),

@@ -13,7 +13,10 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolBar>
 #include <QtTest>
+#include <functional>
+#include <map>
 
 #include "UiTestSupport.h"
 #include "model/DiskImage.h"
@@ -22,6 +25,7 @@
 #include "catalog/DirectoryListing.h"
 #include "ui/CbmEdit.h"
 #include "ui/CommandActions.h"
+#include "ui/CommandEnableTable.h"
 #include "ui/CrossLinkDialog.h"
 #include "ui/DialogFilter.h"
 #include "ui/DirPreview.h"
@@ -283,7 +287,8 @@ private slots:
                 done = nameBytes() != nameBefore && f.image->modified();
             } else if (id == cmd::TypeDel || id == cmd::TypePrg || id == cmd::TypeSeq ||
                        id == cmd::TypeUsr) {
-                done = typeCode == cmd::Number(id) - cmd::Number(cmd::TypeDel) && f.frame->IsChecked(id);
+                done = typeCode == cmd::Number(id) - cmd::Number(cmd::TypeDel) &&
+                       f.frame->IsChecked(id);
             } else if (id == cmd::Rename) {
                 done = f.frame->inPlaceEditor().active();
             } else if (id == cmd::Insert) {
@@ -351,6 +356,47 @@ private slots:
         QTest::keyClick(f.view, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(f.view->selectionFirst(), 0);
         QCOMPARE(f.view->selectionLast(), 2);
+    }
+
+    // End, and Page Down as far as it goes, bring the free blocks below the last of forty files
+    // wholly into view, in either cell size and with a row cut off at the bottom.
+    void endAndPageDownShowTheFreeBlocks() {
+        FrameFixture f;
+        auto image = BlankD64("FORTY");
+        for (int i = 0; i < 40; ++i)
+            AddFile(*image, {"FILE" + std::to_string(i), 0x82, Pattern(300, i)});
+        image->WriteFile(f.PathText(QStringLiteral("forty.d64")));
+        f.frame->resize(1024, 800);
+        f.frame->OpenPath(f.PathText(QStringLiteral("forty.d64")));
+        auto* view = dynamic_cast<DirectoryView*>(f.frame->activeView());
+        QVERIFY(view);
+        QCOMPARE(view->RowCount(), 40);
+        for (bool large : {true, false}) {
+            if (view->largeFont() != large) f.frame->ExecuteCommand(cmd::ToggleFontSize);
+            const int cell = view->cellSize();
+            for (int cut : {0, cell / 2}) {
+                view->Window()->resize(view->Window()->width(), view->Window()->height() - cut);
+                for (Qt::Key key : {Qt::Key_End, Qt::Key_PageDown}) {
+                    QTest::keyClick(view, Qt::Key_Home); // back to the header
+                    QCOMPARE(view->position(), -1);
+                    for (int press = 0; press < (key == Qt::Key_End ? 1 : 10); ++press)
+                        QTest::keyClick(view, key);
+                    if (key == Qt::Key_End) QCOMPARE(view->currentIndex(), 39);
+                    // The free blocks line follows the last entry.
+                    const int freeRow = view->RowOfIndex(view->RowCount());
+                    const QString what = QStringLiteral("cell %1, cut %2, key %3: row %4")
+                                             .arg(cell)
+                                             .arg(cut)
+                                             .arg(key)
+                                             .arg(freeRow);
+                    QVERIFY2(freeRow >= 0, qPrintable(what));
+                    QVERIFY2((freeRow + 1) * cell <= view->viewport()->height(), qPrintable(what));
+                    // And the screen is full: no scrolling past the end.
+                    QVERIFY2((freeRow + 2) * cell > view->viewport()->height(), qPrintable(what));
+                }
+                view->FitWindow(true);
+            }
+        }
     }
 
     void keysReachTheFrameAndToggleTheCase() {
@@ -516,6 +562,73 @@ private slots:
         QCOMPARE(NameOf(*f.image, 2), std::string("Y"));
     }
 
+    // A command from the toolbar, the menu or a key of the frame first commits the edit, as a
+    // click elsewhere does, and then acts on the list the user sees.
+    void commandsFinishAnOpenEditFirst() {
+        ViewFixture f;
+        auto toolbarClick = [&](CommandId id) {
+            QWidget* button = f.frame->toolBar()->widgetForAction(f.frame->actions().Get(id));
+            QVERIFY(button);
+            QTest::mouseClick(button, Qt::LeftButton);
+        };
+        auto menuItem = [&](CommandId id) { f.frame->actions().Get(id)->trigger(); };
+        auto routed = [&](CommandId id) { f.frame->ExecuteCommand(id); };
+        const struct {
+            CommandId id;
+            std::function<void(CommandId)> send;
+        } cases[] = {
+            {cmd::ToggleCase, toolbarClick},   {cmd::ToggleFontSize, toolbarClick},
+            {cmd::ShowDeletedFiles, menuItem}, {cmd::SortNameDescending, menuItem},
+            {cmd::MoveFileDown, routed},       {cmd::Validate, routed},
+        };
+        int round = 0;
+        for (const auto& c : cases) {
+            const std::string name = "R" + std::to_string(round++); // typed in lower case
+            f.view->SelectIndex(1);
+            f.frame->ExecuteCommand(cmd::Rename);
+            QVERIFY(f.frame->inPlaceEditor().active());
+            QTest::keyClicks(f.Editor(), QString::fromStdString(name).toLower());
+            const bool upper = f.view->ShowsUpperCase();
+            c.send(c.id);
+            QVERIFY2(!f.frame->inPlaceEditor().active(),
+                     qPrintable(QString::number(cmd::Number(c.id))));
+            bool renamed = false;
+            for (int i = 0; i < f.image->entryCount; ++i)
+                renamed |= NameOf(*f.image, i) == name;
+            QVERIFY2(renamed, name.c_str());
+            if (c.id == cmd::ToggleCase) QCOMPARE(f.view->ShowsUpperCase(), !upper);
+        }
+    }
+
+    // Once the last container has closed, every item of the enable table reads, and is
+    // checked, as it was before any container opened.
+    void lastCloseResetsTextsAndChecks() {
+        FrameFixture f;
+        std::map<int, QString> before; // nothing is checked before
+        for (const EnableRow& row : CommandEnableTable)
+            before[cmd::Number(row.id)] = f.frame->actions().Get(row.id)->text();
+        f.frame->OpenPath(WriteSampleDisk(f.Path(QStringLiteral("sample.d64"))));
+        f.frame->ExecuteCommand(cmd::Splat);
+        f.frame->ExecuteCommand(cmd::ShowDeletedFiles);
+        QVERIFY(f.frame->IsChecked(cmd::Splat));
+        QVERIFY(f.frame->IsChecked(cmd::ToggleCase));
+        QVERIFY(f.frame->IsChecked(cmd::ToggleFontSize));
+        QVERIFY(f.frame->IsChecked(cmd::ShowDeletedFiles));
+        QVERIFY(f.frame->actions().Get(cmd::Undo)->text() != before[cmd::Number(cmd::Undo)]);
+        f.ui.answers = {Answer::No};
+        f.frame->ExecuteCommand(cmd::Close);
+        QVERIFY(f.frame->openImages().empty());
+        for (const EnableRow& row : CommandEnableTable) {
+            QAction* action = f.frame->actions().Get(row.id);
+            const QString& was = before[cmd::Number(row.id)];
+            const QString what = QString::number(cmd::Number(row.id)) + QLatin1Char(' ') + was;
+            QVERIFY2(!action->isEnabled(), qPrintable(what));
+            QVERIFY2(!action->isChecked(), qPrintable(what));
+            QCOMPARE(action->text(), was);
+        }
+        QCOMPARE(f.frame->actions().Get(cmd::Undo)->text(), QStringLiteral("&Undo\tCTRL+Z"));
+    }
+
     void insertStartsRenamingABlankEntry() {
         ViewFixture f;
         f.view->SelectIndex(1);
@@ -626,7 +739,8 @@ private slots:
         QCOMPARE(edit.selectionEnd() - edit.selectionStart(), 12);
         // Typed characters belong to the field, not to the frame's "/" and "?" accelerators.
         for (auto [key, text] : {std::pair{Qt::Key_Slash, "/"}, std::pair{Qt::Key_Question, "?"}}) {
-            QKeyEvent override(QEvent::ShortcutOverride, key, Qt::NoModifier, QString::fromLatin1(text));
+            QKeyEvent override(QEvent::ShortcutOverride, key, Qt::NoModifier,
+                               QString::fromLatin1(text));
             QApplication::sendEvent(&edit, &override);
             QVERIFY(override.isAccepted());
         }
@@ -795,6 +909,10 @@ private slots:
         QCOMPARE(texts.first(), QStringLiteral("&Rename"));
         QVERIFY(texts.contains(QStringLiteral("&File Type")));
         QVERIFY(texts.contains(QStringLiteral("Show &File Properties")));
+        // The window it shows does not exist yet: greyed here as in the frame's menu.
+        for (QAction* item : entry->actions())
+            if (item->data().toInt() == cmd::Number(cmd::ShowFileProperties))
+                QVERIFY(!item->isEnabled());
         std::unique_ptr<QMenu> header(f.view->MakeHeaderMenu());
         QCOMPARE(header->title(), QStringLiteral("Directory Name"));
         QStringList headerTexts;

@@ -2,6 +2,7 @@
 // routing to the active view, the windows list, the recent files and closing with the save
 // prompt. Questions and messages go to a recorder instead of modal boxes.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -90,6 +91,45 @@ private slots:
         QCOMPARE(f.frame->openImages().size(), size_t{2});
         QVERIFY(f.HasMessage("Unable to Open File " + f.PathText(QStringLiteral("missing.d64"))));
         QCOMPARE(Titles(*f.frame), (QStringList{QStringLiteral("a.d64"), QStringLiteral("c.d64")}));
+    }
+
+    void unopenableFileShowsOneMessageTheMostSpecific() {
+        FrameFixture f;
+        QFile text(f.Path(QStringLiteral("notes.xyz")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("not a disk");
+        text.close();
+        QFile part(f.Path(QStringLiteral("1!game")));
+        QVERIFY(part.open(QIODevice::WriteOnly));
+        part.close();
+        QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("folder.d64")));
+        // The opener's reason when it gives one (checked when the table has its words),
+        // otherwise the frame's own message with the whole path.
+        const struct {
+            const char* name;
+            bool openerReason;
+            const char* words;
+        } cases[] = {
+            {"notes.xyz", true, "Unknown File Extension "},
+            {"folder.d64", true, nullptr}, // the system's words for a failed read
+            {"missing.d64", false, nullptr},
+            {"1!game", false, nullptr},
+        };
+        for (const auto& c : cases) {
+            f.ui.messages.clear();
+            const std::string path = f.PathText(QString::fromLatin1(c.name));
+            QVERIFY(!f.frame->OpenPath(path));
+            QCOMPARE(f.ui.messages.size(), size_t{1});
+            const QString shown = QString::fromStdString(f.ui.messages.front().text);
+            const QString frames = QString::fromStdString("Unable to Open File " + path);
+            if (!c.openerReason)
+                QCOMPARE(shown, frames);
+            else if (c.words)
+                QCOMPARE(shown, QString::fromStdString(c.words + path));
+            else
+                QVERIFY2(shown != frames, qPrintable(shown));
+            QCOMPARE(f.ui.messages.front().caption, std::string("Error"));
+        }
     }
 
     void newMakesEveryFormatThatExists() {
@@ -195,8 +235,7 @@ private slots:
         for (CommandId id : {cmd::Save, cmd::SaveAs, cmd::Close, cmd::Undo, cmd::Arrange,
                              cmd::Rename, cmd::BamEditor, cmd::RunIn(1), cmd::ShowDeletedFiles})
             QVERIFY2(!f.frame->IsEnabled(id), qPrintable(QString::number(cmd::Number(id))));
-        for (CommandId id :
-             {cmd::Open, cmd::Options, cmd::FindInDisks, cmd::Exit, cmd::ShowCbmTool})
+        for (CommandId id : {cmd::Open, cmd::Options, cmd::Exit, cmd::About, cmd::NewD64})
             QVERIFY(f.frame->IsEnabled(id));
         QVERIFY(!button(cmd::Save)->isEnabled());
         QVERIFY(button(cmd::Open)->isEnabled());
@@ -220,6 +259,32 @@ private slots:
         QVERIFY(!f.frame->IsEnabled(cmd::Close));
         QVERIFY(!button(cmd::Save)->isEnabled());
         QCOMPARE(f.frame->activeView(), nullptr);
+    }
+
+    void commandsNotBuiltYetStayGreyedInMenuAndToolbar() {
+        FrameFixture f;
+        QToolBar* toolBar = f.frame->toolBar();
+        auto greyed = [&](const char* when) {
+            for (CommandId id :
+                 {cmd::FindInDisks, cmd::BatchProcessing, cmd::ShowCbmTool, cmd::ShowSeparatorTool,
+                  cmd::ShowFileProperties, cmd::FileAssociations, cmd::Help}) {
+                const QString what = QStringLiteral("%1 %2").arg(when).arg(cmd::Number(id));
+                QVERIFY2(!f.frame->IsEnabled(id), qPrintable(what));
+                // Their toolbar buttons are the same actions.
+                if (QWidget* button = toolBar->widgetForAction(f.frame->actions().Get(id)))
+                    QVERIFY2(!button->isEnabled(), qPrintable(what));
+            }
+        };
+        greyed("at start");
+        for (CommandId id :
+             {cmd::FindInDisks, cmd::ShowCbmTool, cmd::ShowSeparatorTool, cmd::ShowFileProperties})
+            QVERIFY(toolBar->widgetForAction(f.frame->actions().Get(id)));
+        f.frame->OpenPath(f.Image(QStringLiteral("one.d64")));
+        greyed("with a view");
+        f.frame->ExecuteCommand(cmd::NewD81); // another activation
+        greyed("after activation");
+        f.frame->CloseAll();
+        greyed("after the last close");
     }
 
     void commandsGoToTheActiveView() {
@@ -322,6 +387,47 @@ private slots:
         QCOMPARE(stacked.front()->pos(), QPoint(0, 0));
         // The active view stays active and on top.
         QCOMPARE(stacked.back(), f.frame->activeView()->Window());
+    }
+
+    // Every new child lies wholly inside the visible client area, one title bar down and right
+    // of the one before, at the listing's fixed width; lower areas take lower windows.
+    void newChildrenCascadeInsideTheClientArea() {
+        for (QSize frameSize : {QSize(1024, 600), QSize(760, 400)}) {
+            FrameFixture f;
+            f.frame->resize(frameSize);
+            QApplication::processEvents();
+            const QRect area = f.frame->client()->viewport()->rect();
+            for (const char* name : {"a.d64", "b.d64", "c.d64", "d.d64"})
+                f.frame->OpenPath(f.Image(QString::fromLatin1(name)));
+            f.frame->ExecuteCommand(cmd::NewD64);
+            f.frame->ExecuteCommand(cmd::NewD81);
+            QList<QMdiSubWindow*> windows =
+                f.frame->client()->subWindowList(QMdiArea::CreationOrder);
+            QCOMPARE(windows.size(), 6);
+            const int step = windows[1]->x() - windows[0]->x();
+            QVERIFY(step > 0);
+            for (qsizetype i = 0; i < windows.size(); ++i) {
+                QMdiSubWindow* window = windows[i];
+                const QString what = QStringLiteral("%1x%2 window %3 at %4,%5 %6x%7")
+                                         .arg(frameSize.width())
+                                         .arg(frameSize.height())
+                                         .arg(i)
+                                         .arg(window->x())
+                                         .arg(window->y())
+                                         .arg(window->width())
+                                         .arg(window->height());
+                QVERIFY2(area.contains(window->geometry()), qPrintable(what));
+                QCOMPARE(window->x(), window->y());
+                // Back at the top left, or one step on from the window before.
+                if (i > 0)
+                    QVERIFY2(window->x() == 0 || window->x() == windows[i - 1]->x() + step,
+                             qPrintable(what));
+                auto* view = dynamic_cast<DirectoryView*>(window->widget());
+                QVERIFY(view);
+                QCOMPARE(view->viewport()->width(), 28 * view->cellSize());
+                QCOMPARE(window->width(), windows[0]->width());
+            }
+        }
     }
 
     // ---- Recent files -----------------------------------------------------------------------

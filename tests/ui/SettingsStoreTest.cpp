@@ -1,8 +1,10 @@
 // The settings store: what a save leaves in the store, and what a load makes of what it finds.
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 
 #include "text/Settings.h"
 #include "ui/SettingsStore.h"
@@ -204,6 +206,73 @@ private slots:
         again.separators.clear();
         SettingsStore(path).Save(again);
         QVERIFY(Loaded(path).separators.empty());
+    }
+
+    // A save writes only values that hold something, and what it leaves reads back as it was
+    // saved; a store from before, with empty values, still reads.
+    void saveWritesNoEmptyValuesAndReadsBack() {
+        struct Case {
+            const char* what;
+            std::function<void(Settings&)> change;
+        };
+        const Case cases[] = {
+            {"fresh", [](Settings&) {}},
+            {"location only", [](Settings& s) { s.location = "/disks"; }},
+            {"all lists empty",
+             [](Settings& s) {
+                 s.location = "/disks";
+                 s.separators.clear();
+                 s.substitutions.clear();
+                 for (std::string& slot : s.dirMru)
+                     slot.clear();
+             }},
+            {"lists filled",
+             [](Settings& s) {
+                 s.fileMru[1] = "/b.d64";
+                 s.dirMru[0] = "/folder";
+                 s.emulators[3] = {"X128", "x128", ""};
+             }},
+        };
+        for (const Case& c : cases) {
+            const QString path = NewStore();
+            Settings settings = Loaded(path);
+            c.change(settings);
+            SettingsStore(path).Save(settings);
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly)) {
+                for (const QByteArray& line : file.readAll().split('\n'))
+                    QVERIFY2(!line.endsWith('='),
+                             (std::string(c.what) + ": " + line.toStdString()).c_str());
+            }
+            Settings again = Loaded(path);
+            QCOMPARE(again.location, settings.location);
+            // Recent slots close up when saved.
+            auto filled = [](const auto& list) {
+                std::vector<std::string> paths;
+                for (const std::string& slot : list)
+                    if (!slot.empty()) paths.push_back(slot);
+                return paths;
+            };
+            QCOMPARE(filled(again.fileMru), filled(settings.fileMru));
+            QCOMPARE(filled(again.dirMru), filled(settings.dirMru));
+            QCOMPARE(again.separators, settings.separators);
+            QCOMPARE(again.substitutions.size(), settings.substitutions.size());
+            QCOMPARE(again.emulators[3].name, settings.emulators[3].name);
+        }
+        // The empty values an earlier save wrote still read as empty lists and texts.
+        const QString path = NewStore();
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[General]\nLocation=\n[DirMRU]\nCount=\n[FileMRU]\nCount=\n"
+                       "[Separators]\nCount=\n[Substitutions]\n00=\n");
+        }
+        Settings old = Loaded(path);
+        QVERIFY(old.location.empty());
+        for (const std::string& slot : old.dirMru)
+            QVERIFY(slot.empty());
+        QVERIFY(old.separators.empty());
+        QVERIFY(old.substitutions.empty());
     }
 
     void substitutionCodesAreHexadecimalAndNeverZero() {
