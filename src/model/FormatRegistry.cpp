@@ -77,6 +77,8 @@ const FormatRow* PcFormatForType(int cbmType) {
     switch (cbmType) {
     case 1: return FindRowById(26);
     case 2: return FindRowById(24);
+    case 3:
+        return FindRowById(27); // USR has its PC64 form too; other tools read it
     case 4: return FindRowById(25);
     default: return nullptr;
     }

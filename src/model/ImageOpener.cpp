@@ -66,12 +66,12 @@ struct FactoryRow {
     Factory make;
 };
 
-constexpr std::array<FactoryRow, 15> kFactories = {{
+constexpr std::array<FactoryRow, 17> kFactories = {{
     {FormatId::D64, MakeDisk},
-    {2, MakeDisk},  // .d71
-    {3, MakeDisk},  // .d81
-    {16, MakeDisk}, // .d80
-    {17, MakeDisk}, // .d82
+    {2, MakeDisk},            // .d71
+    {3, MakeDisk},            // .d81
+    {16, MakeDisk},           // .d80
+    {17, MakeDisk},           // .d82
     {12, MakeD64HoldingFile}, // .prg
     {14, MakeD64HoldingFile}, // .usr
     {13, MakeD64HoldingFile}, // .rel
@@ -81,6 +81,9 @@ constexpr std::array<FactoryRow, 15> kFactories = {{
     {24, MakeD64HoldingFile}, // .p00
     {27, MakeD64HoldingFile}, // .u00
     {25, MakeD64HoldingFile}, // .r00
+    // Sequential files until they have a viewer of their own: shown as the file they are.
+    {26, MakeD64HoldingFile}, // .s00
+    {5, MakeD64HoldingFile},  // .seq
     {37, MakeD64HoldingFile}, // no extension
 }};
 
@@ -164,7 +167,8 @@ std::unique_ptr<DiskImage> OpenContainer(Interaction* owner, const std::string& 
     std::unique_ptr<DiskImage> image =
         make(FactoryCall{owner, hostPath, row->id, reportErrors, data, settings});
     if (!image) return nullptr;
-    if (row->flags & kFormatOpenAfterFactory) {
+    // A disk made to hold a single file is complete: its bytes are not the file's.
+    if ((row->flags & kFormatOpenAfterFactory) && make != MakeD64HoldingFile) {
         if (!image->Open(ui, hostPath, data.empty(), true)) return nullptr;
         image->SetOwner(owner);
         if (!data.empty()) image->LoadFromMemory(data);
