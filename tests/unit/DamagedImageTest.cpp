@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -295,6 +296,31 @@ TEST_F(DamagedImages, EachDamageIsReadAsFarAsItGoesAndSaid) {
         EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_EQ(r.err, c.err(c.disk));
         c.check(r, before, ReadBytes(dir / "d.d64"), dir.path());
+    }
+}
+
+// The damaged images are kept as fuzz regression inputs, which the harnesses replay with
+// their own checks (broken chains told, files kept by validation, sizes kept). They must stay
+// the images these tests read: TESSARIND_WRITE_REGRESSIONS=1 writes them anew.
+TEST(DamagedImageRegressions, KeptInputsAreTheImagesBuiltHere) {
+    const fs::path root = fs::path(TESSARIND_SOURCE_DIR) / "fuzz" / "regressions";
+    Bytes unusual = testing::UnusualTypesDisk();
+    unusual.insert(unusual.begin(), 0x00); // DiskFuzzer's kind byte: a 1541, from track 1
+    const std::vector<std::pair<fs::path, Bytes>> kept = {
+        {root / "d64" / "chains-that-loop-leave-the-disk-or-miss-a-sector.d64",
+         testing::BrokenChainsDisk()},
+        {root / "d64" / "image-one-byte-short.d64", testing::ResizedDisk(174847)},
+        {root / "d64" / "image-of-100000-bytes.d64", testing::ResizedDisk(100000)},
+        {root / "d64" / "image-two-bytes-long.d64", testing::ResizedDisk(174850)},
+        {root / "disk" / "d64-type-bytes-ff-87-86-keep-their-chains.bin", unusual},
+    };
+    const char* write = std::getenv("TESSARIND_WRITE_REGRESSIONS");
+    for (const auto& [path, bytes] : kept) {
+        SCOPED_TRACE(path.string());
+        if (write && *write == '1') {
+            ASSERT_EQ(WriteWholeFile(path.string(), bytes), WriteResult::Ok);
+        }
+        EXPECT_TRUE(ReadBytes(path) == bytes) << "differs from the image built here";
     }
 }
 
