@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "formats/D64Image.h"
@@ -41,7 +43,14 @@ void ReadDirectory(D64Image& image, VisitedSet& enteredDirs, int depth) {
         sink = sink + static_cast<size_t>(image.FileBlocks(i));
         ChainWalk walk = image.WalkChain(entry.firstTrack(), entry.firstSector());
         sink = sink + walk.bytes;
-        if (auto data = image.ReadFileData(i)) sink = sink + data->size();
+        std::optional<ChainBreak> broken;
+        if (auto data = image.ReadFileData(i, &broken)) sink = sink + data->size();
+        const int type = entry.typeCode();
+        if (type != kCbm && type != kDel) {
+            Check(broken.has_value() == !walk.complete,
+                  "a broken chain is not told, or a whole one is");
+            Check(!broken || broken->bytesRead == walk.bytes, "a broken chain tells another size");
+        }
         if (entry.typeCode() == kPrg)
             if (auto text = Detokenize(image, i)) sink = sink + text->size();
         const int code = entry.typeCode();
@@ -112,6 +121,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     image.FillFreeSectors();
     image.Refresh();
     sink = sink + ListDirectory(image, ListingForm::Ascii, false).size();
+    // Edits never change the size of the file written back: bytes of an odd-sized file
+    // that no block covers are kept.
+    std::vector<uint8_t> codes;
+    size_t written = 0;
+    for (std::span<const uint8_t> piece : image.FileContents(codes))
+        written += piece.size();
+    Check(written == size, "the image would be written back with another size");
 
     size_t steps = 0;
     while (image.UndoEnabled()) {

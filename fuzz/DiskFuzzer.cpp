@@ -7,6 +7,8 @@
 // while validating, 0x40 a fill byte other than 0.
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "FuzzImage.h"
@@ -57,10 +59,18 @@ void ReadDirectory(DiskImage& image, VisitedSet& enteredDirs, int depth, bool va
         Check(validate || image.EntryAt(i).data() == entry.data(),
               "EntryAt differs from the listing");
         sink = sink + static_cast<size_t>(image.FileBlocks(i));
-        if (auto data = image.ReadFileData(i)) {
+        std::optional<ChainBreak> broken;
+        if (auto data = image.ReadFileData(i, &broken)) {
             sink = sink + data->size();
             if (code != kCbm)
                 Check(data->size() == walk.bytes, "file data and chain walk differ in size");
+        }
+        // A chain read short is said, with what was read; a whole one is not. (While
+        // validating, a sub-directory's BAM may be a block of this chain.)
+        if (!validate && code != kCbm && code != kDel) {
+            Check(broken.has_value() == !walk.complete,
+                  "a broken chain is not told, or a whole one is");
+            Check(!broken || broken->bytesRead == walk.bytes, "a broken chain tells another size");
         }
         if (code == kPrg || code == kSeq || code == kUsr)
             if (auto text = Detokenize(image, i)) sink = sink + text->size();
@@ -86,6 +96,35 @@ void ReadDirectory(DiskImage& image, VisitedSet& enteredDirs, int depth, bool va
     std::vector<CrossLink> links;
     image.CheckCrossLinks(links);
     sink = sink + links.size();
+}
+
+// The blocks validation must leave used: every block of the chain of every listed closed
+// entry, whatever its type code (partitions, whose blocks lie in a row, aside). Walks stop at
+// a BAM block: validation rewrites those, so a walk through one is not the walk it made.
+std::vector<std::pair<int, int>> BlocksOfListedFiles(DiskImage& image) {
+    std::vector<std::pair<int, int>> blocks;
+    VisitedSet directory;
+    for (int dt = image.dirTrack, ds = image.dirSector;
+         dt != 0 && dt <= image.trackCount && directory.Visit(dt, ds);) {
+        const uint8_t* dirBlock = image.SectorPointer(dt, ds);
+        if (!dirBlock || image.IsHeaderBlock(dt, ds)) break;
+        for (int slot = 0; slot < kSlotsPerBlock; ++slot) {
+            const DirEntry entry(const_cast<uint8_t*>(dirBlock) + slot * kSlotSize);
+            if (!entry.closed() || entry.typeCode() == kCbm) continue;
+            VisitedSet visited;
+            for (int t = entry.firstTrack(), s = entry.firstSector();
+                 t != 0 && t <= image.trackCount && visited.Visit(t, s);) {
+                const uint8_t* block = image.SectorPointer(t, s);
+                if (!block || image.IsHeaderBlock(t, s)) break;
+                blocks.emplace_back(t, s);
+                t = block[0];
+                s = block[1];
+            }
+        }
+        dt = dirBlock[0];
+        ds = dirBlock[1];
+    }
+    return blocks;
 }
 
 } // namespace
@@ -130,7 +169,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         enteredDirs.Visit(image->dirTrack, image->dirSector);
         ReadDirectory(*image, enteredDirs, 0, true);
     }
+    const std::vector<std::pair<int, int>> filesBlocks = BlocksOfListedFiles(*image);
     image->Validate();
+    for (auto [t, s] : filesBlocks)
+        Check(!image->IsBlockFree(t, s), "validation freed a block of a listed file");
     image->Refresh(); // on a damaged disk the BAM block may also be a directory block
     Check(image->DirStack().empty(), "directory stack not empty after validating");
     {

@@ -30,10 +30,14 @@ struct FolderItem {
 
 // The entries of a folder that the walk visits, sorted by name so every run sees the same
 // order whatever the file system returns.
-bool ListFolder(const fs::path& folder, std::vector<FolderItem>& items) {
+bool ListFolder(const fs::path& folder, std::vector<FolderItem>& items,
+                std::error_code* error = nullptr) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
-    if (ec) return false;
+    if (ec) {
+        if (error) *error = ec;
+        return false;
+    }
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec) break;
         const fs::directory_entry& entry = *it;
@@ -121,7 +125,7 @@ bool IsLaterZipcodePart(const std::string& fileName) {
 
 bool WalkFolder(const std::string& folder, bool includeSubfolders,
                 const std::function<bool(const std::string& path)>& onFile,
-                const std::atomic<bool>* cancel) {
+                const std::atomic<bool>* cancel, std::vector<UnreadableFolder>* unreadable) {
     struct Open {
         fs::path folder;
         std::vector<FolderItem> items;
@@ -142,7 +146,11 @@ bool WalkFolder(const std::string& folder, bool includeSubfolders,
             if (!onFile(path.string())) return true;
         } else if (includeSubfolders) {
             Open inner{path, {}, 0};
-            if (ListFolder(path, inner.items)) open.push_back(std::move(inner));
+            std::error_code error;
+            if (ListFolder(path, inner.items, &error))
+                open.push_back(std::move(inner));
+            else if (unreadable)
+                unreadable->push_back({path.string(), error.message()});
         }
         if (Cancelled(cancel)) return true;
     }
@@ -185,7 +193,7 @@ FolderSearchResult SearchFolder(const std::string& folder, const NameMatcher& ma
             if (hits > 0) ++result.withHits;
             return true;
         },
-        cancel);
+        cancel, &result.unreadable);
     result.cancelled = Cancelled(cancel);
     return result;
 }

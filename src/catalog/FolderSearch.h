@@ -50,13 +50,20 @@ bool IsLaterZipcodePart(const std::string& fileName);
 // Walks a host folder: every regular file in name order, and (with subfolders) each subfolder
 // where its name falls, depth first. Links to folders are not followed, so a link loop cannot
 // trap the walk. The walk stops when onFile returns false or the cancel flag is set (polled
-// after every entry). False when the folder itself cannot be listed.
+// after every entry). False when the folder itself cannot be listed; a subfolder that cannot
+// be listed is passed over and, when `unreadable` is given, recorded there.
+struct UnreadableFolder {
+    std::string path;
+    std::string reason; // the system's text
+};
 bool WalkFolder(const std::string& folder, bool includeSubfolders,
                 const std::function<bool(const std::string& path)>& onFile,
-                const std::atomic<bool>* cancel = nullptr);
+                const std::atomic<bool>* cancel = nullptr,
+                std::vector<UnreadableFolder>* unreadable = nullptr);
 
 struct FolderSearchResult {
     bool listed = false; // false: the folder could not be listed (kUnableToOpenDirectory)
+    std::vector<UnreadableFolder> unreadable; // subfolders passed over
     bool cancelled = false;
     int found = 0;    // hits reported
     int searched = 0; // containers opened and searched

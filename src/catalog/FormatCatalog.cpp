@@ -87,6 +87,9 @@ const FormatCatalog& FormatCatalog::Builtin() {
         SingleFile(FormatId::P00),
         SingleFile(FormatId::U00),
         SingleFile(FormatId::R00),
+        // Sequential files until they have a viewer of their own: shown as the file they are.
+        SingleFile(FormatId::S00),
+        SingleFile(FormatId::Seq),
         SingleFile(FormatId::Unnamed),
         // Listings written by Save As, the catch-all filter and the Zipcode pattern name no
         // container at all.

@@ -52,7 +52,8 @@ std::unique_ptr<DiskImage> OpenContainer(const FormatCatalog& catalog, Interacti
     std::unique_ptr<DiskImage> image =
         row->open(FactoryCall{*row, owner, hostPath, reportErrors, data, settings});
     if (!image) return nullptr;
-    if (known->flags & kFormatOpenAfterFactory) {
+    // A disk made to hold a single file is complete: its bytes are not the file's.
+    if ((known->flags & kFormatOpenAfterFactory) && row->make) {
         if (!image->Open(ui, hostPath, data.empty(), true)) return nullptr;
         image->SetOwner(owner);
         if (!data.empty()) image->LoadFromMemory(data);

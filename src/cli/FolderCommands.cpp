@@ -95,8 +95,12 @@ int CmdFind(Context& ctx, const Args& a) {
         return kFailed;
     }
     if (std::fflush(stdout) != 0) return kFailed;
+    // A subfolder that could not be read was not searched: the search is not complete.
+    for (const UnreadableFolder& skipped : result.unreadable)
+        std::fprintf(stderr, "%s %s: %s\n", kUnableToOpenDirectory, skipped.path.c_str(),
+                     skipped.reason.c_str());
     std::fprintf(stderr, "%s\n", SearchSummary(result).c_str());
-    return kOk;
+    return result.unreadable.empty() ? kOk : kFailed;
 }
 
 int CmdBatch(Context& ctx, const Args& a) {

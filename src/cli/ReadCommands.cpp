@@ -28,6 +28,58 @@ bool WriteOutput(const std::string& target, std::span<const uint8_t> bytes) {
 }
 
 // The kind an entry is written as in an export mode; none when the mode leaves it out.
+// The folder a sub-directory's files are extracted into, as extracting everything names it.
+std::string SubFolderName(DiskImage& image, DirEntry entry) {
+    std::string name = HostFileName(entry.name(), 256, image.settings());
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    return name.empty() ? "_" : name;
+}
+
+// Extracts the files a FILE argument names in the current directory; "PART/INNER" names
+// INNER inside the partition or sub-directory PART, as find prints it (a "/" may also be part
+// of a CBM name, so every way of reading it is tried). Returns the number of files named.
+int ExtractNamed(DiskImage& image, const std::string& spec, const fs::path& folder, ExportMode mode,
+                 const std::string& modeWord, int& status) {
+    int named = 0;
+    for (int index : FindEntries(image, spec)) {
+        ++named;
+        DirEntry entry = image.EntryAt(index);
+        const FormatRow* row = RowForExportMode(mode, entry.typeCode());
+        if (!row) {
+            std::fprintf(stderr, "%s: a %s file is not extracted in %s mode; skipped\n",
+                         NameText(entry.name()).c_str(),
+                         TypeName(entry.typeCode(), image.maxFileType), modeWord.c_str());
+            continue;
+        }
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        fs::path target = folder / image.ExportName(entry, *row);
+        std::optional<ChainBreak> broken;
+        if (!image.ExportFile(index, target.string(), true, row, &broken)) {
+            status = kFailed;
+            // The part of a broken chain that could be read was written all the same.
+            if (!broken || broken->bytesRead == 0) continue;
+        }
+        std::printf("%s\n", target.string().c_str());
+    }
+    if (image.maxFileType <= kRel) return named; // no partitions or sub-directories here
+    for (size_t slash = spec.find('/'); slash != std::string::npos;
+         slash = spec.find('/', slash + 1)) {
+        const std::string outer = spec.substr(0, slash), inner = spec.substr(slash + 1);
+        if (outer.empty() || inner.empty()) continue;
+        for (int index : FindEntries(image, outer)) {
+            DirEntry entry = image.EntryAt(index);
+            const int code = entry.typeCode();
+            if ((code != kCbm && code != kDir) || !image.EnterSubDirectory(index)) continue;
+            named += ExtractNamed(image, inner, folder / SubFolderName(image, entry), mode,
+                                  modeWord, status);
+            image.LeaveSubDirectory();
+        }
+    }
+    return named;
+}
+
 ExportMode ParseMode(const std::string& word) {
     if (word == "native") return ExportMode::Native;
     if (word == "pc64") return ExportMode::Pc64;
@@ -103,6 +155,38 @@ int CmdList(Context& ctx, const Args& a) {
     return ok ? kOk : kFailed;
 }
 
+// What the size of an image file means: every sector of the format, part of them (a file cut
+// short), or more bytes than the sectors take; with the extension pieces that follow them.
+static std::string SizeMeaning(DiskImage& image) {
+    std::vector<uint8_t> codes;
+    size_t fileBytes = 0;
+    for (std::span<const uint8_t> piece : image.FileContents(codes))
+        fileBytes += piece.size();
+    int present = 0;
+    size_t inImage = 0; // bytes of the main buffer that blocks cover
+    const uint8_t* begin = image.image.data();
+    for (int t = 1; t <= image.trackCount; ++t)
+        for (int s = 0; s < image.maxSectors; ++s)
+            if (const uint8_t* p = image.SectorPointer(t, s)) {
+                ++present;
+                if (p >= begin && p < begin + image.image.size()) inImage += kBlockSize;
+            }
+    const int full = image.FullBlockCount() > 0 ? image.FullBlockCount() : present;
+    const size_t rest = image.image.size() > inImage ? image.image.size() - inImage : 0;
+    std::string text = std::to_string(fileBytes) + " bytes (";
+    if (present < full)
+        text += "partial image: " + std::to_string(present) + " of " + std::to_string(full) +
+                " sectors";
+    else
+        text += std::to_string(present) + " sectors";
+    if (rest > 0)
+        text += present < full ? ", and " + std::to_string(rest) + " bytes of the next"
+                               : ", and " + std::to_string(rest) + " bytes more, kept as they are";
+    if ((image.flags & kFlagErrorCodes) && !codes.empty())
+        text += ", and " + std::to_string(codes.size()) + " error bytes";
+    return text + ")";
+}
+
 int CmdInfo(Context& ctx, const Args& a) {
     if (a.positional.size() != 1) throw UsageError{"info needs one IMAGE"};
     auto image = OpenImage(ctx, a.positional[0]);
@@ -112,6 +196,8 @@ int CmdInfo(Context& ctx, const Args& a) {
     std::string id = HostText(image->DiskId(), true);
     std::printf("Format: %s\n", row ? std::string(row->displayName).c_str() : "?");
     std::printf("Tracks: %d\n", image->trackCount);
+    // A single file opened as a disk has no image file of its own to describe.
+    if (!image->untitled()) std::printf("Size: %s\n", SizeMeaning(*image).c_str());
     std::printf("Sector errors: %s\n", (image->flags & kFlagErrorCodes) ? "yes" : "no");
     std::printf("Disk name: %s\n", name.c_str());
     std::printf("Disk ID: %s\n", id.c_str());
@@ -162,14 +248,21 @@ int CmdType(Context& ctx, const Args& a) {
     if (!image) return kFailed;
     std::optional<int> index = FindOneEntry(*image, a.positional[1]);
     if (!index) return kFailed;
-    std::optional<std::vector<uint8_t>> data = image->ReadFileData(*index);
-    if (!data) {
+    std::optional<ChainBreak> broken;
+    std::optional<std::vector<uint8_t>> data = image->ReadFileData(*index, &broken);
+    if (!data && !broken) {
         ctx.ui.Message("Unable to View File", "Error");
         return kFailed;
     }
-    std::string text = HostText(*data, false);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return kOk;
+    // What could be read is shown; a chain that breaks off is said after it.
+    if (data) {
+        std::string text = HostText(*data, false);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    }
+    if (!broken) return kOk;
+    std::fflush(stdout);
+    ctx.ui.Message(image->BrokenChainText(image->EntryAt(*index), *broken), "Error");
+    return kFailed;
 }
 
 int CmdExtract(Context& ctx, const Args& a) {
@@ -186,39 +279,24 @@ int CmdExtract(Context& ctx, const Args& a) {
     }
     int status = kOk;
     if (a.positional.size() == 1) {
-        image->ExportAllFiles(folder.string(), mode, [&](const std::string& path, bool written) {
-            if (written) {
-                std::printf("%s\n", path.c_str());
-            } else {
-                std::fprintf(stderr, "%s: Unable to Create File\n", path.c_str());
-                status = kFailed;
-            }
-        });
-        return status;
+        // Files whose chains break off are written as far as they go and said on stderr.
+        const bool whole =
+            image->ExportAllFiles(folder.string(), mode, [&](const std::string& path, bool written) {
+                if (written) {
+                    std::printf("%s\n", path.c_str());
+                } else {
+                    std::fprintf(stderr, "%s: Unable to Create File\n", path.c_str());
+                    status = kFailed;
+                }
+            });
+        return whole ? status : kFailed;
     }
     for (size_t i = 1; i < a.positional.size(); ++i) {
-        std::vector<int> indexes = FindEntries(*image, a.positional[i]);
-        if (indexes.empty()) {
+        if (ExtractNamed(*image, a.positional[i], folder, mode, a.Value("--mode", "native"),
+                         status) == 0) {
             std::fprintf(stderr, "%s: no such file in %s\n", a.positional[i].c_str(),
                          image->title().c_str());
             status = kFailed;
-        }
-        for (int index : indexes) {
-            DirEntry entry = image->EntryAt(index);
-            const FormatRow* row = RowForExportMode(mode, entry.typeCode());
-            if (!row) {
-                std::fprintf(stderr, "%s: a %s file is not extracted in %s mode; skipped\n",
-                             NameText(entry.name()).c_str(),
-                             TypeName(entry.typeCode(), image->maxFileType),
-                             a.Value("--mode", "native").c_str());
-                continue;
-            }
-            fs::path target = folder / image->ExportName(entry, *row);
-            if (!image->ExportFile(index, target.string(), true, row)) {
-                status = kFailed;
-                continue;
-            }
-            std::printf("%s\n", target.string().c_str());
         }
     }
     return status;

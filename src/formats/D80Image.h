@@ -25,6 +25,9 @@ private:
     BlockList SystemBlocks() const override;
     void ResetBamBlocks() override;
     int LastDirSector() const override { return 28; }
+    // The header track is never handed out by allocation, so its free sectors are no room
+    // for files; the drive leaves them out of its count as well.
+    bool CountsFree(int track) const override { return track != kHeaderTrack; }
 };
 
 class D82Image : public D80Image {

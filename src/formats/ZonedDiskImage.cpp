@@ -148,4 +148,6 @@ uint8_t* ZonedDiskImage::AllocateBlock(int& track, int& sector, bool take) {
     return nullptr;
 }
 
+int ZonedDiskImage::FullBlockCount() const { return geometry_.layout->BlocksBefore(trackCount + 1); }
+
 } // namespace tessarind

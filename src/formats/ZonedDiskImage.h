@@ -45,6 +45,7 @@ public:
     void SnapshotBam() override;
     void UpdateCommands(CommandStates&) override {}
     bool IsHeaderBlock(int track, int sector) override;
+    int FullBlockCount() const override;
     int FreeBlockCount() override;
     uint8_t* AllocateBlock(int& track, int& sector, bool take) override;
     // In a flat image the block that holds a byte follows from its offset.

@@ -36,10 +36,15 @@ ChainWalk DiskImage::WalkChain(int track, int sector, bool toggle, std::span<uin
     size_t copied = 0;
     bool copying = !buffer.empty();
     int t = track, s = sector;
+    const auto broken = [&walk](int bt, int bs) {
+        walk.brokenTrack = bt;
+        walk.brokenSector = bs;
+        return walk;
+    };
     while (t != 0 && t <= trackCount) {
-        if (!visited.Visit(t, s)) return walk;
+        if (!visited.Visit(t, s)) return broken(t, s);
         const uint8_t* block = SectorPointer(t, s);
-        if (!block) return walk;
+        if (!block) return broken(t, s);
         if (toggle) ToggleBlock(t, s);
         ++walk.blocks;
         walk.lastTrack = t;
@@ -64,7 +69,7 @@ ChainWalk DiskImage::WalkChain(int track, int sector, bool toggle, std::span<uin
         s = nextS;
     }
     walk.complete = (t == 0);
-    return walk;
+    return walk.complete ? walk : broken(t, s);
 }
 
 bool DiskImage::AnyBlockFree(int track, int sectorsOnTrack) {
@@ -170,7 +175,9 @@ void DiskImage::FillFreeSectors() {
     if (sectorEditor) sectorEditor->Redraw();
 }
 
-std::optional<std::vector<uint8_t>> DiskImage::ReadFileData(int index) {
+std::optional<std::vector<uint8_t>> DiskImage::ReadFileData(int index,
+                                                            std::optional<ChainBreak>* broken) {
+    if (broken) broken->reset();
     DirEntry entry = EntryAt(index);
     if (!entry) return std::nullopt;
     int code = entry.typeCode();
@@ -196,6 +203,8 @@ std::optional<std::vector<uint8_t>> DiskImage::ReadFileData(int index) {
         return data;
     }
     ChainWalk size = WalkChain(entry.firstTrack(), entry.firstSector());
+    if (!size.complete && broken)
+        *broken = ChainBreak{size.brokenTrack, size.brokenSector, size.bytes};
     if (size.bytes == 0) return std::nullopt;
     std::vector<uint8_t> data(size.bytes);
     WalkChain(entry.firstTrack(), entry.firstSector(), false, data);

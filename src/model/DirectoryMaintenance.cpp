@@ -134,13 +134,19 @@ void TakeDirectory(DiskImage& image, VisitedSet& entered) {
                 break;
             case kDir:
                 TakeChain(image, entry.firstTrack(), entry.firstSector());
-                if (listed && image.EnterSubDirectory(entry, index)) {
+                // Only a format that has sub-directories enters one, as its listing does:
+                // elsewhere the type code is damage or another tool's, and the entry is a
+                // file like any other.
+                if (image.maxFileType > kRel && listed && image.EnterSubDirectory(entry, index)) {
                     if (entered.Visit(image.dirTrack, image.dirSector))
                         TakeDirectory(image, entered);
                     image.LeaveSubDirectory();
                 }
                 break;
             default:
+                // A type code no format knows (7; other tools write it): a closed entry keeps
+                // the blocks of its chain, or the next insert would overwrite the file.
+                if (entry.type() & kTypeClosed) TakeChain(image, entry.firstTrack(), entry.firstSector());
                 break;
             }
         }

@@ -62,7 +62,7 @@ bool DiskImage::LoadFromMemory(std::span<const uint8_t> data) {
     return image.size() >= data.size();
 }
 
-bool DiskImage::WriteFile(const std::string& target) {
+std::vector<std::span<const uint8_t>> DiskImage::FileContents(std::vector<uint8_t>& codes) {
     // The file is written as runs of the blocks in track order, taken where they lie: a flat
     // image is one run, and nothing is copied to write it.
     std::vector<std::span<const uint8_t>> pieces;
@@ -79,8 +79,13 @@ bool DiskImage::WriteFile(const std::string& target) {
                 pieces.emplace_back(p, kBlockSize);
         }
     }
+    // A file of an odd size holds bytes that no block covers (part of a sector, or bytes past
+    // the last track); they are kept as they were read, so an edit never shortens the file.
+    const bool extensions = (flags & (kFlagExtraTracks | kFlagErrorCodes)) != 0;
+    if (!extensions && pieces.size() <= 1 && (pieces.empty() || pieces[0].data() == begin))
+        pieces.assign(1, std::span<const uint8_t>(image));
     if ((flags & kFlagExtraTracks) && !extraTracks.empty()) pieces.emplace_back(extraTracks);
-    std::vector<uint8_t> codes;
+    codes.clear();
     if (flags & kFlagErrorCodes) {
         size_t count = std::min(static_cast<size_t>(std::max(errorByteCount, 0)), errorBytes.size());
         for (size_t i = 0; i < count; ++i) {
@@ -90,13 +95,21 @@ bool DiskImage::WriteFile(const std::string& target) {
         }
         pieces.emplace_back(codes);
     }
-    switch (WriteWholeFile(target, pieces)) {
+    return pieces;
+}
+
+bool DiskImage::WriteFile(const std::string& target) {
+    std::vector<uint8_t> codes;
+    const std::vector<std::span<const uint8_t>> pieces = FileContents(codes);
+    // The message names the file and gives the system's reason (a read-only file, a full disk).
+    int error = 0;
+    switch (WriteWholeFile(target, pieces, &error)) {
     case WriteResult::CannotCreate:
-        ReportSystemError("Unable to Save File");
+        ReportSystemError("Unable to Save File " + target + ": " + std::strerror(error));
         return false;
     case WriteResult::WriteFailed:
         // The previous file is untouched and the image stays modified, so closing asks again.
-        ReportSystemError("Error on Save");
+        ReportSystemError("Error on Save " + target + ": " + std::strerror(error));
         return false;
     case WriteResult::Ok:
         break;

@@ -58,6 +58,16 @@ struct ChainWalk {
     uint32_t bytes = 0;
     int lastTrack = 0;
     int lastSector = 0;
+    // Where an incomplete walk could not go on (a loop, a missing block, a track too high).
+    int brokenTrack = 0;
+    int brokenSector = 0;
+};
+
+// A file whose chain breaks off: the pair it could not go on to and the bytes read before.
+struct ChainBreak {
+    int track = 0;
+    int sector = 0;
+    uint32_t bytesRead = 0;
 };
 
 // A free directory slot found for an insertion.
@@ -131,6 +141,9 @@ public:
     virtual void UpdateCommands(CommandStates& states) = 0;
     virtual bool IsHeaderBlock(int track, int sector) = 0;
     virtual int FreeBlockCount() = 0;
+    // The blocks of a complete image of the format at its track count; 0 when the format has
+    // no fixed size.
+    virtual int FullBlockCount() const { return 0; }
     virtual uint8_t* AllocateBlock(int& track, int& sector, bool take) = 0;
     // The directory track whose blocks a BAM range with track 0 names (formats whose
     // partitions carry their own BAM); the listed directory's track unless a format says.
@@ -143,6 +156,8 @@ public:
     virtual bool LoadFile(const std::string& path);
     virtual bool LoadFromMemory(std::span<const uint8_t> data);
     virtual bool WriteFile(const std::string& path);
+    // The pieces WriteFile writes, in order; `codes` holds the error bytes as written.
+    std::vector<std::span<const uint8_t>> FileContents(std::vector<uint8_t>& codes);
     virtual bool Save(bool saveAs);
     virtual bool QuerySave(CloseAllState* closing = nullptr);
     virtual void SetModified(bool on);
@@ -191,7 +206,12 @@ public:
     int SearchInterleave(int startTrack) const;
     bool WriteChain(std::span<const uint8_t> data, int& firstTrack, int& firstSector);
     void FillFreeSectors();
-    virtual std::optional<std::vector<uint8_t>> ReadFileData(int index);
+    // A file's bytes; none when there is nothing to read. A chain that breaks off gives the
+    // bytes up to there, and `broken` (when given) says where it broke.
+    virtual std::optional<std::vector<uint8_t>>
+    ReadFileData(int index, std::optional<ChainBreak>* broken = nullptr);
+    // "chain of NAME broken at T/S, N bytes read"
+    std::string BrokenChainText(DirEntry entry, const ChainBreak& broken) const;
 
     // ---- File operations ----------------------------------------------------------------
     virtual void RemoveEntry(int index, bool freeBlocks);
@@ -206,12 +226,16 @@ public:
     virtual bool ImportHostFile(const std::string& hostPath, int index, bool interactive);
     // Writes an entry to the host: into a folder (the name is built from the entry) or to a
     // path; row is the target kind (none: the entry's own type).
+    // A chain that breaks off is written as far as it could be read and told to the owner
+    // (even without dialogs: it is data lost), `broken` says where; the result is then false.
     virtual bool ExportFile(int index, const std::string& target, bool interactive,
-                            const FormatRow* row = nullptr);
+                            const FormatRow* row = nullptr,
+                            std::optional<ChainBreak>* broken = nullptr);
     // Exports every file the mode has a form for into `folder`, the files of sub-directories
-    // into folders of their own; report(path, written) is told each host path in turn.
+    // into folders of their own; report(path, written) is told each host path in turn. True
+    // when every file was written whole.
     using ExportReport = std::function<void(const std::string& path, bool written)>;
-    virtual void ExportAllFiles(const std::string& folder, ExportMode mode,
+    virtual bool ExportAllFiles(const std::string& folder, ExportMode mode,
                                 const ExportReport& report = {});
     // The host file name of an entry for a target kind: converted, unsafe characters and
     // trailing blanks removed, the kind's extension appended.

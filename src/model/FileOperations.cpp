@@ -24,6 +24,13 @@ constexpr char kPc64Signature[8] = {'C', '6', '4', 'F', 'i', 'l', 'e', 0};
 
 bool IsPc64Row(int id) { return id >= FormatId::P00 && id <= FormatId::U00; }
 
+// A PC64 file starts with its signature; without it the header bytes would be taken for a
+// name and a record length.
+bool HasPc64Signature(std::span<const uint8_t> data) {
+    return data.size() >= kPc64HeaderSize &&
+           std::equal(std::begin(kPc64Signature), std::end(kPc64Signature), data.begin());
+}
+
 } // namespace
 
 // ---- Journalling helpers ----------------------------------------------------------------
@@ -296,7 +303,11 @@ bool DiskImage::WriteFileData(std::span<const uint8_t, kNameLength> name, int in
     if (row->id == FormatId::Text) {
         AsciiToPetsciiName(data, false);
         row = FindRowById(FormatId::Seq);
-    } else if (IsPc64Row(row->id) && data.size() >= kPc64HeaderSize) {
+    } else if (IsPc64Row(row->id)) {
+        if (!HasPc64Signature(data)) {
+            ReportError(ui, "not a PC64 file");
+            return false;
+        }
         for (int i = 0; i < kNameLength; ++i) {
             uint8_t c = data[8 + static_cast<size_t>(i)];
             entry.name()[static_cast<size_t>(i)] = c;
@@ -366,6 +377,10 @@ bool DiskImage::ImportHostFile(const std::string& hostPath, int index, bool inte
         ReportError(ui, openFailed ? "Unable to Open File" : "Error Reading File");
         return false;
     }
+    if (IsPc64Row(row->id) && !HasPc64Signature(data)) {
+        ReportError(ui, hostPath + ": not a PC64 file");
+        return false;
+    }
     if (row->cbmType == kCbmTypeHostText) {
         // Host text is read as text: a carriage return before a line feed is dropped.
         std::vector<uint8_t> text;
@@ -397,13 +412,29 @@ static std::vector<uint8_t> Pc64File(DirEntry entry, std::span<const uint8_t> da
     return out;
 }
 
-bool DiskImage::ExportFile(int index, const std::string& target, bool interactive, const FormatRow* row) {
+std::string DiskImage::BrokenChainText(DirEntry entry, const ChainBreak& broken) const {
+    const auto name = entry.name();
+    const std::span<const uint8_t> cut(name.begin(), std::find(name.begin(), name.end(), kPad));
+    return "chain of " + PetsciiToAscii(cut, false, false, true, settings()) + " broken at " +
+           std::to_string(broken.track) + "/" + std::to_string(broken.sector) + ", " +
+           std::to_string(broken.bytesRead) + " bytes read";
+}
+
+bool DiskImage::ExportFile(int index, const std::string& target, bool interactive,
+                           const FormatRow* row, std::optional<ChainBreak>* brokenOut) {
     Interaction* ui = interactive ? owner() : nullptr;
     DirEntry entry = EntryAt(index);
-    std::optional<std::vector<uint8_t>> data = entry ? ReadFileData(index) : std::nullopt;
+    std::optional<ChainBreak> broken;
+    std::optional<std::vector<uint8_t>> data = entry ? ReadFileData(index, &broken) : std::nullopt;
+    if (brokenOut) *brokenOut = broken;
+    // A file cut short is data lost: the owner hears of it even when no dialogs are wanted.
+    const auto reportBroken = [&] {
+        if (broken) ReportError(owner(), BrokenChainText(entry, *broken));
+        return !broken;
+    };
     if (!data) {
-        ReportError(ui, "Unable to Create File to Export");
-        return false;
+        if (!broken) ReportError(ui, "Unable to Create File to Export");
+        return reportBroken();
     }
     if (!row) row = FindRowByCbmType(entry.typeCode());
     if (!row) return false;
@@ -439,12 +470,14 @@ bool DiskImage::ExportFile(int index, const std::string& target, bool interactiv
     } else {
         out = std::move(*data);
     }
-    switch (WriteWholeFile(path, out)) {
-    case WriteResult::CannotCreate: ReportError(ui, "Unable to Create File"); return false;
-    case WriteResult::WriteFailed: ReportError(ui, "Error in saving"); return false;
-    case WriteResult::Ok: break;
+    const WriteResult written = WriteWholeFile(path, out);
+    if (written != WriteResult::Ok) {
+        if (brokenOut) brokenOut->reset(); // nothing was written: the write is what failed
+        ReportError(ui, written == WriteResult::CannotCreate ? "Unable to Create File"
+                                                             : "Error in saving");
+        return false;
     }
-    return true;
+    return reportBroken();
 }
 
 const FormatRow* RowForExportMode(ExportMode mode, int typeCode) {
@@ -459,8 +492,9 @@ const FormatRow* RowForExportMode(ExportMode mode, int typeCode) {
     return FindRowByCbmType(typeCode);
 }
 
-void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode,
+bool DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode,
                                const ExportReport& report) {
+    bool whole = true;
     namespace fs = std::filesystem;
     // The folder of each level (a sub-directory's beside its entry's files), made when the
     // first file goes into it or a level below it is entered.
@@ -493,10 +527,14 @@ void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode,
             const FormatRow* row = RowForExportMode(mode, entry.typeCode());
             if (!row || entry.typeCode() == kDel) return true;
             make(level);
-            const bool written = ExportFile(index, level.path.string(), false, row);
-            if (report) report((level.path / ExportName(entry, *row)).string(), written);
+            std::optional<ChainBreak> broken;
+            const bool ok = ExportFile(index, level.path.string(), false, row, &broken);
+            whole = whole && ok;
+            // A chain that broke off was written as far as it could be read.
+            if (report) report((level.path / ExportName(entry, *row)).string(), ok || broken);
             return true;
         });
+    return whole;
 }
 
 // ---- Entry fields -----------------------------------------------------------------------

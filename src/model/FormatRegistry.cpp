@@ -90,6 +90,7 @@ const FormatRow* PcFormatForType(int cbmType) {
     switch (cbmType) {
     case 1: return FindRowById(FormatId::S00);
     case 2: return FindRowById(FormatId::P00);
+    case 3: return FindRowById(FormatId::U00); // USR has its PC64 form too; other tools read it
     case 4: return FindRowById(FormatId::R00);
     default: return nullptr;
     }

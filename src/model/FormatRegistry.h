@@ -96,7 +96,7 @@ int FindRowByExtension(std::string_view text);
 const FormatRow* FindRowForName(std::string_view fileName);
 const FormatRow* FindRowById(int id);
 const FormatRow* FindRowByCbmType(int cbmType);
-// The PC64 row for a CBM type code: SEQ .s00, PRG .p00, REL .r00; none otherwise.
+// The PC64 row for a CBM type code: SEQ .s00, PRG .p00, USR .u00, REL .r00; none otherwise.
 const FormatRow* PcFormatForType(int cbmType);
 
 } // namespace tessarind

@@ -235,7 +235,9 @@ void EntryListView::ExportSelection() {
             settings->lastSaveFolder = std::filesystem::path(choice->path).parent_path().string();
         const FormatRow* row = FindRowForName(DiskImage::FileNamePart(choice->path));
         if (!row) row = own;
-        if (!image_->ExportFile(index, choice->path, false, row)) {
+        // A chain that breaks off was written as far as it goes and told through the owner.
+        std::optional<ChainBreak> broken;
+        if (!image_->ExportFile(index, choice->path, false, row, &broken) && !broken) {
             std::string name = HostFileName(entry.name(), 256, image_->settings());
             ui->Message("Unable to Export File " + name, "Error");
         }

@@ -165,9 +165,7 @@ TEST(CbmconvertPc64, OurPcFilesReadBackInCbmconvertWithNameBytesAndRecordLength)
     for (size_t i = 0; i < files.size(); ++i) {
         DirEntry entry = image->EntryAt(static_cast<int>(i));
         ASSERT_TRUE(entry);
-        // PcFormatForType knows SEQ, PRG and REL; a USR file takes the registry's .u00 row.
-        const FormatRow* row = entry.typeCode() == kUsr ? &Row(interop::RowId::U00)
-                                                        : PcFormatForType(entry.typeCode());
+        const FormatRow* row = PcFormatForType(entry.typeCode());
         ASSERT_NE(row, nullptr) << files[i].name;
         ASSERT_TRUE(image->ExportFile(static_cast<int>(i), exported.string(), false, row))
             << files[i].name;

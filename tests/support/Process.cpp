@@ -71,4 +71,8 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
+std::string AsUnprivilegedUser() {
+    return ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+}
+
 } // namespace tessarind::testing

@@ -23,6 +23,10 @@ std::string ShellQuote(std::string_view argument);
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::filesystem::path& workingDirectory = {});
 
+// The words that run a shell command as an unprivileged user: root may read and write any
+// file, so tests of refused access run the tool through this (empty when not root).
+std::string AsUnprivilegedUser();
+
 // A fresh directory under the system's temporary directory, removed with its contents.
 class TempDir {
 public:

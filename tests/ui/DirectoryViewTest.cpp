@@ -796,6 +796,28 @@ private slots:
         QCOMPARE(f.ui.messages.back().text, std::string("Unable to Export File second"));
     }
 
+    void exportOfABrokenChainWritesWhatCouldBeReadAndSaysSo() {
+        ViewFixture f;
+        DirEntry first = f.image->EntryAt(0);
+        uint8_t* block = f.image->SectorPointer(first.firstTrack(), first.firstSector());
+        QVERIFY(block);
+        block[0] = first.firstTrack(); // the chain links to itself
+        block[1] = first.firstSector();
+        f.view->SelectIndex(0);
+        SaveChoice one;
+        one.path = f.PathText(QStringLiteral("first.prg"));
+        f.ui.saveChoices = {one};
+        const size_t before = f.ui.messages.size();
+        f.frame->ExecuteCommand(cmd::Export);
+        QFile exported(f.Path(QStringLiteral("first.prg")));
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        std::vector<uint8_t> data = Pattern(300);
+        QCOMPARE(exported.readAll(), QByteArray(reinterpret_cast<const char*>(data.data()), 254));
+        QCOMPARE(f.ui.messages.size(), before + 1);
+        const std::string pair = std::to_string(first.firstTrack()) + "/" + std::to_string(first.firstSector());
+        QCOMPARE(f.ui.messages.back().text, "chain of " + NameOf(*f.image, 0) + " broken at " + pair + ", 254 bytes read");
+    }
+
     void importInsertsHostFilesAtTheCurrentIndex() {
         ViewFixture f;
         auto write = [&](const QString& name, const QByteArray& bytes) {

@@ -249,6 +249,50 @@ TEST_F(CliListingTest, FindReportsHitsInFolderOrderWithTheSummary) {
     EXPECT_EQ(missing.err, "Unable to Open Directory\n");
 }
 
+TEST_F(CliListingTest, FindSaysWhichSubfoldersItCouldNotRead) {
+    GameDisk("top/a.d64");
+    GameDisk("top/closed/b.d64");
+    GameDisk("top/open/c.d64");
+    fs::permissions(dir / "top/closed", fs::perms::none);
+    // Run as a user the closed folder shuts out (root reads any folder).
+    std::string command =
+        testing::AsUnprivilegedUser() + ShellQuote(TESSARIND_CLI) + " find top GAME";
+    ProcessResult run = RunProcess(
+        {"sh", "-c", command + " 2>" + ShellQuote((dir / ".stderr").string())}, dir.path());
+    fs::permissions(dir / "top/closed", fs::perms(0755));
+    // What could be searched is reported; the search is not complete, so it is no success.
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, "GAME\tPRG\t3\ttop/a.d64\nGAME\tPRG\t3\ttop/open/c.d64\n");
+    EXPECT_EQ(Text(".stderr"), "Unable to Open Directory top/closed: Permission denied\n"
+                               "Search Finished. 2 file(s) found on 2 of 2 disks\n");
+}
+
+TEST_F(CliListingTest, ExtractNamesFilesInsidePartitionsAsFindPrintsThem) {
+    PartitionDisk("c.d81");
+    Outcome found = Cli({"find", ".", "INSIDE"});
+    ASSERT_EQ(found.exitCode, 0) << found.err;
+    const std::string name = found.out.substr(0, found.out.find('\t'));
+    ASSERT_EQ(name, "PART/INSIDE");
+    for (const std::string& typed : {name, std::string("part/ins*"), std::string("P*/INSIDE")}) {
+        SCOPED_TRACE(typed);
+        fs::remove_all(dir / "out");
+        Outcome named = Cli({"extract", "c.d81", typed, "-o", "out"});
+        EXPECT_EQ(named.exitCode, 0) << named.err;
+        EXPECT_EQ(named.out, "out/part/inside.seq\n");
+        EXPECT_EQ(Read("out/part/inside.seq"), Pattern(600, 3));
+    }
+    Outcome missing = Cli({"extract", "c.d81", "PART/NOTHERE", "-o", "out"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "PART/NOTHERE: no such file in c.d81\n");
+    // A 1541 has no partitions: the slash is part of the name there.
+    auto plain = BlankD64("PLAIN");
+    AddFile(*plain, {"A/B", 0x82, Pattern(10)});
+    Save(*plain, "p.d64");
+    Outcome slash = Cli({"extract", "p.d64", "A/B", "-o", "out"});
+    EXPECT_EQ(slash.exitCode, 0) << slash.err;
+    EXPECT_EQ(slash.out, "out/a - b.prg\n");
+}
+
 TEST_F(CliListingTest, BatchExtractsBesideEachContainer) {
     GameDisk("game.d64");
     auto other = BlankD64("OTHER");

@@ -185,7 +185,7 @@ TEST_F(CliTest, ExtractWritesEachModeAndReportsEachFile) {
     EXPECT_EQ(Read("native/prog.prg"), Pattern(300));
     ProcessResult pc64 = Cli({"extract", "d.d64", "-o", "pc64", "--mode", "pc64"});
     ASSERT_EQ(pc64.exitCode, 0);
-    EXPECT_EQ(pc64.output, "pc64/prog.p00\npc64/text.s00\npc64/prog2.p00\n");
+    EXPECT_EQ(pc64.output, "pc64/prog.p00\npc64/text.s00\npc64/user.u00\npc64/prog2.p00\n");
     std::vector<uint8_t> p00 = Read("pc64/prog.p00");
     ASSERT_EQ(p00.size(), 326u);
     EXPECT_EQ(std::string(p00.begin(), p00.begin() + 12), std::string("C64File\0PROG", 12));
@@ -200,10 +200,16 @@ TEST_F(CliTest, ExtractWritesEachModeAndReportsEachFile) {
     EXPECT_EQ(named.exitCode, 0);
     EXPECT_EQ(named.output, "named/prog2.prg\nnamed/text.seq\n");
     ProcessResult skipped =
-        CliWithMessages({"extract", "d.d64", "USER", "-o", "none", "--mode", "pc64"});
+        CliWithMessages({"extract", "d.d64", "USER", "-o", "none", "--mode", "text"});
     EXPECT_EQ(skipped.exitCode, 0);
-    EXPECT_EQ(skipped.output, "USER: a USR file is not extracted in pc64 mode; skipped\n");
-    EXPECT_FALSE(fs::exists(dir / "none/user.u00"));
+    EXPECT_EQ(skipped.output, "USER: a USR file is not extracted in text mode; skipped\n");
+    EXPECT_FALSE(fs::exists(dir / "none/user.txt"));
+    ProcessResult user = Cli({"extract", "d.d64", "USER", "-o", "u", "--mode", "pc64"});
+    EXPECT_EQ(user.exitCode, 0);
+    EXPECT_EQ(user.output, "u/user.u00\n");
+    std::vector<uint8_t> u00 = Read("u/user.u00");
+    ASSERT_EQ(u00.size(), 36u);
+    EXPECT_EQ(std::string(u00.begin(), u00.begin() + 12), std::string("C64File\0USER", 12));
     EXPECT_EQ(Cli({"extract", "d.d64", "#4", "-o", "none"}).exitCode, 1);
 }
 

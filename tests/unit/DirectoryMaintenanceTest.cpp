@@ -207,6 +207,7 @@ TEST(Validate, ImageBuiltByOurOwnWritesKeepsItsBamByteForByte) {
 TEST(Validate, SubDirectoryContentsAreTakenUnderEitherShowDeletedSetting) {
     for (bool shown : {false, true}) {
         auto image = BlankD64();
+        image->maxFileType = kDir; // as a format that has sub-directories
         AddNamed(*image, {"X"});
         AddSubDirectory(*image, "SUB", 20);
         AddNamed(*image, {"Y"});
@@ -231,6 +232,7 @@ TEST(Validate, SubDirectoryContentsAreTakenUnderEitherShowDeletedSetting) {
 
 TEST(Validate, LoopsInDirectoriesAndChainsEndTheWalk) {
     auto image = BlankD64();
+    image->maxFileType = kDir; // as a format that has sub-directories
     for (int i = 0; i < 10; ++i)
         ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(i), 0x82, {}}));
     DirEntry loop = AddFile(*image, {"LOOP", 0x82, Pattern(300)});

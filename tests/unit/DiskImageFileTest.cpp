@@ -109,14 +109,16 @@ TEST_F(DiskImageFiles, FailedWriteKeepsThePreviousFileAndTheModifiedMark) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(written);
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "Error on Save");
+    EXPECT_EQ(ui.messages[0].text, "Error on Save " + p.string() + ": File too large");
     EXPECT_EQ(ui.messages[0].caption, "Error");
     EXPECT_TRUE(image->modified());
     EXPECT_EQ(Read(p), saved);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 
-    EXPECT_FALSE(image->WriteFile((dir / "no-such-folder" / "x.d64").string()));
-    EXPECT_EQ(ui.messages.back().text, "Unable to Save File");
+    const fs::path nowhere = dir / "no-such-folder" / "x.d64";
+    EXPECT_FALSE(image->WriteFile(nowhere.string()));
+    EXPECT_EQ(ui.messages.back().text,
+              "Unable to Save File " + nowhere.string() + ": No such file or directory");
     EXPECT_TRUE(image->modified());
 }
 

@@ -468,7 +468,7 @@ TEST_F(FileOperations, ExportAllFilesByMode) {
         return out;
     };
     EXPECT_EQ(names("native"), (std::vector<std::string>{"prog.prg", "text.seq", "user.usr"}));
-    EXPECT_EQ(names("pc64"), (std::vector<std::string>{"prog.p00", "text.s00"}));
+    EXPECT_EQ(names("pc64"), (std::vector<std::string>{"prog.p00", "text.s00", "user.u00"}));
     EXPECT_EQ(names("text"), (std::vector<std::string>{"text.txt"}));
 }
 

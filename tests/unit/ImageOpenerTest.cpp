@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 using testing::AddFile;
 using testing::BlankD64;
 using testing::Pattern;
+using testing::RawName;
 using testing::RecordingInteraction;
 
 std::string NameOf(DiskImage& image, int index) {
@@ -169,6 +170,8 @@ TEST_F(OpenContainerTest, SingleFileKindsKeepTheirTypeAndPc64ItsName) {
     std::vector<uint8_t> p00(26, 0);
     std::memcpy(p00.data(), "C64File\0REAL NAME", 17);
     p00.push_back(42);
+    std::vector<uint8_t> s00 = p00;
+    std::memcpy(s00.data() + 8, "REAL TEXT", 9);
     struct Case {
         const char* file;
         std::vector<uint8_t> bytes;
@@ -177,8 +180,9 @@ TEST_F(OpenContainerTest, SingleFileKindsKeepTheirTypeAndPc64ItsName) {
     };
     for (const Case& c :
          {Case{"tool.usr", Pattern(20), 0x83, "TOOL"}, Case{"old.del", Pattern(20), 0x80, "OLD"},
-          Case{"Loader.PRG", Pattern(20), 0x82, "lOADER"},
-          Case{"any.p00", p00, 0x82, "REAL NAME"}}) {
+          Case{"Loader.PRG", Pattern(20), 0x82, "lOADER"}, Case{"any.p00", p00, 0x82, "REAL NAME"},
+          Case{"notes.seq", Pattern(20), 0x81, "NOTES"}, Case{"text.S00", s00, 0x81, "REAL TEXT"},
+          Case{"user.u00", p00, 0x83, "REAL NAME"}}) {
         SCOPED_TRACE(c.file);
         auto image = Open(HostFile(c.file, c.bytes));
         ASSERT_NE(image, nullptr);
@@ -187,6 +191,30 @@ TEST_F(OpenContainerTest, SingleFileKindsKeepTheirTypeAndPc64ItsName) {
         EXPECT_EQ(NameOf(*image, 0), c.name);
         EXPECT_TRUE(image->untitled());
     }
+}
+
+TEST_F(OpenContainerTest, APc64FileWithoutItsSignatureIsRefused) {
+    std::vector<uint8_t> almost(40, 'A');
+    std::memcpy(almost.data(), "C64FilE", 8);
+    for (const auto& [file, bytes] : std::vector<std::pair<std::string, std::vector<uint8_t>>>{
+             {"garbage.p00", Pattern(300)},
+             {"almost.s00", almost},
+             {"short.r00", {'C', '6', '4'}}}) {
+        SCOPED_TRACE(file);
+        ui.messages.clear();
+        const std::string path = HostFile(file, bytes);
+        EXPECT_EQ(Open(path), nullptr);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].text, path + ": not a PC64 file");
+    }
+    // Data in memory of a PC64 kind is held to the same.
+    auto image = BlankD64();
+    RecordingInteraction quiet;
+    image->SetOwner(&quiet);
+    EXPECT_FALSE(image->WriteFileData(RawName("X"), 0, true, Pattern(100), 0, *FindRowById(24)));
+    ASSERT_EQ(quiet.messages.size(), 1u);
+    EXPECT_EQ(quiet.messages[0].text, "not a PC64 file");
+    EXPECT_EQ(image->entryCount, 0);
 }
 
 TEST_F(OpenContainerTest, DataInMemoryUsesTheFormatIdWhenTheNameHasNoKind) {
