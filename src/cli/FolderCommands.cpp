@@ -62,15 +62,10 @@ int CmdFind(Context& ctx, const Args& a) {
     if (a.positional.size() != 2) throw UsageError{"find needs FOLDER and PATTERN"};
     const std::string& folder = a.positional[0];
     const std::string& typed = a.positional[1];
-    // As for names elsewhere on the command line: converted as host names are, or the bytes
-    // as typed (upper case is unshifted PETSCII, as listings show it).
-    const std::array<uint8_t, kNameLength> converted = CbmName(typed);
-    std::array<uint8_t, kNameLength> raw;
-    raw.fill(kPad);
-    for (size_t i = 0; i < typed.size() && i < raw.size(); ++i)
-        raw[i] = static_cast<uint8_t>(typed[i]);
+    if (typed.size() > static_cast<size_t>(kNameLength))
+        throw UsageError{"\"" + typed + "\" is longer than 16 characters"};
     const NameMatcher matches = [&](std::span<const uint8_t, kNameLength> name) {
-        return MatchesPattern(converted, name) || MatchesPattern(raw, name);
+        return MatchesTypedName(typed, name);
     };
 
     ProgressLine progress;

@@ -84,6 +84,25 @@ std::vector<ListingRow> ListingRows(DiskImage& image) {
     return rows;
 }
 
+char ListingCharacter(uint8_t code, bool lowerCase) {
+    char converted[4];
+    const size_t n = PetsciiToAscii(std::span<const uint8_t>(&code, 1), converted, sizeof converted,
+                                    false, false, !lowerCase, Settings::Defaults());
+    // Control codes vanish, a carriage return becomes two characters: neither may move the
+    // columns after it.
+    if (n != 1 || converted[0] < 0x20 || converted[0] > 0x7E) return kListingReplacement;
+    return converted[0];
+}
+
+std::string ListedName(std::span<const uint8_t> name, bool lowerCase) {
+    std::string text;
+    for (uint8_t code : name) {
+        if (code == kPad) break;
+        text.push_back(ListingCharacter(code, lowerCase));
+    }
+    return text;
+}
+
 std::string RowText(const ListingRow& row, ListingForm form, bool lowerCase) {
     std::string text;
     bool reverse = false;
@@ -93,10 +112,7 @@ std::string RowText(const ListingRow& row, ListingForm form, bool lowerCase) {
             reverse = cell.reverse;
             text.push_back(static_cast<char>(cell.code));
         } else {
-            char converted[8];
-            size_t n = PetsciiToAscii(std::span<const uint8_t>(&cell.code, 1), converted, sizeof converted,
-                                      false, false, !lowerCase, Settings::Defaults());
-            text.append(converted, n);
+            text.push_back(ListingCharacter(cell.code, lowerCase));
         }
     }
     text.push_back(form == ListingForm::Petscii ? '\x0D' : '\x0A');

@@ -4,6 +4,7 @@
 // or pixels.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,14 @@ ListingRow EntryRow(const uint8_t* slot, int maxFileType);
 ListingRow FreeBlocksRow(int freeBlocks);
 // Every row of the current directory: header, listed entries, free line.
 std::vector<ListingRow> ListingRows(DiskImage& image);
+
+// The one character that stands for a PETSCII code in the ASCII form of a listing, so that
+// every byte of a name takes one column: its ASCII conversion where that is one printable
+// character, else kListingReplacement. lowerCase selects the lower/upper-case set.
+inline constexpr char kListingReplacement = '?';
+char ListingCharacter(uint8_t code, bool lowerCase);
+// A CBM name as the ASCII listing prints it, up to its first 0xA0.
+std::string ListedName(std::span<const uint8_t> name, bool lowerCase);
 
 // A row as text; lowerCase selects the lower/upper-case character set for the ASCII form.
 std::string RowText(const ListingRow& row, ListingForm form, bool lowerCase);

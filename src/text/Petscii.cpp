@@ -147,7 +147,11 @@ std::string PetsciiToAscii(std::span<const uint8_t> src, bool fileNameMode, bool
 void AsciiToPetsciiName(std::span<uint8_t> buffer, bool keepLetters) {
     for (uint8_t& b : buffer) {
         if (IsAsciiLetter(b)) {
-            if (!keepLetters) b = static_cast<uint8_t>(SwapCase(static_cast<char>(b)));
+            // Lower case is the unshifted letter; upper case the shifted one, 0xC1-0xDA, as
+            // shift and the letter give it on the machine (0x61-0x7A look the same but
+            // cannot be typed there).
+            if (keepLetters) continue;
+            b = b >= 'a' ? static_cast<uint8_t>(b - 'a' + 'A') : static_cast<uint8_t>(b - 'A' + 0xC1);
         } else if (b == 0x0A) {
             b = 0x0D;
         } else if (b == '_') {

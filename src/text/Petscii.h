@@ -23,7 +23,9 @@ size_t PetsciiToAscii(std::span<const uint8_t> src, char* dest, size_t capacity,
 std::string PetsciiToAscii(std::span<const uint8_t> src, bool fileNameMode, bool useReplacement,
                            bool keepCase, const Settings& settings);
 
-// Converts host text to PETSCII in place (names from the host or from archives).
+// Converts host text to PETSCII in place (names from the host or from archives): lower-case
+// letters become the unshifted letters 0x41-0x5A, upper-case ones the shifted 0xC1-0xDA,
+// unless keepLetters.
 void AsciiToPetsciiName(std::span<uint8_t> buffer, bool keepLetters);
 // A host name as a 16-byte CBM name: converted and padded with 0xA0, cut to 16.
 std::array<uint8_t, 16> PetsciiName(std::string_view host);

@@ -122,8 +122,9 @@ TEST_F(CliListingTest, CsvListingIsExactWithEachOption) {
     EXPECT_EQ(csv.err, "");
 
     // The same text into a file; with deleted entries every slot of the directory block,
-    // the unused ones included.
-    const std::string unused = "0,,DEL\n0,,DEL\n0,,DEL\n0,,DEL\n";
+    // the unused ones included (their zero name bytes shown, so the columns stay).
+    const std::string unused = "0,????????????????,DEL\n0,????????????????,DEL\n"
+                               "0,????????????????,DEL\n0,????????????????,DEL\n";
     ASSERT_EQ(Cli({"list", "g.d64", "--format", "csv", "-o", "out.csv", "--deleted"}).exitCode, 0);
     EXPECT_EQ(Text("out.csv"), head +
                                    "3,GAME            ,PRG\n"
@@ -139,7 +140,8 @@ TEST_F(CliListingTest, CsvListingIsExactWithEachOption) {
                            "1,NOTES           ,SEQ," + Hex({'h', 'I', 0x0D}) + "\n" +
                            "2,TOOL            ,USR," + Hex(Pattern(300, 2)) + "\n" +
                            "1,OLD             ,DEL,0\n" +
-                           "0,,DEL,0\n0,,DEL,0\n0,,DEL,0\n0,,DEL,0\n");
+                           "0,????????????????,DEL,0\n0,????????????????,DEL,0\n0,????????????????,DEL,0\n"
+                                  "0,????????????????,DEL,0\n");
 
     // The lower/upper-case set shows unshifted letters in lower case.
     Outcome lower = Cli({"list", Full("g.d64"), "--format", "csv", "--lower"});

@@ -140,7 +140,7 @@ TEST_F(CliTest, InsertReadsEachKindAndKeepsTheOrder) {
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->ReadFileData(0), std::vector<uint8_t>{42});
     EXPECT_EQ(image->ReadFileData(1), Pattern(300, 1));
-    EXPECT_EQ(image->ReadFileData(4), (std::vector<uint8_t>{'h', 'I', 0x0D}));
+    EXPECT_EQ(image->ReadFileData(4), (std::vector<uint8_t>{0xC8, 'I', 0x0D}));
     EXPECT_EQ(image->ReadFileData(6), (std::vector<uint8_t>{'H', 'i', '\n'}));
     // A position past the end is refused, not taken as the end.
     std::vector<uint8_t> before = Read("d.d64");

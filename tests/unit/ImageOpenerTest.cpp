@@ -177,7 +177,7 @@ TEST_F(OpenContainerTest, SingleFileKindsKeepTheirTypeAndPc64ItsName) {
     };
     for (const Case& c :
          {Case{"tool.usr", Pattern(20), 0x83, "TOOL"}, Case{"old.del", Pattern(20), 0x80, "OLD"},
-          Case{"Loader.PRG", Pattern(20), 0x82, "lOADER"},
+          Case{"Loader.PRG", Pattern(20), 0x82, "\xCCOADER"},
           Case{"any.p00", p00, 0x82, "REAL NAME"}}) {
         SCOPED_TRACE(c.file);
         auto image = Open(HostFile(c.file, c.bytes));
