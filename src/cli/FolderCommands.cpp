@@ -108,6 +108,16 @@ int CmdBatch(Context& ctx, const Args& a) {
     for (const char* listingOnly : {"--subdirs", "--deleted", "--lower"})
         if (extract && a.Has(listingOnly))
             throw UsageError{std::string(listingOnly) + " applies to listings only"};
+    if (list && a.Has("--force")) throw UsageError{"--force applies to --extract only"};
+    options.overwrite = a.Has("--force");
+    // Only what was not written is worth a line: the folders are named after the containers.
+    options.onExtracted = [](const ExportedFile& file) {
+        if (file.outcome == ExportedFile::Outcome::Exists)
+            std::fprintf(stderr, "%s: exists and is left as it is (--force replaces it)\n",
+                         file.path.c_str());
+        else if (file.outcome != ExportedFile::Outcome::Written)
+            std::fprintf(stderr, "%s: not extracted: %s\n", file.path.c_str(), file.reason.c_str());
+    };
     options.includeSubDirectories = a.Has("--subdirs");
     options.includeSubfolders = !a.Has("--no-subfolders");
     options.showDeleted = a.Has("--deleted");
@@ -136,6 +146,10 @@ int CmdBatch(Context& ctx, const Args& a) {
     }
     if (result.failed > 0) {
         std::fprintf(stderr, "%d listing(s) could not be written\n", result.failed);
+        return kFailed;
+    }
+    if (result.filesNotWritten > 0) {
+        std::fprintf(stderr, "%d file(s) not extracted\n", result.filesNotWritten);
         return kFailed;
     }
     return kOk;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 #include "cli/Commands.h"
 #include "model/BatchRun.h"
@@ -38,23 +39,23 @@ const FormatRow* RowForMode(ExportMode mode, int typeCode) {
     return FindRowByCbmType(typeCode);
 }
 
-// The files ExportAllFiles writes for the current directory, in its order and by its
-// naming rules, so each one can be reported.
-void ExportTargets(DiskImage& image, const fs::path& folder, ExportMode mode,
-                   std::vector<fs::path>& targets) {
-    for (int i = 0;; ++i) {
-        DirEntry entry = image.EntryAt(i);
-        if (!entry) break;
-        const int code = entry.typeCode();
-        const FormatRow* row = RowForMode(mode, code);
-        if (row && code != kDel) targets.push_back(folder / image.ExportName(entry, *row));
-        if ((code == kCbm || code == kDir) && image.EnterSubDirectory(i)) {
-            std::string name = HostFileName(entry.name(), 256, image.settings());
-            while (!name.empty() && name.back() == ' ')
-                name.pop_back();
-            ExportTargets(image, folder / (name.empty() ? "_" : name), mode, targets);
-            image.LeaveSubDirectory();
-        }
+// Prints where a file of an extraction went, or why it did not.
+void ReportExtracted(const ExportedFile& file) {
+    switch (file.outcome) {
+    case ExportedFile::Outcome::Written:
+        std::printf("%s\n", file.path.c_str());
+        return;
+    case ExportedFile::Outcome::Exists:
+        std::fprintf(stderr, "%s: exists and is left as it is (--force replaces it)\n",
+                     file.path.c_str());
+        return;
+    case ExportedFile::Outcome::NoData:
+        std::fprintf(stderr, "%s: not extracted: %s\n", file.name.c_str(), file.reason.c_str());
+        return;
+    case ExportedFile::Outcome::CannotCreate:
+    case ExportedFile::Outcome::WriteFailed:
+        std::fprintf(stderr, "%s: %s\n", file.path.c_str(), file.reason.c_str());
+        return;
     }
 }
 
@@ -214,47 +215,38 @@ int CmdExtract(Context& ctx, const Args& a) {
         std::fprintf(stderr, "%s: not a folder\n", folder.string().c_str());
         return kFailed;
     }
+    ExportRun run;
+    run.overwrite = a.Has("--force");
+    run.onFile = ReportExtracted;
     int status = kOk;
     if (a.positional.size() == 1) {
-        std::vector<fs::path> targets;
-        ExportTargets(*image, folder, mode, targets);
-        image->ExportAllFiles(folder.string(), mode);
-        for (const fs::path& target : targets) {
-            if (fs::exists(target, ec)) {
-                std::printf("%s\n", target.string().c_str());
-            } else {
-                std::fprintf(stderr, "%s: Unable to Create File\n", target.string().c_str());
+        image->ExportAllFiles(folder.string(), mode, run);
+    } else {
+        std::set<int> named; // a file named twice is still written once
+        for (size_t i = 1; i < a.positional.size(); ++i) {
+            std::vector<int> indexes = FindEntries(*image, a.positional[i]);
+            if (indexes.empty()) {
+                std::fprintf(stderr, "%s: no such file in %s\n", a.positional[i].c_str(),
+                             image->title().c_str());
                 status = kFailed;
             }
-        }
-        return status;
-    }
-    for (size_t i = 1; i < a.positional.size(); ++i) {
-        std::vector<int> indexes = FindEntries(*image, a.positional[i]);
-        if (indexes.empty()) {
-            std::fprintf(stderr, "%s: no such file in %s\n", a.positional[i].c_str(),
-                         image->title().c_str());
-            status = kFailed;
-        }
-        for (int index : indexes) {
-            DirEntry entry = image->EntryAt(index);
-            const FormatRow* row = RowForMode(mode, entry.typeCode());
-            if (!row) {
-                std::fprintf(stderr, "%s: a %s file is not extracted in %s mode; skipped\n",
-                             NameText(entry.name()).c_str(),
-                             TypeName(entry.typeCode(), image->maxFileType),
-                             a.Value("--mode", "native").c_str());
-                continue;
+            for (int index : indexes) {
+                if (!named.insert(index).second) continue;
+                DirEntry entry = image->EntryAt(index);
+                const FormatRow* row = RowForMode(mode, entry.typeCode());
+                if (!row) {
+                    std::fprintf(stderr, "%s: a %s file is not extracted in %s mode; skipped\n",
+                                 NameText(entry.name()).c_str(),
+                                 TypeName(entry.typeCode(), image->maxFileType),
+                                 a.Value("--mode", "native").c_str());
+                    continue;
+                }
+                image->ExportInto(index, folder.string(), *row, run);
             }
-            fs::path target = folder / image->ExportName(entry, *row);
-            if (!image->ExportFile(index, target.string(), true, row)) {
-                status = kFailed;
-                continue;
-            }
-            std::printf("%s\n", target.string().c_str());
         }
     }
-    return status;
+    if (std::fflush(stdout) != 0) return kFailed;
+    return run.notWritten > 0 ? kFailed : status;
 }
 
 int CmdCrossLinks(Context& ctx, const Args& a) {

@@ -6,7 +6,9 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -75,6 +77,30 @@ struct CrossLink {
 
 // Export modes of ExportAllFiles.
 enum class ExportMode { Native = 0, Pc64 = 1, SeqAsText = 2 };
+
+// What became of one file of an export run.
+struct ExportedFile {
+    enum class Outcome { Written, Exists, NoData, CannotCreate, WriteFailed };
+    Outcome outcome = Outcome::Written;
+    std::string name;   // the CBM name as the listing shows it, for messages
+    std::string path;   // the host path written, or the one that was not
+    std::string reason; // why it was not written
+};
+
+// One run of exports to the host. Files whose host names coincide get a numbered suffix
+// ("game.prg", "game_2.prg", ...), so no file of the run replaces another; a host file that
+// existed before is replaced only with `overwrite`.
+struct ExportRun {
+    bool overwrite = false;
+    std::function<void(const ExportedFile&)> onFile; // told every file, written or not
+    int written = 0, notWritten = 0;
+
+    // The path for a file of this name in `folder`, numbered when the run has used it.
+    std::string Claim(const std::string& folder, const std::string& fileName);
+
+private:
+    std::set<std::string> taken_;
+};
 
 // Name alignment modes.
 enum class Align { Collapse = 0, Left = 1, Right = 2, Center = 3 };
@@ -190,8 +216,12 @@ public:
     // path; row is the target kind (none: the entry's own type).
     virtual bool ExportFile(int index, const std::string& target, bool interactive,
                             const FormatRow* row = nullptr);
+    // Without a run of its own, host files that exist are left alone.
     virtual void ExportAllFiles(const std::string& folder, ExportMode mode);
-    void ExportAllFiles(const std::string& folder, ExportMode mode, VisitedSet& entered);
+    void ExportAllFiles(const std::string& folder, ExportMode mode, ExportRun& run);
+    // Writes one entry as `row` into `folder` under its export name, as a file of `run`.
+    ExportedFile ExportInto(int index, const std::string& folder, const FormatRow& row,
+                            ExportRun& run);
     // The host file name of an entry for a target kind: converted, unsafe characters and
     // trailing blanks removed, the kind's extension appended.
     std::string ExportName(DirEntry entry, const FormatRow& row) const;

@@ -2,6 +2,7 @@
 // changing entry fields. Every change is journalled so each operation undoes as one step.
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -10,6 +11,7 @@
 #include "model/ImageObserver.h"
 #include "model/SafeFile.h"
 #include "model/VisitedSet.h"
+#include "text/DirectoryListing.h"
 #include "text/Petscii.h"
 
 namespace tessarind {
@@ -383,7 +385,22 @@ bool DiskImage::ImportHostFile(const std::string& hostPath, int index, bool inte
 std::string DiskImage::ExportName(DirEntry entry, const FormatRow& row) const {
     std::string name = HostFileName(entry.name(), 256, settings());
     while (!name.empty() && name.back() == ' ') name.pop_back();
+    // A name with nothing a host name keeps would otherwise give a hidden ".prg".
+    if (name.empty()) name = "_";
     return name + std::string(row.extension);
+}
+
+std::string ExportRun::Claim(const std::string& folder, const std::string& fileName) {
+    namespace fs = std::filesystem;
+    const size_t dot = fileName.rfind('.');
+    const std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? std::string() : fileName.substr(dot);
+    for (int n = 1;; ++n) {
+        const std::string candidate =
+            n == 1 ? fileName : stem + "_" + std::to_string(n) + extension;
+        std::string path = (fs::path(folder) / candidate).string();
+        if (taken_.insert(path).second) return path;
+    }
 }
 
 static std::vector<uint8_t> Pc64File(DirEntry entry, std::span<const uint8_t> data, int rowId) {
@@ -396,10 +413,56 @@ static std::vector<uint8_t> Pc64File(DirEntry entry, std::span<const uint8_t> da
     return out;
 }
 
+namespace {
+
+// The bytes of an entry to export. A file that holds no bytes (no first block, or a chain
+// that ends in its first block) exports as an empty host file. None, with the reason, when
+// there is nothing that can be read.
+std::optional<std::vector<uint8_t>> ExportData(DiskImage& image, int index, std::string& reason) {
+    DirEntry entry = image.EntryAt(index);
+    if (!entry) {
+        reason = "no such entry";
+        return std::nullopt;
+    }
+    if (std::optional<std::vector<uint8_t>> data = image.ReadFileData(index)) return data;
+    const int code = entry.typeCode();
+    if (code == kDel) {
+        reason = "a DEL file holds no data";
+        return std::nullopt;
+    }
+    const int t = entry.firstTrack(), s = entry.firstSector();
+    if (code != kCbm) {
+        if (t == 0) return std::vector<uint8_t>();
+        const ChainWalk walk = image.WalkChain(t, s);
+        if (walk.complete && walk.bytes == 0) return std::vector<uint8_t>();
+    }
+    if (!image.SectorPointer(t, s))
+        reason = "its first block " + std::to_string(t) + "/" + std::to_string(s) +
+                 " is not on the disk";
+    else
+        reason = "its blocks hold no data that can be read";
+    return std::nullopt;
+}
+
+// The host file's bytes for a target kind; none for a kind that is not written this way.
+std::optional<std::vector<uint8_t>> ExportForm(DiskImage& image, DirEntry entry,
+                                               std::vector<uint8_t> data, const FormatRow& row) {
+    if (row.id == FormatId::Text) {
+        std::string text = PetsciiToAscii(data, false, false, false, image.settings());
+        return std::vector<uint8_t>(text.begin(), text.end());
+    }
+    if (IsPc64Row(row.id)) return Pc64File(entry, data, row.id);
+    if (row.id == FormatId::Bitmap) return std::nullopt;
+    return data;
+}
+
+} // namespace
+
 bool DiskImage::ExportFile(int index, const std::string& target, bool interactive, const FormatRow* row) {
     Interaction* ui = interactive ? owner() : nullptr;
     DirEntry entry = EntryAt(index);
-    std::optional<std::vector<uint8_t>> data = entry ? ReadFileData(index) : std::nullopt;
+    std::string reason;
+    std::optional<std::vector<uint8_t>> data = ExportData(*this, index, reason);
     if (!data) {
         ReportError(ui, "Unable to Create File to Export");
         return false;
@@ -429,19 +492,12 @@ bool DiskImage::ExportFile(int index, const std::string& target, bool interactiv
         if (chosen >= 0) row = &FormatRegistry[static_cast<size_t>(chosen)];
     }
 
-    std::vector<uint8_t> out;
-    if (row->id == FormatId::Text) {
-        std::string text = PetsciiToAscii(*data, false, false, false, settings());
-        out.assign(text.begin(), text.end());
-    } else if (IsPc64Row(row->id)) {
-        out = Pc64File(entry, *data, row->id);
-    } else if (row->id == FormatId::Bitmap) {
+    std::optional<std::vector<uint8_t>> out = ExportForm(*this, entry, std::move(*data), *row);
+    if (!out) {
         ReportError(ui, "Unable to Export File");
         return false;
-    } else {
-        out = std::move(*data);
     }
-    switch (WriteWholeFile(path, out)) {
+    switch (WriteWholeFile(path, *out)) {
     case WriteResult::CannotCreate: ReportError(ui, "Unable to Create File"); return false;
     case WriteResult::WriteFailed: ReportError(ui, "Error in saving"); return false;
     case WriteResult::Ok: break;
@@ -449,12 +505,58 @@ bool DiskImage::ExportFile(int index, const std::string& target, bool interactiv
     return true;
 }
 
-void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode) {
-    VisitedSet entered;
-    ExportAllFiles(folder, mode, entered);
+ExportedFile DiskImage::ExportInto(int index, const std::string& folder, const FormatRow& row,
+                                   ExportRun& run) {
+    namespace fs = std::filesystem;
+    ExportedFile result;
+    DirEntry entry = EntryAt(index);
+    if (entry) {
+        result.name = ListedName(entry.name(), false);
+        result.path = run.Claim(folder, ExportName(entry, row));
+    }
+    std::error_code ec;
+    std::optional<std::vector<uint8_t>> data;
+    if (!entry || !(data = ExportData(*this, index, result.reason))) {
+        result.outcome = ExportedFile::Outcome::NoData;
+        if (result.reason.empty()) result.reason = "no such entry";
+    } else if (!run.overwrite && fs::exists(fs::symlink_status(result.path, ec))) {
+        result.outcome = ExportedFile::Outcome::Exists;
+        result.reason = "a file of that name exists";
+    } else if (std::optional<std::vector<uint8_t>> out =
+                   ExportForm(*this, entry, std::move(*data), row);
+               !out) {
+        result.outcome = ExportedFile::Outcome::NoData;
+        result.reason = "not written in this form";
+    } else {
+        errno = 0;
+        const WriteResult written = WriteWholeFile(result.path, *out);
+        const std::string system = errno ? std::string(": ") + std::strerror(errno) : std::string();
+        switch (written) {
+        case WriteResult::Ok:
+            break;
+        case WriteResult::CannotCreate:
+            result.outcome = ExportedFile::Outcome::CannotCreate;
+            result.reason = "Unable to Create File" + system;
+            break;
+        case WriteResult::WriteFailed:
+            result.outcome = ExportedFile::Outcome::WriteFailed;
+            result.reason = "Error in saving" + system;
+            break;
+        }
+    }
+    if (result.outcome == ExportedFile::Outcome::Written)
+        ++run.written;
+    else
+        ++run.notWritten;
+    if (run.onFile) run.onFile(result);
+    return result;
 }
 
-void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode, VisitedSet& entered) {
+namespace {
+
+// One directory level of ExportAllFiles; sub-directories recurse, each entered once.
+void ExportLevel(DiskImage& image, const std::string& folder, ExportMode mode, ExportRun& run,
+                 VisitedSet& entered) {
     namespace fs = std::filesystem;
     bool folderMade = false;
     auto ensureFolder = [&] {
@@ -463,7 +565,7 @@ void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode, Visit
         folderMade = true;
     };
     for (int i = 0;; ++i) {
-        DirEntry entry = EntryAt(i);
+        DirEntry entry = image.EntryAt(i);
         if (!entry) break;
         const int code = entry.typeCode();
         const FormatRow* row = nullptr;
@@ -475,16 +577,29 @@ void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode, Visit
             row = FindRowByCbmType(code);
         if (row && code != kDel) {
             ensureFolder();
-            ExportFile(i, folder, false, row);
+            image.ExportInto(i, folder, *row, run);
         }
-        if ((code == kCbm || code == kDir) && EnterSubDirectoryOnce(i, entered)) {
-            std::string name = HostFileName(entry.name(), 256, settings());
+        if ((code == kCbm || code == kDir) && image.EnterSubDirectoryOnce(i, entered)) {
+            std::string name = HostFileName(entry.name(), 256, image.settings());
             while (!name.empty() && name.back() == ' ') name.pop_back();
             ensureFolder();
-            ExportAllFiles((fs::path(folder) / (name.empty() ? "_" : name)).string(), mode, entered);
-            LeaveSubDirectory();
+            ExportLevel(image, (fs::path(folder) / (name.empty() ? "_" : name)).string(), mode, run,
+                        entered);
+            image.LeaveSubDirectory();
         }
     }
+}
+
+} // namespace
+
+void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode) {
+    ExportRun run;
+    ExportAllFiles(folder, mode, run);
+}
+
+void DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode, ExportRun& run) {
+    VisitedSet entered;
+    ExportLevel(*this, folder, mode, run, entered);
 }
 
 // ---- Entry fields -----------------------------------------------------------------------

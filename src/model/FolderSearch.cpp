@@ -133,7 +133,8 @@ bool IsLaterZipcodePart(const std::string& fileName) {
 
 bool WalkFolder(const std::string& folder, bool includeSubfolders,
                 const std::function<bool(const std::string& path)>& onFile,
-                const std::atomic<bool>* cancel) {
+                const std::atomic<bool>* cancel,
+                const std::function<bool(const std::string& path)>& enterFolder) {
     struct Open {
         fs::path folder;
         std::vector<FolderItem> items;
@@ -152,7 +153,7 @@ bool WalkFolder(const std::string& folder, bool includeSubfolders,
         const fs::path path = current.folder / item.name;
         if (!item.folder) {
             if (!onFile(path.string())) return true;
-        } else if (includeSubfolders) {
+        } else if (includeSubfolders && (!enterFolder || enterFolder(path.string()))) {
             Open inner{path, {}, 0};
             if (ListFolder(path, inner.items)) open.push_back(std::move(inner));
         }

@@ -58,10 +58,12 @@ bool MatchesTypedName(std::string_view typed, std::span<const uint8_t> name) {
         // A quote in a name closes it in the listing, as the padding does: what the quotes
         // enclose is the name a user reads.
         const size_t quote = listed.find('"');
-        if (quote != std::string::npos && Glob(typed.data(), typed.size(), listed.data(), quote, same))
+        if (quote != std::string::npos &&
+            Glob(typed.data(), typed.size(), listed.data(), quote, same))
             return true;
     }
-    return typed.size() <= static_cast<size_t>(kNameLength) && MatchesPattern(PetsciiName(typed), name);
+    return typed.size() <= static_cast<size_t>(kNameLength) &&
+           MatchesPattern(PetsciiName(typed), name);
 }
 
 } // namespace tessarind

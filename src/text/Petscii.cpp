@@ -151,7 +151,8 @@ void AsciiToPetsciiName(std::span<uint8_t> buffer, bool keepLetters) {
             // shift and the letter give it on the machine (0x61-0x7A look the same but
             // cannot be typed there).
             if (keepLetters) continue;
-            b = b >= 'a' ? static_cast<uint8_t>(b - 'a' + 'A') : static_cast<uint8_t>(b - 'A' + 0xC1);
+            b = b >= 'a' ? static_cast<uint8_t>(b - 'a' + 'A')
+                         : static_cast<uint8_t>(b - 'A' + 0xC1);
         } else if (b == 0x0A) {
             b = 0x0D;
         } else if (b == '_') {

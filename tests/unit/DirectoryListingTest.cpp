@@ -95,7 +95,8 @@ TEST(DirectoryListing, EveryNameByteTakesOneColumnInEitherCharacterSet) {
         std::copy(name.begin(), name.end(), entry.name().begin());
         for (bool lowerCase : {false, true}) {
             SCOPED_TRACE("code " + std::to_string(code) + (lowerCase ? " lower" : " upper"));
-            const std::string text = RowText(EntryRow(slot.data(), 4), ListingForm::Ascii, lowerCase);
+            const std::string text =
+                RowText(EntryRow(slot.data(), 4), ListingForm::Ascii, lowerCase);
             ASSERT_EQ(text.size(), 29u);
             EXPECT_EQ(text.substr(5, 2), lowerCase ? "\"a" : "\"A");
             EXPECT_EQ(text.substr(8, 2), lowerCase ? "b\"" : "B\"");
