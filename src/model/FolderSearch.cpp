@@ -10,7 +10,6 @@
 #include "model/NameMatch.h"
 #include "model/VisitedSet.h"
 #include "text/DirectoryListing.h"
-#include "text/Petscii.h"
 
 namespace tessarind {
 
@@ -75,7 +74,6 @@ int FindFiles(DiskImage& image, std::span<const uint8_t, kNameLength> pattern,
 
 int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& containerPath,
               const FoundFileCallback& onMatch) {
-    const Settings& settings = image.settings();
     // Only formats that know partitions or sub-directories are entered (see the listing).
     const bool descend = image.maxFileType > kRel;
     struct Level {
@@ -99,7 +97,8 @@ int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& c
         const int index = static_cast<int>(level.next++);
         const DirEntry entry = level.entries[static_cast<size_t>(index)];
         const std::span<const uint8_t> name = CutName(entry.name());
-        const std::string text = PetsciiToAscii(name, false, false, true, settings);
+        // As the listing shows it, every byte a character, so a hit can be typed back.
+        const std::string text = ListedName(name, false);
         if (matches(entry.name())) {
             FoundFile hit;
             hit.name = level.path + text;
