@@ -193,9 +193,10 @@ int CmdType(Context& ctx, const Args& a) {
     if (!image) return kFailed;
     std::optional<int> index = FindOneEntry(*image, a.positional[1]);
     if (!index) return kFailed;
-    std::optional<std::vector<uint8_t>> data = image->ReadFileData(*index);
+    std::string reason;
+    std::optional<std::vector<uint8_t>> data = image->ReadFileBytes(*index, reason);
     if (!data) {
-        ctx.ui.Message("Unable to View File", "Error");
+        ctx.ui.Message("Unable to View File: " + reason, "Error");
         return kFailed;
     }
     std::string text = HostText(*data, false);

@@ -212,6 +212,10 @@ public:
     virtual bool WriteFileData(std::span<const uint8_t, kNameLength> name, int index, bool interactive,
                                std::vector<uint8_t> data, int recordLength, const FormatRow& row);
     virtual bool ImportHostFile(const std::string& hostPath, int index, bool interactive);
+    // The bytes of a file as they go to the host: its data, or none for a file that holds no
+    // bytes (no first block, or a chain that ends in its first block). Fails with the reason
+    // when there is nothing that can be read.
+    std::optional<std::vector<uint8_t>> ReadFileBytes(int index, std::string& reason);
     // Writes an entry to the host: into a folder (the name is built from the entry) or to a
     // path; row is the target kind (none: the entry's own type).
     virtual bool ExportFile(int index, const std::string& target, bool interactive,

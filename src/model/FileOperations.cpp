@@ -413,18 +413,16 @@ static std::vector<uint8_t> Pc64File(DirEntry entry, std::span<const uint8_t> da
     return out;
 }
 
-namespace {
-
 // The bytes of an entry to export. A file that holds no bytes (no first block, or a chain
 // that ends in its first block) exports as an empty host file. None, with the reason, when
 // there is nothing that can be read.
-std::optional<std::vector<uint8_t>> ExportData(DiskImage& image, int index, std::string& reason) {
-    DirEntry entry = image.EntryAt(index);
+std::optional<std::vector<uint8_t>> DiskImage::ReadFileBytes(int index, std::string& reason) {
+    DirEntry entry = EntryAt(index);
     if (!entry) {
         reason = "no such entry";
         return std::nullopt;
     }
-    if (std::optional<std::vector<uint8_t>> data = image.ReadFileData(index)) return data;
+    if (std::optional<std::vector<uint8_t>> data = ReadFileData(index)) return data;
     const int code = entry.typeCode();
     if (code == kDel) {
         reason = "a DEL file holds no data";
@@ -433,16 +431,18 @@ std::optional<std::vector<uint8_t>> ExportData(DiskImage& image, int index, std:
     const int t = entry.firstTrack(), s = entry.firstSector();
     if (code != kCbm) {
         if (t == 0) return std::vector<uint8_t>();
-        const ChainWalk walk = image.WalkChain(t, s);
+        const ChainWalk walk = WalkChain(t, s);
         if (walk.complete && walk.bytes == 0) return std::vector<uint8_t>();
     }
-    if (!image.SectorPointer(t, s))
+    if (!SectorPointer(t, s))
         reason = "its first block " + std::to_string(t) + "/" + std::to_string(s) +
                  " is not on the disk";
     else
         reason = "its blocks hold no data that can be read";
     return std::nullopt;
 }
+
+namespace {
 
 // The host file's bytes for a target kind; none for a kind that is not written this way.
 std::optional<std::vector<uint8_t>> ExportForm(DiskImage& image, DirEntry entry,
@@ -462,7 +462,7 @@ bool DiskImage::ExportFile(int index, const std::string& target, bool interactiv
     Interaction* ui = interactive ? owner() : nullptr;
     DirEntry entry = EntryAt(index);
     std::string reason;
-    std::optional<std::vector<uint8_t>> data = ExportData(*this, index, reason);
+    std::optional<std::vector<uint8_t>> data = ReadFileBytes(index, reason);
     if (!data) {
         ReportError(ui, "Unable to Create File to Export");
         return false;
@@ -516,7 +516,7 @@ ExportedFile DiskImage::ExportInto(int index, const std::string& folder, const F
     }
     std::error_code ec;
     std::optional<std::vector<uint8_t>> data;
-    if (!entry || !(data = ExportData(*this, index, result.reason))) {
+    if (!entry || !(data = ReadFileBytes(index, result.reason))) {
         result.outcome = ExportedFile::Outcome::NoData;
         if (result.reason.empty()) result.reason = "no such entry";
     } else if (!run.overwrite && fs::exists(fs::symlink_status(result.path, ec))) {

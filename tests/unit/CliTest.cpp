@@ -332,6 +332,10 @@ TEST_F(CliTest, FilesWithoutBytesExtractAsEmptyHostFiles) {
         EXPECT_TRUE(fs::is_regular_file(dir / name)) << name;
         EXPECT_EQ(Read(name), std::vector<uint8_t>{}) << name;
     }
+    // Typed, an empty file shows nothing and is no failure.
+    ProcessResult typed = Cli({"type", "d.d64", "one block"});
+    EXPECT_EQ(typed.exitCode, 0);
+    EXPECT_EQ(typed.output, "");
     // In PC64 form the header is all there is.
     ProcessResult pc64 = Cli({"extract", "d.d64", "empty", "-o", "pc", "--mode", "pc64"});
     EXPECT_EQ(pc64.exitCode, 0);
