@@ -46,11 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::filesystem::remove_all(Scratch(), ec);
         const std::string folder = (Scratch() / "out").string();
         size_t reported = 0;
-        image.ExportAllFiles(folder, mode, [&](const std::string& path, bool) {
-            if (path.compare(0, folder.size(), folder) != 0)
-                fuzz::Fail(kHarness, "an exported file left its folder: " + path);
+        ExportRun run;
+        run.onFile = [&](const ExportedFile& file) {
+            if (file.path.compare(0, folder.size(), folder) != 0)
+                fuzz::Fail(kHarness, "an exported file left its folder: " + file.path);
             if (++reported > most) fuzz::Fail(kHarness, "more files exported than the disk lists");
-        });
+        };
+        image.ExportAllFiles(folder, mode, run);
         if (!image.DirStack().empty()) fuzz::Fail(kHarness, "the export left a sub-directory entered");
     }
     std::error_code ec;

@@ -270,7 +270,7 @@ for k in d80 d82; do
   rm -f "blank.$k" && "$cli" new "blank.$k" --name "BLANK ${k^^}" --id "8${k:2:1} 2C" && disk_seed "blank.$k" "$k" cli-blank
   cp "blank.$k" "mixed.$k"
   "$cli" insert "mixed.$k" hello.prg lines.prg text.seq data.bin small.bin >/dev/null
-  "$cli" insert "mixed.$k" --type rel data.bin --name RELFILE >/dev/null
+  "$cli" insert "mixed.$k" --type rel data.bin --record-length 64 --name RELFILE >/dev/null
   "$cli" insert "mixed.$k" --type usr small.bin --name USRFILE >/dev/null
   "$cli" insert "mixed.$k" --type del hello.prg --name GONE >/dev/null
   "$cli" insert "mixed.$k" big.bin >/dev/null

@@ -105,6 +105,23 @@ bool WriteListing(DiskImage& image, const BatchOptions& options, std::FILE* sing
     }
 }
 
+// Whether a folder is where an extraction put the files of a container beside it.
+bool IsExtractionFolder(const fs::path& folder) {
+    const std::string name = folder.filename().string();
+    const fs::path parent = folder.parent_path();
+    std::error_code ec;
+    const auto containerBeside = [&](const std::string& file) {
+        return fs::is_regular_file(parent / file, ec) &&
+               ExtractionFolder((parent / file).string()) == folder.string();
+    };
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, "dir") == 0 &&
+        containerBeside(name.substr(0, name.size() - 3)))
+        return true;
+    for (size_t split = 1; split < name.size(); ++split)
+        if (containerBeside(name.substr(0, split) + "." + name.substr(split))) return true;
+    return false;
+}
+
 } // namespace
 
 std::string ExtractionFolder(const std::string& containerPath) {
@@ -155,14 +172,19 @@ BatchResult RunBatch(const std::string& folder, const BatchOptions& options,
                 OpenContainer(nullptr, path, {}, 0, nullptr, false, &own);
             if (!image) return true;
             if (!listing) {
-                image->ExportAllFiles(ExtractionFolder(path), options.extractAs);
+                ExportRun run;
+                run.overwrite = options.overwrite;
+                run.onFile = options.onExtracted;
+                image->ExportAllFiles(ExtractionFolder(path), options.extractAs, run);
+                result.filesNotWritten += run.notWritten;
             } else if (HasOwnListing(path) && !WriteListing(*image, options, stream)) {
                 ++result.failed;
             }
             ++result.processed;
             return true;
         },
-        cancel);
+        cancel, nullptr,
+        [&](const std::string& subfolder) { return listing || !IsExtractionFolder(subfolder); });
     result.cancelled = Cancelled(cancel);
     if (!result.listed) single.reset(); // nothing was listed: leave an earlier file alone
     if (!single || !single->Commit()) result.singleFilePath.clear();

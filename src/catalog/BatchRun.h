@@ -25,6 +25,9 @@ struct BatchOptions {
     bool includeSubfolders = true;     // descend into host subfolders
     bool showDeleted = false;          // listings include deleted entries
     bool singleFile = true;            // text and CSV listings all go into one "CBMDirs" file
+    bool overwrite = false;            // extraction replaces host files that exist
+    // Told every file of an extraction, written or not (may be empty).
+    std::function<void(const ExportedFile&)> onExtracted;
     // Colours of bitmap listings, palette indexes 0-15; the view's own light blue on blue.
     int backgroundColour = 6;
     int textColour = 14;
@@ -35,6 +38,7 @@ struct BatchResult {
     bool cancelled = false;
     int processed = 0;          // containers opened and listed or extracted
     int failed = 0;             // listings that could not be written
+    int filesNotWritten = 0;    // extracted files refused or failed
     std::string singleFilePath; // the "CBMDirs" file when one was written
 };
 
@@ -43,8 +47,10 @@ using BatchProgress = std::function<void(const std::string& path, int done)>;
 
 // Runs the batch over `folder`. Containers are opened without messages; files that are no
 // container, ".txt" files (earlier listings) and later Zipcode parts are skipped. Single CBM
-// files and text files are extracted but not listed. A set cancel flag stops the run after
-// the current container; what was written so far stays. `settings` is copied.
+// files and text files are extracted but not listed. An extraction leaves out the folders
+// extractions made (a subfolder named as ExtractionFolder names a container beside it), so a
+// second run does not take the files of the first for containers. A set cancel flag stops the run
+// after the current container; what was written so far stays. `settings` is copied.
 BatchResult RunBatch(const std::string& folder, const BatchOptions& options,
                      const Settings& settings, const BatchProgress& onProgress = {},
                      const std::atomic<bool>* cancel = nullptr);

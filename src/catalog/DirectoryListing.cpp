@@ -94,10 +94,7 @@ std::string RowText(const ListingRow& row, ListingForm form, bool lowerCase) {
             reverse = cell.reverse;
             text.push_back(static_cast<char>(cell.code));
         } else {
-            char converted[8];
-            size_t n = PetsciiToAscii(std::span<const uint8_t>(&cell.code, 1), converted, sizeof converted,
-                                      false, false, !lowerCase, Settings::Defaults());
-            text.append(converted, n);
+            text.push_back(ListingCharacter(cell.code, lowerCase));
         }
     }
     text.push_back(form == ListingForm::Petscii ? '\x0D' : '\x0A');

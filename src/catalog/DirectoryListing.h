@@ -4,8 +4,11 @@
 // or pixels.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "text/Petscii.h"
 
 namespace tessarind {
 

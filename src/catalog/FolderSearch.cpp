@@ -10,7 +10,6 @@
 #include "catalog/ImageOpener.h"
 #include "model/NameMatch.h"
 #include "catalog/DirectoryListing.h"
-#include "text/Petscii.h"
 
 namespace tessarind {
 
@@ -79,7 +78,6 @@ int FindFiles(DiskImage& image, std::span<const uint8_t, kNameLength> pattern,
 
 int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& containerPath,
               const FoundFileCallback& onMatch) {
-    const Settings& settings = image.settings();
     struct LevelPath {
         std::string text;             // "PART/" on a level entered through PART
         std::vector<uint8_t> petscii; // the same in PETSCII
@@ -93,7 +91,7 @@ int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& c
             LevelPath inner = levels.empty() ? LevelPath{} : levels.back();
             if (!path.empty()) {
                 const std::span<const uint8_t> name = CutName(path.back().name());
-                inner.text += PetsciiToAscii(name, false, false, true, settings) + "/";
+                inner.text += ListedName(name, false) + "/";
                 inner.petscii.insert(inner.petscii.end(), name.begin(), name.end());
                 inner.petscii.push_back('/');
             }
@@ -105,7 +103,7 @@ int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& c
             const LevelPath& level = levels[path.size()];
             const std::span<const uint8_t> name = CutName(entry.name());
             FoundFile hit;
-            hit.name = level.text + PetsciiToAscii(name, false, false, true, settings);
+            hit.name = level.text + ListedName(name, false);
             hit.cbmName = level.petscii;
             hit.cbmName.insert(hit.cbmName.end(), name.begin(), name.end());
             hit.typeCode = entry.typeCode();
@@ -125,7 +123,8 @@ bool IsLaterZipcodePart(const std::string& fileName) {
 
 bool WalkFolder(const std::string& folder, bool includeSubfolders,
                 const std::function<bool(const std::string& path)>& onFile,
-                const std::atomic<bool>* cancel, std::vector<UnreadableFolder>* unreadable) {
+                const std::atomic<bool>* cancel, std::vector<UnreadableFolder>* unreadable,
+                const std::function<bool(const std::string& path)>& enterFolder) {
     struct Open {
         fs::path folder;
         std::vector<FolderItem> items;
@@ -144,7 +143,7 @@ bool WalkFolder(const std::string& folder, bool includeSubfolders,
         const fs::path path = current.folder / item.name;
         if (!item.folder) {
             if (!onFile(path.string())) return true;
-        } else if (includeSubfolders) {
+        } else if (includeSubfolders && (!enterFolder || enterFolder(path.string()))) {
             Open inner{path, {}, 0};
             std::error_code error;
             if (ListFolder(path, inner.items, &error))

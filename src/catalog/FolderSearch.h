@@ -50,8 +50,9 @@ bool IsLaterZipcodePart(const std::string& fileName);
 // Walks a host folder: every regular file in name order, and (with subfolders) each subfolder
 // where its name falls, depth first. Links to folders are not followed, so a link loop cannot
 // trap the walk. The walk stops when onFile returns false or the cancel flag is set (polled
-// after every entry). False when the folder itself cannot be listed; a subfolder that cannot
-// be listed is passed over and, when `unreadable` is given, recorded there.
+// after every entry). enterFolder (may be empty) can keep the walk out of a subfolder.
+// False when the folder itself cannot be listed; a subfolder that cannot be listed is passed
+// over and, when `unreadable` is given, recorded there.
 struct UnreadableFolder {
     std::string path;
     std::string reason; // the system's text
@@ -59,7 +60,8 @@ struct UnreadableFolder {
 bool WalkFolder(const std::string& folder, bool includeSubfolders,
                 const std::function<bool(const std::string& path)>& onFile,
                 const std::atomic<bool>* cancel = nullptr,
-                std::vector<UnreadableFolder>* unreadable = nullptr);
+                std::vector<UnreadableFolder>* unreadable = nullptr,
+                const std::function<bool(const std::string& path)>& enterFolder = {});
 
 struct FolderSearchResult {
     bool listed = false; // false: the folder could not be listed (kUnableToOpenDirectory)

@@ -52,8 +52,24 @@ private:
     bool failed_ = false;
 };
 
-std::string Converted(std::span<const uint8_t> bytes, bool lowerCase, const Settings& settings) {
-    return PetsciiToAscii(bytes, false, false, !lowerCase, settings);
+// PETSCII as the listing shows it: one character for every byte, so nothing vanishes.
+std::string Converted(std::span<const uint8_t> bytes, bool lowerCase) {
+    std::string text;
+    for (uint8_t code : bytes)
+        text.push_back(ListingCharacter(code, lowerCase));
+    return text;
+}
+
+// One CSV field: quoted, with its quotes doubled, when it holds a comma, quote or line end.
+std::string CsvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted.push_back('"');
+        quoted.push_back(c);
+    }
+    quoted.push_back('"');
+    return quoted;
 }
 
 std::string Md5Column(DiskImage& image, int index) {
@@ -79,15 +95,15 @@ bool ExportCsv(DiskImage& image, std::FILE* stream, const std::string& path, Int
     const bool withMd5 = settings.On(SettingId::AddMD5Hash);
 
     ListingOutput out(stream);
-    bool ok = out.Write(image.path + "\n");
-    ok = ok && out.Write("0," + Converted(diskName, lowerCase, settings) + "," +
-                         Converted(diskId.first(3), lowerCase, settings) + "," +
-                         Converted(diskId.subspan(3, 2), lowerCase, settings) + "\n");
+    bool ok = out.Write(CsvField(image.path) + "\n");
+    ok = ok && out.Write("0," + CsvField(Converted(diskName, lowerCase)) + "," +
+                         CsvField(Converted(diskId.first(3), lowerCase)) + "," +
+                         CsvField(Converted(diskId.subspan(3, 2), lowerCase)) + "\n");
     ok = ok && WalkDirectories(
                    image, includeSubDirectories && HasSubDirectories(image), nullptr,
                    [&](DirEntry entry, int index, WalkPath) {
                        std::string line = std::to_string(entry.blocks()) + "," +
-                                          Converted(entry.name(), lowerCase, settings) + "," +
+                                          CsvField(Converted(entry.name(), lowerCase)) + "," +
                                           TypeName(entry.typeCode(), image.maxFileType);
                        if (withMd5) line += Md5Column(image, index);
                        return out.Write(line + "\n");

@@ -1,9 +1,14 @@
 #include "cli/CliSupport.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 
 #include "model/FormatRegistry.h"
 #include "catalog/ImageOpener.h"
@@ -59,6 +64,16 @@ const CatalogRow* ImageKindFor(const std::string& path) {
 }
 
 std::unique_ptr<DiskImage> OpenImage(Context& ctx, const std::string& path) {
+    // The system's reason is worth more than the opener's generic text.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        ctx.ui.Message("Unable to Open File " + path + ": " + std::strerror(EISDIR), "Error");
+        return nullptr;
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        ctx.ui.Message("Unable to Open File " + path + ": " + std::strerror(errno), "Error");
+        return nullptr;
+    }
     const int shown = ctx.ui.shown;
     std::unique_ptr<DiskImage> image =
         OpenContainer(&ctx.ui, path, {}, 0, nullptr, true, &ctx.settings);
@@ -114,23 +129,18 @@ int ChangeImage(Context& ctx, const std::string& path,
 
 std::vector<int> FindEntries(DiskImage& image, const std::string& spec) {
     std::vector<int> found;
-    if (spec.size() > 1 && spec[0] == '#') {
+    // "#N" is a list index (0 the first file); "#" followed by anything else is a name.
+    if (spec.size() > 1 && spec[0] == '#' && std::isdigit(static_cast<unsigned char>(spec[1]))) {
         char* end = nullptr;
         long n = std::strtol(spec.c_str() + 1, &end, 10);
-        if (*end == 0 && n >= 0 && n < image.entryCount) found.push_back(static_cast<int>(n));
-        return found;
+        if (*end == 0) {
+            if (n >= 0 && n < image.entryCount) found.push_back(static_cast<int>(n));
+            return found;
+        }
     }
-    // Names typed on the host are converted as host names are; the name exactly as typed
-    // (upper case is unshifted PETSCII, as the listing shows it) is accepted as well.
-    std::array<uint8_t, kNameLength> converted = PetsciiName(spec);
-    std::array<uint8_t, kNameLength> typed;
-    typed.fill(kPad);
-    for (size_t i = 0; i < spec.size() && i < typed.size(); ++i)
-        typed[i] = static_cast<uint8_t>(spec[i]);
     for (int i = 0; i < image.entryCount; ++i) {
         DirEntry e = image.EntryAt(i);
-        if (e && (MatchesPattern(converted, e.name()) || MatchesPattern(typed, e.name())))
-            found.push_back(i);
+        if (e && MatchesTypedName(spec, e.name())) found.push_back(i);
     }
     return found;
 }

@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "model/FormatRegistry.h"
 #include "model/SafeFile.h"
+#include "model/VisitedSet.h"
 #include "text/Petscii.h"
 
 namespace tessarind::cli {
@@ -28,6 +29,26 @@ int Position(const std::string& text) {
     return static_cast<int>(n);
 }
 
+// A REL record length typed on the command line.
+int RecordLength(const std::string& text) {
+    char* end = nullptr;
+    long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != 0 || n < 1 || n > 254)
+        throw UsageError{"--record-length takes a number from 1 to 254, not " + text};
+    return static_cast<int>(n);
+}
+
+// Whether a host file is stored as a plain REL file: by --type, or by its extension (a PC64
+// .r00 brings its record length in its header).
+bool StoredAsRel(const std::string& file, std::optional<int> type) {
+    if (type) return *type == kRel;
+    const std::string name = DiskImage::FileNamePart(file);
+    const size_t dot = name.rfind('.');
+    const int row =
+        dot == std::string::npos ? -1 : FindRowByExtension(std::string_view(name).substr(dot));
+    return row >= 0 && &FormatRegistry[static_cast<size_t>(row)] == FindRowByCbmType(kRel);
+}
+
 std::string Stem(const std::string& hostPath) {
     std::string name = DiskImage::FileNamePart(hostPath);
     return name.substr(0, name.rfind('.'));
@@ -36,8 +57,8 @@ std::string Stem(const std::string& hostPath) {
 // Inserts one host file at a list position. Without a type the file is read by its
 // extension (plain, PC64, host text); with one its bytes are stored as that type as they are.
 bool InsertOne(DiskImage& image, const std::string& file, int index,
-               const std::optional<CbmNameBytes>& name, std::optional<int> type) {
-    if (type) {
+               const std::optional<CbmNameBytes>& name, std::optional<int> type, int recordLength) {
+    if (type || StoredAsRel(file, type)) {
         std::vector<uint8_t> data;
         bool openFailed = false;
         if (!ReadWholeFile(file, data, openFailed)) {
@@ -45,11 +66,54 @@ bool InsertOne(DiskImage& image, const std::string& file, int index,
             return false;
         }
         return image.WriteFileData(name ? *name : PetsciiName(Stem(file)), index, true,
-                                   std::move(data), 0, *FindRowByCbmType(*type));
+                                   std::move(data), recordLength,
+                                   *FindRowByCbmType(type ? *type : kRel));
     }
     if (!image.ImportHostFile(file, index, true)) return false;
     // A PC64 file brings its own name; the one given wins.
     if (name) image.RenameEntry(image.EntryAt(index), *name, index);
+    return true;
+}
+
+// Makes an entry a REL file of the given record length: its data chain gets side sectors
+// (or keeps those it has, which learn the new length), and its size counts them.
+bool MakeRelative(DiskImage& image, DirEntry entry, int index, int recordLength) {
+    const uint8_t length = static_cast<uint8_t>(recordLength);
+    std::vector<std::pair<int, int>> sides;
+    const bool wasRel = entry.typeCode() == kRel;
+    // The type first: the side-sector bytes of other types may mean a GEOS info block.
+    image.SetFileType(entry, kRel, index);
+    if (wasRel && entry.sideTrack() != 0) {
+        VisitedSet seen;
+        for (int t = entry.sideTrack(), s = entry.sideSector(); t != 0 && seen.Visit(t, s);) {
+            const uint8_t* block = image.SectorPointer(t, s);
+            if (!block) break;
+            sides.emplace_back(t, s);
+            t = block[0];
+            s = block[1];
+        }
+    }
+    if (!sides.empty()) {
+        for (auto [t, s] : sides)
+            if (image.SectorPointer(t, s)[3] != length) image.SetBytes(t, s, {&length, 1}, 3);
+    } else if (entry.firstTrack() != 0) {
+        std::optional<std::pair<int, int>> side =
+            image.CreateSideSectors(entry.firstTrack(), entry.firstSector(), recordLength);
+        if (side && side->first != 0 && image.UsesSuperSideSector())
+            side = image.CreateSuperSideSector(*side);
+        if (!side) {
+            std::fprintf(stderr, "%s: no room for the side sectors of %s\n", image.title().c_str(),
+                         NameText(entry.name()).c_str());
+            return false;
+        }
+        image.SetSideTrack(entry, static_cast<uint8_t>(side->first), index);
+        image.SetSideSector(entry, static_cast<uint8_t>(side->second), index);
+        const int blocks = image.WalkChain(entry.firstTrack(), entry.firstSector()).blocks +
+                           image.WalkChain(side->first, side->second).blocks;
+        image.SetBlocks(entry, static_cast<uint16_t>(blocks), index);
+    }
+    // The record length lives in the byte GEOS files use for their structure.
+    image.SetGeosStructure(entry, length, index);
     return true;
 }
 
@@ -147,6 +211,15 @@ int CmdInsert(Context& ctx, const Args& a) {
     }
     std::optional<int> type;
     if (a.HasValue("--type")) type = TypeCode(a.Value("--type"));
+    const bool anyRel = std::any_of(files.begin(), files.end(),
+                                    [&](const std::string& f) { return StoredAsRel(f, type); });
+    int recordLength = 0;
+    if (a.HasValue("--record-length")) {
+        recordLength = RecordLength(a.Value("--record-length"));
+        if (!anyRel) throw UsageError{"--record-length applies to REL files only"};
+    } else if (anyRel) {
+        throw UsageError{"a REL file needs --record-length N (1-254)"};
+    }
 
     return ChangeImage(ctx, a.positional[0], [&](DiskImage& image) {
         std::error_code ec;
@@ -165,7 +238,7 @@ int CmdInsert(Context& ctx, const Args& a) {
         DiskImage::SuspendRecording quiet(image);
         int index = at ? *at : image.entryCount;
         for (const std::string& file : files) {
-            if (!InsertOne(image, file, index, name, type)) {
+            if (!InsertOne(image, file, index, name, type, recordLength)) {
                 std::fprintf(stderr, "%s: not inserted; %s is left as it was\n", file.c_str(),
                              image.title().c_str());
                 return kFailed;
@@ -237,8 +310,22 @@ int CmdUnsplat(Context& ctx, const Args& a) {
 int CmdRetype(Context& ctx, const Args& a) {
     if (a.positional.size() != 3) throw UsageError{"retype needs IMAGE, FILE and TYPE"};
     const int code = TypeCode(a.positional[2]);
-    return EditEntry(ctx, a, [&](DiskImage& image, DirEntry entry, int index) {
-        image.SetFileType(entry, code, index);
+    int recordLength = 0;
+    if (a.HasValue("--record-length")) {
+        recordLength = RecordLength(a.Value("--record-length"));
+        if (code != kRel) throw UsageError{"--record-length applies to REL files only"};
+    } else if (code == kRel) {
+        throw UsageError{"retype to rel needs --record-length N (1-254)"};
+    }
+    return ChangeImage(ctx, a.positional[0], [&](DiskImage& image) {
+        std::optional<int> index = FindSingleEntry(image, a.positional[1]);
+        if (!index) return kFailed;
+        DirEntry entry = image.EntryAt(*index);
+        if (code != kRel) {
+            image.SetFileType(entry, code, *index);
+            return kOk;
+        }
+        return MakeRelative(image, entry, *index, recordLength) ? kOk : kFailed;
     });
 }
 

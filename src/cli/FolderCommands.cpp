@@ -62,15 +62,10 @@ int CmdFind(Context& ctx, const Args& a) {
     if (a.positional.size() != 2) throw UsageError{"find needs FOLDER and PATTERN"};
     const std::string& folder = a.positional[0];
     const std::string& typed = a.positional[1];
-    // As for names elsewhere on the command line: converted as host names are, or the bytes
-    // as typed (upper case is unshifted PETSCII, as listings show it).
-    const std::array<uint8_t, kNameLength> converted = CbmName(typed);
-    std::array<uint8_t, kNameLength> raw;
-    raw.fill(kPad);
-    for (size_t i = 0; i < typed.size() && i < raw.size(); ++i)
-        raw[i] = static_cast<uint8_t>(typed[i]);
+    if (typed.size() > static_cast<size_t>(kNameLength))
+        throw UsageError{"\"" + typed + "\" is longer than 16 characters"};
     const NameMatcher matches = [&](std::span<const uint8_t, kNameLength> name) {
-        return MatchesPattern(converted, name) || MatchesPattern(raw, name);
+        return MatchesTypedName(typed, name);
     };
 
     ProgressLine progress;
@@ -117,6 +112,16 @@ int CmdBatch(Context& ctx, const Args& a) {
     for (const char* listingOnly : {"--subdirs", "--deleted", "--lower"})
         if (extract && a.Has(listingOnly))
             throw UsageError{std::string(listingOnly) + " applies to listings only"};
+    if (list && a.Has("--force")) throw UsageError{"--force applies to --extract only"};
+    options.overwrite = a.Has("--force");
+    // Only what was not written is worth a line: the folders are named after the containers.
+    options.onExtracted = [](const ExportedFile& file) {
+        if (file.outcome == ExportedFile::Outcome::Exists)
+            std::fprintf(stderr, "%s: exists and is left as it is (--force replaces it)\n",
+                         file.path.c_str());
+        else if (file.outcome != ExportedFile::Outcome::Written)
+            std::fprintf(stderr, "%s: not extracted: %s\n", file.path.c_str(), file.reason.c_str());
+    };
     options.includeSubDirectories = a.Has("--subdirs");
     options.includeSubfolders = !a.Has("--no-subfolders");
     options.showDeleted = a.Has("--deleted");
@@ -145,6 +150,10 @@ int CmdBatch(Context& ctx, const Args& a) {
     }
     if (result.failed > 0) {
         std::fprintf(stderr, "%d listing(s) could not be written\n", result.failed);
+        return kFailed;
+    }
+    if (result.filesNotWritten > 0) {
+        std::fprintf(stderr, "%d file(s) not extracted\n", result.filesNotWritten);
         return kFailed;
     }
     return kOk;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
+#include <tuple>
 
 #include "cli/Commands.h"
 #include "catalog/BatchRun.h"
@@ -36,14 +38,44 @@ std::string SubFolderName(DiskImage& image, DirEntry entry) {
     return name.empty() ? "_" : name;
 }
 
+// Prints where a file of an extraction went, or why it did not.
+void ReportExtracted(const ExportedFile& file) {
+    switch (file.outcome) {
+    case ExportedFile::Outcome::Written:
+        std::printf("%s\n", file.path.c_str());
+        return;
+    case ExportedFile::Outcome::Partial: // written as far as its chain could be read
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", file.reason.c_str());
+        std::printf("%s\n", file.path.c_str());
+        return;
+    case ExportedFile::Outcome::Exists:
+        std::fprintf(stderr, "%s: exists and is left as it is (--force replaces it)\n",
+                     file.path.c_str());
+        return;
+    case ExportedFile::Outcome::NoData:
+        std::fprintf(stderr, "%s: not extracted: %s\n", file.name.c_str(), file.reason.c_str());
+        return;
+    case ExportedFile::Outcome::CannotCreate:
+    case ExportedFile::Outcome::WriteFailed:
+        std::fprintf(stderr, "%s: %s\n", file.path.c_str(), file.reason.c_str());
+        return;
+    }
+}
+
+// Where a file lies: the directory it is listed in and its list index.
+using EntryPlace = std::tuple<int, int, int>;
+
 // Extracts the files a FILE argument names in the current directory; "PART/INNER" names
 // INNER inside the partition or sub-directory PART, as find prints it (a "/" may also be part
-// of a CBM name, so every way of reading it is tried). Returns the number of files named.
+// of a CBM name, so every way of reading it is tried). A file named twice is written once.
+// Returns the number of files named.
 int ExtractNamed(DiskImage& image, const std::string& spec, const fs::path& folder, ExportMode mode,
-                 const std::string& modeWord, int& status) {
-    int named = 0;
+                 const std::string& modeWord, ExportRun& run, std::set<EntryPlace>& named) {
+    int count = 0;
     for (int index : FindEntries(image, spec)) {
-        ++named;
+        ++count;
+        if (!named.insert({image.dirTrack, image.dirSector, index}).second) continue;
         DirEntry entry = image.EntryAt(index);
         const FormatRow* row = RowForExportMode(mode, entry.typeCode());
         if (!row) {
@@ -54,16 +86,9 @@ int ExtractNamed(DiskImage& image, const std::string& spec, const fs::path& fold
         }
         std::error_code ec;
         fs::create_directories(folder, ec);
-        fs::path target = folder / image.ExportName(entry, *row);
-        std::optional<ChainBreak> broken;
-        if (!image.ExportFile(index, target.string(), true, row, &broken)) {
-            status = kFailed;
-            // The part of a broken chain that could be read was written all the same.
-            if (!broken || broken->bytesRead == 0) continue;
-        }
-        std::printf("%s\n", target.string().c_str());
+        image.ExportInto(index, folder.string(), *row, run);
     }
-    if (image.maxFileType <= kRel) return named; // no partitions or sub-directories here
+    if (!HasSubDirectories(image)) return count;
     for (size_t slash = spec.find('/'); slash != std::string::npos;
          slash = spec.find('/', slash + 1)) {
         const std::string outer = spec.substr(0, slash), inner = spec.substr(slash + 1);
@@ -72,12 +97,12 @@ int ExtractNamed(DiskImage& image, const std::string& spec, const fs::path& fold
             DirEntry entry = image.EntryAt(index);
             const int code = entry.typeCode();
             if ((code != kCbm && code != kDir) || !image.EnterSubDirectory(index)) continue;
-            named += ExtractNamed(image, inner, folder / SubFolderName(image, entry), mode,
-                                  modeWord, status);
+            count += ExtractNamed(image, inner, folder / SubFolderName(image, entry), mode,
+                                  modeWord, run, named);
             image.LeaveSubDirectory();
         }
     }
-    return named;
+    return count;
 }
 
 ExportMode ParseMode(const std::string& word) {
@@ -248,10 +273,11 @@ int CmdType(Context& ctx, const Args& a) {
     if (!image) return kFailed;
     std::optional<int> index = FindOneEntry(*image, a.positional[1]);
     if (!index) return kFailed;
+    std::string reason;
     std::optional<ChainBreak> broken;
-    std::optional<std::vector<uint8_t>> data = image->ReadFileData(*index, &broken);
+    std::optional<std::vector<uint8_t>> data = image->ReadFileBytes(*index, reason, &broken);
     if (!data && !broken) {
-        ctx.ui.Message("Unable to View File", "Error");
+        ctx.ui.Message("Unable to View File: " + reason, "Error");
         return kFailed;
     }
     // What could be read is shown; a chain that breaks off is said after it.
@@ -277,29 +303,25 @@ int CmdExtract(Context& ctx, const Args& a) {
         std::fprintf(stderr, "%s: not a folder\n", folder.string().c_str());
         return kFailed;
     }
+    ExportRun run;
+    run.overwrite = a.Has("--force");
+    run.onFile = ReportExtracted;
     int status = kOk;
     if (a.positional.size() == 1) {
-        // Files whose chains break off are written as far as they go and said on stderr.
-        const bool whole =
-            image->ExportAllFiles(folder.string(), mode, [&](const std::string& path, bool written) {
-                if (written) {
-                    std::printf("%s\n", path.c_str());
-                } else {
-                    std::fprintf(stderr, "%s: Unable to Create File\n", path.c_str());
-                    status = kFailed;
-                }
-            });
-        return whole ? status : kFailed;
-    }
-    for (size_t i = 1; i < a.positional.size(); ++i) {
-        if (ExtractNamed(*image, a.positional[i], folder, mode, a.Value("--mode", "native"),
-                         status) == 0) {
-            std::fprintf(stderr, "%s: no such file in %s\n", a.positional[i].c_str(),
-                         image->title().c_str());
-            status = kFailed;
+        image->ExportAllFiles(folder.string(), mode, run);
+    } else {
+        std::set<EntryPlace> named;
+        for (size_t i = 1; i < a.positional.size(); ++i) {
+            if (ExtractNamed(*image, a.positional[i], folder, mode, a.Value("--mode", "native"),
+                             run, named) == 0) {
+                std::fprintf(stderr, "%s: no such file in %s\n", a.positional[i].c_str(),
+                             image->title().c_str());
+                status = kFailed;
+            }
         }
     }
-    return status;
+    if (std::fflush(stdout) != 0) return kFailed;
+    return run.notWritten > 0 ? kFailed : status;
 }
 
 int CmdCrossLinks(Context& ctx, const Args& a) {

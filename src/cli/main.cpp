@@ -1,6 +1,7 @@
 // tessarind-cli: the image model from the command line. Results go to stdout, messages to
 // stderr; exit 0 on success, 1 when the operation failed, 2 on a usage error.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -12,28 +13,77 @@
 namespace tessarind::cli {
 namespace {
 
-const char* const kUsageText =
-    "usage: tessarind-cli COMMAND ...\n"
-    "  list IMAGE [--format text|csv|bmp] [-o FILE] [--subdirs] [--deleted] [--md5] [--lower]\n"
-    "  info IMAGE\n"
-    "  new IMAGE [--name NAME] [--id ID]\n"
-    "  insert IMAGE FILE... [--at N] [--name NAME] [--type del|seq|prg|usr|rel]\n"
-    "  extract IMAGE [FILE...] [-o DIR] [--mode native|pc64|text]\n"
-    "  remove IMAGE FILE...\n"
-    "  rename IMAGE FILE NEWNAME\n"
-    "  lock|unlock|splat|unsplat IMAGE FILE\n"
-    "  retype IMAGE FILE del|seq|prg|usr|rel\n"
-    "  validate|compact|crosslinks|fill IMAGE\n"
-    "  sort IMAGE [--by name|size] [--descending]\n"
-    "  bam IMAGE\n"
-    "  basic IMAGE FILE [--bastext]\n"
-    "  type IMAGE FILE\n"
-    "  convert INPUT OUTPUT\n"
-    "  find FOLDER PATTERN [--no-subfolders]\n"
-    "  batch FOLDER (--list text|csv|bmp [--single-file] | --extract native|pc64|text)\n"
-    "        [--no-subfolders] [--subdirs] [--deleted] [--lower]\n"
+#ifndef TESSARIND_VERSION
+#define TESSARIND_VERSION "unknown"
+#endif
+
+// Each command's usage, in the order the overview lists them; commands that take the same
+// arguments share a line.
+struct UsageLine {
+    std::vector<std::string> commands;
+    const char* text;
+};
+
+const std::vector<UsageLine>& UsageLines() {
+    static const std::vector<UsageLine> lines = {
+        {{"list"},
+         "list IMAGE [--format text|csv|bmp] [-o FILE] [--subdirs] [--deleted] [--md5] [--lower]"},
+        {{"info"}, "info IMAGE"},
+        {{"new"}, "new IMAGE [--name NAME] [--id ID]"},
+        {{"insert"},
+         "insert IMAGE FILE... [--at N] [--name NAME] [--type del|seq|prg|usr|rel]\n"
+         "              [--record-length N]"},
+        {{"extract"}, "extract IMAGE [FILE...] [-o DIR] [--mode native|pc64|text] [--force]"},
+        {{"remove"}, "remove IMAGE FILE..."},
+        {{"rename"}, "rename IMAGE FILE NEWNAME"},
+        {{"lock", "unlock", "splat", "unsplat"}, "lock|unlock|splat|unsplat IMAGE FILE"},
+        {{"retype"}, "retype IMAGE FILE del|seq|prg|usr|rel [--record-length N]"},
+        {{"validate", "compact", "crosslinks", "fill"}, "validate|compact|crosslinks|fill IMAGE"},
+        {{"sort"}, "sort IMAGE [--by name|size] [--descending]"},
+        {{"bam"}, "bam IMAGE"},
+        {{"basic"}, "basic IMAGE FILE [--bastext]"},
+        {{"type"}, "type IMAGE FILE"},
+        {{"convert"}, "convert INPUT OUTPUT"},
+        {{"find"}, "find FOLDER PATTERN [--no-subfolders]"},
+        {{"batch"},
+         "batch FOLDER (--list text|csv|bmp [--single-file] | --extract native|pc64|text "
+         "[--force])\n"
+         "              [--no-subfolders] [--subdirs] [--deleted] [--lower]"},
+    };
+    return lines;
+}
+
+const char* const kUsageNotes =
     "IMAGE may also be a single CBM file (.prg, .p00, ...): it reads as a disk holding it.\n"
-    "A FILE inside an image is its CBM name (\"*\" and \"?\" match) or #N, its list index.\n";
+    "A FILE inside an image is its CBM name as the listing shows it or as extract names it\n"
+    "(\"*\" and \"?\" match), or #N, its list index counted from 0.\n"
+    "Exit code 0 on success, 1 when the operation failed, 2 on a usage error.\n"
+    "tessarind-cli COMMAND --help shows one command's usage, --version the version.\n";
+
+// Usage lines as the README shows them: each command line indented by four blanks, its
+// continuation aligned under the command.
+std::string UsageText(const UsageLine& line) {
+    std::string text = "    tessarind-cli ";
+    for (const char* c = line.text; *c; ++c) {
+        text.push_back(*c);
+        if (*c == '\n') text += "    ";
+    }
+    return text + "\n";
+}
+
+std::string Overview() {
+    std::string text = "Usage:\n";
+    for (const UsageLine& line : UsageLines())
+        text += UsageText(line);
+    return text + "\n" + kUsageNotes;
+}
+
+std::string UsageOf(const std::string& command) {
+    for (const UsageLine& line : UsageLines())
+        for (const std::string& c : line.commands)
+            if (c == command) return "Usage:\n" + UsageText(line);
+    return Overview();
+}
 
 struct Command {
     int (*run)(Context&, const Args&);
@@ -46,15 +96,15 @@ const std::map<std::string, Command>& Commands() {
         {"list", {CmdList, {"--format", "-o"}, {"--subdirs", "--deleted", "--md5", "--lower"}}},
         {"info", {CmdInfo, {}, {}}},
         {"new", {CmdNew, {"--name", "--id"}, {}}},
-        {"insert", {CmdInsert, {"--at", "--name", "--type"}, {}}},
-        {"extract", {CmdExtract, {"-o", "--mode"}, {}}},
+        {"insert", {CmdInsert, {"--at", "--name", "--type", "--record-length"}, {}}},
+        {"extract", {CmdExtract, {"-o", "--mode"}, {"--force"}}},
         {"remove", {CmdRemove, {}, {}}},
         {"rename", {CmdRename, {}, {}}},
         {"lock", {CmdLock, {}, {}}},
         {"unlock", {CmdUnlock, {}, {}}},
         {"splat", {CmdSplat, {}, {}}},
         {"unsplat", {CmdUnsplat, {}, {}}},
-        {"retype", {CmdRetype, {}, {}}},
+        {"retype", {CmdRetype, {"--record-length"}, {}}},
         {"validate", {CmdValidate, {}, {}}},
         {"compact", {CmdCompact, {}, {}}},
         {"sort", {CmdSort, {"--by"}, {"--descending"}}},
@@ -68,36 +118,55 @@ const std::map<std::string, Command>& Commands() {
         {"batch",
          {CmdBatch,
           {"--list", "--extract"},
-          {"--single-file", "--no-subfolders", "--subdirs", "--deleted", "--lower"}}},
+          {"--single-file", "--no-subfolders", "--subdirs", "--deleted", "--lower", "--force"}}},
     };
     return commands;
+}
+
+bool IsHelp(const std::string& arg) {
+    return arg == "--help" || arg == "-h";
 }
 
 } // namespace
 
 int Main(int argc, char** argv) {
-    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
-        std::fputs(kUsageText, argc < 2 ? stderr : stdout);
-        return argc < 2 ? kUsage : kOk;
-    }
-    auto it = Commands().find(argv[1]);
-    if (it == Commands().end()) {
-        std::fprintf(stderr, "unknown command %s\n%s", argv[1], kUsageText);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::fputs(Overview().c_str(), stderr);
         return kUsage;
     }
-    std::vector<std::string> rest(argv + 2, argv + argc);
+    if (IsHelp(args[0])) {
+        std::fputs(Overview().c_str(), stdout);
+        return kOk;
+    }
+    if (args[0] == "--version") {
+        std::printf("tessarind-cli %s\n", TESSARIND_VERSION);
+        return kOk;
+    }
+    const std::string& name = args[0];
+    auto it = Commands().find(name);
+    if (it == Commands().end()) {
+        std::fprintf(stderr, "unknown command %s; tessarind-cli --help lists the commands\n",
+                     name.c_str());
+        return kUsage;
+    }
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (std::any_of(rest.begin(), rest.end(), IsHelp)) {
+        std::fputs(UsageOf(name).c_str(), stdout);
+        return kOk;
+    }
     std::string error;
-    std::optional<Args> args =
+    std::optional<Args> parsed =
         ParseArgs(rest, it->second.valueOptions, it->second.switchOptions, error);
-    if (!args) {
-        std::fprintf(stderr, "%s\n%s", error.c_str(), kUsageText);
+    if (!parsed) {
+        std::fprintf(stderr, "%s\n%s", error.c_str(), UsageOf(name).c_str());
         return kUsage;
     }
     Context ctx;
     try {
-        return it->second.run(ctx, *args);
+        return it->second.run(ctx, *parsed);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "%s\n%s", e.text.c_str(), kUsageText);
+        std::fprintf(stderr, "%s\n%s", e.text.c_str(), UsageOf(name).c_str());
         return kUsage;
     }
 }

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -96,6 +97,31 @@ struct DiskHeaderShape {
     int idOffset = 18; // from the start of the name
     int idLength = 5;  // the two ID bytes, a blank and the two DOS type bytes
     uint8_t padding = kPad;
+};
+
+// What became of one file of an export run.
+struct ExportedFile {
+    // Partial: written as far as its chain could be read.
+    enum class Outcome { Written, Partial, Exists, NoData, CannotCreate, WriteFailed };
+    Outcome outcome = Outcome::Written;
+    std::string name;   // the CBM name as the listing shows it, for messages
+    std::string path;   // the host path written, or the one that was not
+    std::string reason; // why it was not written
+};
+
+// One run of exports to the host. Files whose host names coincide get a numbered suffix
+// ("game.prg", "game_2.prg", ...), so no file of the run replaces another; a host file that
+// existed before is replaced only with `overwrite`.
+struct ExportRun {
+    bool overwrite = false;
+    std::function<void(const ExportedFile&)> onFile; // told every file, written or not
+    int written = 0, notWritten = 0;
+
+    // The path for a file of this name in `folder`, numbered when the run has used it.
+    std::string Claim(const std::string& folder, const std::string& fileName);
+
+private:
+    std::set<std::string> taken_;
 };
 
 // Name alignment modes.
@@ -224,6 +250,12 @@ public:
     virtual bool WriteFileData(std::span<const uint8_t, kNameLength> name, int index, bool interactive,
                                std::vector<uint8_t> data, int recordLength, const FormatRow& row);
     virtual bool ImportHostFile(const std::string& hostPath, int index, bool interactive);
+    // The bytes of a file as they go to the host: its data, or none for a file that holds no
+    // bytes (no first block, or a chain that ends in its first block). Fails with the reason
+    // when there is nothing that can be read.
+    // A chain that breaks off gives what could be read and says where in `broken`.
+    std::optional<std::vector<uint8_t>> ReadFileBytes(int index, std::string& reason,
+                                                      std::optional<ChainBreak>* broken = nullptr);
     // Writes an entry to the host: into a folder (the name is built from the entry) or to a
     // path; row is the target kind (none: the entry's own type).
     // A chain that breaks off is written as far as it could be read and told to the owner
@@ -232,11 +264,14 @@ public:
                             const FormatRow* row = nullptr,
                             std::optional<ChainBreak>* broken = nullptr);
     // Exports every file the mode has a form for into `folder`, the files of sub-directories
-    // into folders of their own; report(path, written) is told each host path in turn. True
-    // when every file was written whole.
-    using ExportReport = std::function<void(const std::string& path, bool written)>;
-    virtual bool ExportAllFiles(const std::string& folder, ExportMode mode,
-                                const ExportReport& report = {});
+    // into folders of their own, as files of `run` (told each file, written or not). Without
+    // a run of its own, host files that exist are left alone. True when every file was
+    // written whole.
+    virtual bool ExportAllFiles(const std::string& folder, ExportMode mode);
+    bool ExportAllFiles(const std::string& folder, ExportMode mode, ExportRun& run);
+    // Writes one entry as `row` into `folder` under its export name, as a file of `run`.
+    ExportedFile ExportInto(int index, const std::string& folder, const FormatRow& row,
+                            ExportRun& run);
     // The host file name of an entry for a target kind: converted, unsafe characters and
     // trailing blanks removed, the kind's extension appended.
     std::string ExportName(DirEntry entry, const FormatRow& row) const;

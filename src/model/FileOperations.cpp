@@ -2,6 +2,7 @@
 // changing entry fields. Every change is journalled so each operation undoes as one step.
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -399,7 +400,22 @@ bool DiskImage::ImportHostFile(const std::string& hostPath, int index, bool inte
 std::string DiskImage::ExportName(DirEntry entry, const FormatRow& row) const {
     std::string name = HostFileName(entry.name(), 256, settings());
     while (!name.empty() && name.back() == ' ') name.pop_back();
+    // A name with nothing a host name keeps would otherwise give a hidden ".prg".
+    if (name.empty()) name = "_";
     return name + std::string(row.extension);
+}
+
+std::string ExportRun::Claim(const std::string& folder, const std::string& fileName) {
+    namespace fs = std::filesystem;
+    const size_t dot = fileName.rfind('.');
+    const std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? std::string() : fileName.substr(dot);
+    for (int n = 1;; ++n) {
+        const std::string candidate =
+            n == 1 ? fileName : stem + "_" + std::to_string(n) + extension;
+        std::string path = (fs::path(folder) / candidate).string();
+        if (taken_.insert(path).second) return path;
+    }
 }
 
 static std::vector<uint8_t> Pc64File(DirEntry entry, std::span<const uint8_t> data, int rowId) {
@@ -420,12 +436,67 @@ std::string DiskImage::BrokenChainText(DirEntry entry, const ChainBreak& broken)
            std::to_string(broken.bytesRead) + " bytes read";
 }
 
+// The bytes of an entry to export. A file that holds no bytes (no first block, or a chain
+// that ends in its first block) exports as an empty host file. None, with the reason, when
+// there is nothing that can be read.
+std::optional<std::vector<uint8_t>> DiskImage::ReadFileBytes(int index, std::string& reason,
+                                                             std::optional<ChainBreak>* brokenOut) {
+    DirEntry entry = EntryAt(index);
+    if (!entry) {
+        reason = "no such entry";
+        return std::nullopt;
+    }
+    std::optional<ChainBreak> broken;
+    std::optional<std::vector<uint8_t>> data = ReadFileData(index, &broken);
+    if (brokenOut) *brokenOut = broken;
+    if (data) return data;
+    if (broken) {
+        reason = BrokenChainText(entry, *broken);
+        return std::nullopt;
+    }
+    const int code = entry.typeCode();
+    if (code == kDel) {
+        reason = "a DEL file holds no data";
+        return std::nullopt;
+    }
+    const int t = entry.firstTrack(), s = entry.firstSector();
+    if (code != kCbm) {
+        if (t == 0) return std::vector<uint8_t>();
+        const ChainWalk walk = WalkChain(t, s);
+        if (walk.complete && walk.bytes == 0) return std::vector<uint8_t>();
+    }
+    if (!SectorPointer(t, s))
+        reason = "its first block " + std::to_string(t) + "/" + std::to_string(s) +
+                 " is not on the disk";
+    else
+        reason = "its blocks hold no data that can be read";
+    return std::nullopt;
+}
+
+namespace {
+
+// The host file's bytes for a target kind; none for a kind that is not written this way.
+std::optional<std::vector<uint8_t>> ExportForm(DiskImage& image, DirEntry entry,
+                                               std::vector<uint8_t> data, const FormatRow& row) {
+    if (row.id == FormatId::Text) {
+        std::string text = PetsciiToAscii(data, false, false, false, image.settings());
+        return std::vector<uint8_t>(text.begin(), text.end());
+    }
+    if (IsPc64Row(row.id)) return Pc64File(entry, data, row.id);
+    if (row.id == FormatId::Bitmap) return std::nullopt;
+    return data;
+}
+
+} // namespace
+
 bool DiskImage::ExportFile(int index, const std::string& target, bool interactive,
                            const FormatRow* row, std::optional<ChainBreak>* brokenOut) {
     Interaction* ui = interactive ? owner() : nullptr;
     DirEntry entry = EntryAt(index);
     std::optional<ChainBreak> broken;
-    std::optional<std::vector<uint8_t>> data = entry ? ReadFileData(index, &broken) : std::nullopt;
+    std::string reason;
+    std::optional<std::vector<uint8_t>> data =
+        entry ? ReadFileBytes(index, reason, &broken) : std::nullopt;
     if (brokenOut) *brokenOut = broken;
     // A file cut short is data lost: the owner hears of it even when no dialogs are wanted.
     const auto reportBroken = [&] {
@@ -458,19 +529,12 @@ bool DiskImage::ExportFile(int index, const std::string& target, bool interactiv
         if (const FormatRow* chosen = FindRowForName(FileNamePart(path))) row = chosen;
     }
 
-    std::vector<uint8_t> out;
-    if (row->id == FormatId::Text) {
-        std::string text = PetsciiToAscii(*data, false, false, false, settings());
-        out.assign(text.begin(), text.end());
-    } else if (IsPc64Row(row->id)) {
-        out = Pc64File(entry, *data, row->id);
-    } else if (row->id == FormatId::Bitmap) {
+    std::optional<std::vector<uint8_t>> out = ExportForm(*this, entry, std::move(*data), *row);
+    if (!out) {
         ReportError(ui, "Unable to Export File");
         return false;
-    } else {
-        out = std::move(*data);
     }
-    const WriteResult written = WriteWholeFile(path, out);
+    const WriteResult written = WriteWholeFile(path, *out);
     if (written != WriteResult::Ok) {
         if (brokenOut) brokenOut->reset(); // nothing was written: the write is what failed
         ReportError(ui, written == WriteResult::CannotCreate ? "Unable to Create File"
@@ -478,6 +542,59 @@ bool DiskImage::ExportFile(int index, const std::string& target, bool interactiv
         return false;
     }
     return reportBroken();
+}
+
+ExportedFile DiskImage::ExportInto(int index, const std::string& folder, const FormatRow& row,
+                                   ExportRun& run) {
+    namespace fs = std::filesystem;
+    ExportedFile result;
+    DirEntry entry = EntryAt(index);
+    if (entry) {
+        result.name = ListedName(entry.name(), false);
+        result.path = run.Claim(folder, ExportName(entry, row));
+    }
+    std::error_code ec;
+    std::optional<std::vector<uint8_t>> data;
+    std::optional<ChainBreak> broken;
+    if (!entry || !(data = ReadFileBytes(index, result.reason, &broken))) {
+        result.outcome = ExportedFile::Outcome::NoData;
+        if (result.reason.empty()) result.reason = "no such entry";
+    } else if (!run.overwrite && fs::exists(fs::symlink_status(result.path, ec))) {
+        result.outcome = ExportedFile::Outcome::Exists;
+        result.reason = "a file of that name exists";
+    } else if (std::optional<std::vector<uint8_t>> out =
+                   ExportForm(*this, entry, std::move(*data), row);
+               !out) {
+        result.outcome = ExportedFile::Outcome::NoData;
+        result.reason = "not written in this form";
+    } else {
+        int error = 0;
+        const WriteResult written = WriteWholeFile(result.path, *out, &error);
+        const std::string system = error ? std::string(": ") + std::strerror(error) : std::string();
+        switch (written) {
+        case WriteResult::Ok:
+            // What a broken chain gave is written, and the loss said.
+            if (broken) {
+                result.outcome = ExportedFile::Outcome::Partial;
+                result.reason = BrokenChainText(entry, *broken);
+            }
+            break;
+        case WriteResult::CannotCreate:
+            result.outcome = ExportedFile::Outcome::CannotCreate;
+            result.reason = "Unable to Create File" + system;
+            break;
+        case WriteResult::WriteFailed:
+            result.outcome = ExportedFile::Outcome::WriteFailed;
+            result.reason = "Error in saving" + system;
+            break;
+        }
+    }
+    if (result.outcome == ExportedFile::Outcome::Written)
+        ++run.written;
+    else
+        ++run.notWritten;
+    if (run.onFile) run.onFile(result);
+    return result;
 }
 
 const FormatRow* RowForExportMode(ExportMode mode, int typeCode) {
@@ -492,10 +609,14 @@ const FormatRow* RowForExportMode(ExportMode mode, int typeCode) {
     return FindRowByCbmType(typeCode);
 }
 
-bool DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode,
-                               const ExportReport& report) {
-    bool whole = true;
+bool DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode) {
+    ExportRun run;
+    return ExportAllFiles(folder, mode, run);
+}
+
+bool DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode, ExportRun& run) {
     namespace fs = std::filesystem;
+    const int notWrittenBefore = run.notWritten;
     // The folder of each level (a sub-directory's beside its entry's files), made when the
     // first file goes into it or a level below it is entered.
     struct Folder {
@@ -523,18 +644,14 @@ bool DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode,
             return true;
         },
         [&](DirEntry entry, int index, WalkPath path) {
-            Folder& level = folders[path.size()];
             const FormatRow* row = RowForExportMode(mode, entry.typeCode());
             if (!row || entry.typeCode() == kDel) return true;
+            Folder& level = folders[path.size()];
             make(level);
-            std::optional<ChainBreak> broken;
-            const bool ok = ExportFile(index, level.path.string(), false, row, &broken);
-            whole = whole && ok;
-            // A chain that broke off was written as far as it could be read.
-            if (report) report((level.path / ExportName(entry, *row)).string(), ok || broken);
+            ExportInto(index, level.path.string(), *row, run);
             return true;
         });
-    return whole;
+    return run.notWritten == notWrittenBefore;
 }
 
 // ---- Entry fields -----------------------------------------------------------------------

@@ -147,7 +147,12 @@ std::string PetsciiToAscii(std::span<const uint8_t> src, bool fileNameMode, bool
 void AsciiToPetsciiName(std::span<uint8_t> buffer, bool keepLetters) {
     for (uint8_t& b : buffer) {
         if (IsAsciiLetter(b)) {
-            if (!keepLetters) b = static_cast<uint8_t>(SwapCase(static_cast<char>(b)));
+            // Lower case is the unshifted letter; upper case the shifted one, 0xC1-0xDA, as
+            // shift and the letter give it on the machine (0x61-0x7A look the same but
+            // cannot be typed there).
+            if (keepLetters) continue;
+            b = b >= 'a' ? static_cast<uint8_t>(b - 'a' + 'A')
+                         : static_cast<uint8_t>(b - 'A' + 0xC1);
         } else if (b == 0x0A) {
             b = 0x0D;
         } else if (b == '_') {
@@ -184,6 +189,25 @@ std::string HostFileName(std::span<const uint8_t> name, size_t capacity, const S
 
 const char* BasTextCodeName(uint8_t code) {
     return kCodeNames[code];
+}
+
+char ListingCharacter(uint8_t code, bool lowerCase) {
+    char converted[4];
+    const size_t n = PetsciiToAscii(std::span<const uint8_t>(&code, 1), converted, sizeof converted,
+                                    false, false, !lowerCase, Settings::Defaults());
+    // Control codes vanish, a carriage return becomes two characters: neither may move the
+    // columns after it.
+    if (n != 1 || converted[0] < 0x20 || converted[0] > 0x7E) return kListingReplacement;
+    return converted[0];
+}
+
+std::string ListedName(std::span<const uint8_t> name, bool lowerCase) {
+    std::string text;
+    for (uint8_t code : name) {
+        if (code == 0xA0) break;
+        text.push_back(ListingCharacter(code, lowerCase));
+    }
+    return text;
 }
 
 } // namespace tessarind

@@ -75,16 +75,16 @@ TEST(Cc1541Listing, FortyTrackImageListsAsCc1541RereadsIt) {
 //
 // The rest differ, each for a known reason:
 //   0x00-0x1F  cc1541 prints "." (0x0A and 0x0D as they are, breaking the line); ours
-//              leaves control codes out (0x09 becomes a tab, 0x0D a line end).
+//              shows every control code as "?".
 //   0x22       ours ends the name at a quote, as the drive does at the padding; cc1541 prints
 //              the quote and closes the name after it.
 //   0x5B-0x5F, 0x7B-0x7F
 //              cc1541 swaps these along with the letters ("{|}~." and "[\]^_"); ours keeps
-//              "[\]^_" and "{|}~" and leaves 0x7F out.
+//              "[\]^_" and "{|}~" and shows 0x7F as "?".
 //   0x80-0x9F, 0xA1-0xBF but 0xA4, 0xE1-0xFF
-//              cc1541 prints "." ("_" for 0xE4); ours leaves these out.
+//              cc1541 prints "." ("_" for 0xE4); ours shows "?".
 //   0xC0, 0xDB-0xDF
-//              cc1541 prints "@[\]^_"; ours "`{|}~" and nothing for 0xDF.
+//              cc1541 prints "@[\]^_"; ours "`{|}~" and "?" for 0xDF.
 bool RendersAlike(int code) {
     return (code >= 0x20 && code <= 0x5A && code != 0x22) || (code >= 0x60 && code <= 0x7A) ||
            (code >= 0xC1 && code <= 0xDA) || code == 0xA0 || code == 0xA4 || code == 0xE0;

@@ -535,6 +535,14 @@ private slots:
         QCOMPARE(NameOf(*f.image, 1), std::string("SECOND"));
         QCOMPARE(f.image->Journal().size(), journal);
 
+        // Upper case is the shifted letter, as the command-line tool stores it too.
+        f.frame->ExecuteCommand(cmd::Rename);
+        QTest::keyClicks(f.Editor(), QStringLiteral("ReN"));
+        QTest::keyClick(f.Editor(), Qt::Key_Return);
+        QCOMPARE(NameOf(*f.image, 1), std::string("\322E\316"));
+        f.frame->ExecuteCommand(cmd::Undo);
+        QCOMPARE(NameOf(*f.image, 1), std::string("SECOND"));
+
         // Escape leaves the name and the journal alone.
         f.frame->ExecuteCommand(cmd::Rename);
         QTest::keyClicks(f.Editor(), QStringLiteral("xyz"));

@@ -140,7 +140,7 @@ TEST_F(CliTest, InsertReadsEachKindAndKeepsTheOrder) {
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->ReadFileData(0), std::vector<uint8_t>{42});
     EXPECT_EQ(image->ReadFileData(1), Pattern(300, 1));
-    EXPECT_EQ(image->ReadFileData(4), (std::vector<uint8_t>{'h', 'I', 0x0D}));
+    EXPECT_EQ(image->ReadFileData(4), (std::vector<uint8_t>{0xC8, 'I', 0x0D}));
     EXPECT_EQ(image->ReadFileData(6), (std::vector<uint8_t>{'H', 'i', '\n'}));
     // A position past the end is refused, not taken as the end.
     std::vector<uint8_t> before = Read("d.d64");
@@ -319,6 +319,188 @@ TEST_F(CliTest, MaintenanceCommandsChangeTheImage) {
     EXPECT_EQ(linked.output, "\"CHARLIE\" \"TWO FILE\" " + std::to_string(charlie.firstTrack()) +
                                  "/" + std::to_string(charlie.firstSector()) + "\n");
     EXPECT_EQ(Read("linked.d64"), before);
+}
+
+TEST_F(CliTest, FilesWithoutBytesExtractAsEmptyHostFiles) {
+    auto image = BlankD64("TEST");
+    ASSERT_TRUE(AddFile(*image, {"NOTHING", 0x82, {}})); // no block at all
+    // One block whose link says it holds no byte.
+    DirEntry one = AddFile(*image, {"ONE BLOCK", 0x81, Pattern(1)});
+    image->SectorPointer(one.firstTrack(), one.firstSector())[1] = 1;
+    ASSERT_TRUE(image->WriteFile((dir / "d.d64").string()));
+    HostFile("empty.prg", {});
+    ASSERT_EQ(Cli({"insert", "d.d64", "empty.prg"}).exitCode, 0);
+
+    ProcessResult all = Cli({"extract", "d.d64", "-o", "out"});
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_EQ(all.output, "out/nothing.prg\nout/one block.seq\nout/empty.prg\n");
+    for (const char* name : {"out/nothing.prg", "out/one block.seq", "out/empty.prg"}) {
+        EXPECT_TRUE(fs::is_regular_file(dir / name)) << name;
+        EXPECT_EQ(Read(name), std::vector<uint8_t>{}) << name;
+    }
+    // Typed, an empty file shows nothing and is no failure.
+    ProcessResult typed = Cli({"type", "d.d64", "one block"});
+    EXPECT_EQ(typed.exitCode, 0);
+    EXPECT_EQ(typed.output, "");
+    // In PC64 form the header is all there is.
+    ProcessResult pc64 = Cli({"extract", "d.d64", "empty", "-o", "pc", "--mode", "pc64"});
+    EXPECT_EQ(pc64.exitCode, 0);
+    EXPECT_EQ(Read("pc/empty.p00").size(), 26u);
+}
+
+TEST_F(CliTest, ExtractNeverReplacesAHostFileWithoutForce) {
+    Disk("d.d64", {"SAME", "SAME", "OTHER", "SAME"});
+    ProcessResult first = Cli({"extract", "d.d64", "-o", "out"});
+    EXPECT_EQ(first.exitCode, 0);
+    EXPECT_EQ(first.output, "out/same.prg\nout/same_2.prg\nout/other.prg\nout/same_3.prg\n");
+    EXPECT_EQ(Read("out/same.prg"), Pattern(100, 1));
+    EXPECT_EQ(Read("out/same_2.prg"), Pattern(100, 2));
+    EXPECT_EQ(Read("out/same_3.prg"), Pattern(100, 4));
+
+    // A second run, whole or by name, refuses what exists and says so.
+    HostFile("out/same.prg", {1, 2, 3});
+    ProcessResult again = CliWithMessages({"extract", "d.d64", "-o", "out"});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_NE(again.output.find("out/same.prg: exists"), std::string::npos) << again.output;
+    EXPECT_EQ(Cli({"extract", "d.d64", "other", "-o", "out"}).exitCode, 1);
+    EXPECT_EQ(Read("out/same.prg"), (std::vector<uint8_t>{1, 2, 3}));
+    ProcessResult forced = Cli({"extract", "d.d64", "-o", "out", "--force"});
+    EXPECT_EQ(forced.exitCode, 0);
+    EXPECT_EQ(forced.output, first.output);
+    EXPECT_EQ(Read("out/same.prg"), Pattern(100, 1));
+
+    // The batch skips the folders it made, so a second run finds the same two containers.
+    fs::create_directories(dir / "tree");
+    fs::copy_file(dir / "d.d64", dir / "tree/a.d64");
+    fs::copy_file(dir / "d.d64", dir / "tree/b.d64");
+    auto tree = [&] {
+        std::vector<std::string> paths;
+        for (const auto& f : fs::recursive_directory_iterator(dir / "tree"))
+            paths.push_back(fs::relative(f.path(), dir / "tree").string());
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    };
+    ASSERT_EQ(Cli({"batch", "tree", "--extract", "native"}).exitCode, 0);
+    const std::vector<std::string> extracted = tree();
+    EXPECT_EQ(extracted.size(), 2u + 2u + 2u * 4u);
+    EXPECT_EQ(Cli({"batch", "tree", "--extract", "native"}).exitCode, 1); // all exist
+    EXPECT_EQ(Cli({"batch", "tree", "--extract", "native", "--force"}).exitCode, 0);
+    EXPECT_EQ(tree(), extracted);
+}
+
+TEST_F(CliTest, HelpPrintsTheUsageTheReadmeShows) {
+    std::vector<uint8_t> bytes;
+    bool openFailed = false;
+    ASSERT_TRUE(ReadWholeFile(TESSARIND_README, bytes, openFailed));
+    const std::string readme(bytes.begin(), bytes.end());
+    const std::string heading = "## Command-line tool\n\n";
+    const size_t start = readme.find(heading) + heading.size();
+    ASSERT_NE(start, std::string::npos + heading.size());
+    const std::string block = readme.substr(start, readme.find("\n\n", start) + 1 - start);
+
+    ProcessResult help = Cli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.output.find("Usage:\n" + block), 0u) << help.output;
+    for (const char* command :
+         {"list",   "info",  "new",     "insert", "extract",  "remove",  "rename",     "lock",
+          "unlock", "splat", "unsplat", "retype", "validate", "compact", "crosslinks", "fill",
+          "sort",   "bam",   "basic",   "type",   "convert",  "find",    "batch"}) {
+        SCOPED_TRACE(command);
+        ProcessResult one = Cli({command, "--help"});
+        EXPECT_EQ(one.exitCode, 0);
+        ASSERT_EQ(one.output.find("Usage:\n    tessarind-cli "), 0u);
+        EXPECT_NE(one.output.find(command), std::string::npos);
+        EXPECT_NE(block.find(one.output.substr(7)), std::string::npos);
+    }
+    ProcessResult version = Cli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.output.find("tessarind-cli 2."), 0u);
+}
+
+TEST_F(CliTest, RelFilesAreMadeWithTheRecordLengthGiven) {
+    ASSERT_EQ(Cli({"new", "d.d64"}).exitCode, 0);
+    HostFile("data.bin", Pattern(600, 1));
+    HostFile("table.rel", Pattern(300, 2));
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"insert", "d.d64", "data.bin", "--type", "rel"},
+             {"insert", "d.d64", "table.rel"},
+             {"insert", "d.d64", "data.bin", "--type", "rel", "--record-length", "0"},
+             {"insert", "d.d64", "data.bin", "--type", "rel", "--record-length", "255"},
+             {"insert", "d.d64", "data.bin", "--type", "prg", "--record-length", "20"},
+             {"retype", "d.d64", "#0", "rel"},
+             {"retype", "d.d64", "#0", "seq", "--record-length", "20"},
+         }) {
+        SCOPED_TRACE(args.back());
+        EXPECT_EQ(Cli(args).exitCode, 2);
+    }
+    ASSERT_EQ(Cli({"insert", "d.d64", "data.bin", "--type", "rel", "--record-length", "64",
+                   "--name", "records"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(Cli({"insert", "d.d64", "table.rel", "--record-length", "30"}).exitCode, 0);
+    ASSERT_EQ(Cli({"insert", "d.d64", "data.bin", "--name", "plain"}).exitCode, 0);
+    ASSERT_EQ(Cli({"retype", "d.d64", "plain", "rel", "--record-length", "20"}).exitCode, 0);
+    ASSERT_EQ(Cli({"retype", "d.d64", "records", "rel", "--record-length", "128"}).exitCode, 0);
+
+    auto image = Load("d.d64");
+    ASSERT_NE(image, nullptr);
+    struct Expected {
+        int recordLength, blocks;
+        std::vector<uint8_t> data;
+    };
+    const Expected expected[] = {
+        {128, 4, Pattern(600, 1)}, {30, 3, Pattern(300, 2)}, {20, 4, Pattern(600, 1)}};
+    ASSERT_EQ(image->entryCount, 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        DirEntry entry = image->EntryAt(i);
+        EXPECT_EQ(entry.typeCode(), kRel);
+        EXPECT_EQ(entry.recordLength(), expected[i].recordLength);
+        EXPECT_EQ(entry.blocks(), expected[i].blocks); // data and one side sector
+        const uint8_t* side = image->SectorPointer(entry.sideTrack(), entry.sideSector());
+        ASSERT_NE(entry.sideTrack(), 0);
+        ASSERT_NE(side, nullptr);
+        EXPECT_EQ(side[3], expected[i].recordLength);
+        EXPECT_EQ(side[16], entry.firstTrack());
+        EXPECT_EQ(image->ReadFileData(i), expected[i].data);
+    }
+    const int free = image->FreeBlockCount();
+    image->Validate(); // the side sectors are allocated
+    EXPECT_EQ(image->FreeBlockCount(), free);
+}
+
+TEST_F(CliTest, MessagesGiveTheReasonOnce) {
+    Disk("d.d64", {"ONE"});
+    ASSERT_EQ(Cli({"new", "empty.d64"}).exitCode, 0);
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string message; // the whole of stderr
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"list", "missing.d64"},
+              1,
+              "Unable to Open File missing.d64: No such file or directory\n"},
+             {{"list", "."}, 1, "Unable to Open File .: Is a directory\n"},
+             {{"convert", "missing.d64", "x.d64"},
+              1,
+              "Unable to Open File missing.d64: No such file or directory\n"},
+             {{"convert", "d.d64", "empty.d64"}, 1, "empty.d64 already exists\n"},
+             {{"convert", "d.d64", "x.xyz"}, 1, "Unknown File Extension x.xyz\n"},
+             {{"list", "empty.d64", "--format", "csv", "-o", "empty.csv"}, 0, ""},
+             {{"frobnicate"},
+              2,
+              "unknown command frobnicate; tessarind-cli --help lists the commands\n"},
+         }) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        std::string command = ShellQuote(TESSARIND_CLI);
+        for (const std::string& a : c.args)
+            command += " " + ShellQuote(a);
+        ProcessResult run = RunProcess({"sh", "-c", command + " 2>&1 >/dev/null"}, dir.path());
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.output, c.message);
+    }
+    EXPECT_EQ(Read("empty.csv").empty(), false);
 }
 
 } // namespace

@@ -82,5 +82,36 @@ TEST(DirectoryListing, DeletedEntriesListedOnlyWhenShown) {
     EXPECT_EQ(RowText(rows[2], ListingForm::Ascii, false), "1    \"GONE\"            *DEL \n");
 }
 
+TEST(DirectoryListing, EveryNameByteTakesOneColumnInEitherCharacterSet) {
+    // The padding and the quote end a name; every other code shows as one character, so
+    // the type column stays where it is.
+    for (int code = 0; code < 256; ++code) {
+        if (code == 0xA0 || code == '"') continue;
+        std::array<uint8_t, kSlotSize> slot{};
+        DirEntry entry(slot.data());
+        entry.type() = 0x82;
+        std::array<uint8_t, 16> name = testing::RawName("A?B");
+        name[1] = static_cast<uint8_t>(code);
+        std::copy(name.begin(), name.end(), entry.name().begin());
+        for (bool lowerCase : {false, true}) {
+            SCOPED_TRACE("code " + std::to_string(code) + (lowerCase ? " lower" : " upper"));
+            const std::string text =
+                RowText(EntryRow(slot.data(), 4), ListingForm::Ascii, lowerCase);
+            ASSERT_EQ(text.size(), 29u);
+            EXPECT_EQ(text.substr(5, 2), lowerCase ? "\"a" : "\"A");
+            EXPECT_EQ(text.substr(8, 2), lowerCase ? "b\"" : "B\"");
+            EXPECT_EQ(text.substr(24), lowerCase ? "prg \n" : "PRG \n");
+            const char shown = text[7];
+            EXPECT_TRUE(shown >= 0x20 && shown <= 0x7E);
+            EXPECT_EQ(shown, ListingCharacter(static_cast<uint8_t>(code), lowerCase));
+        }
+    }
+    EXPECT_EQ(ListingCharacter(0x0D, false), kListingReplacement);
+    EXPECT_EQ(ListingCharacter(0xFF, false), kListingReplacement);
+    EXPECT_EQ(ListingCharacter(0xC1, false), 'a');
+    EXPECT_EQ(ListingCharacter(0xC1, true), 'A');
+    EXPECT_EQ(ListingCharacter(0xA4, true), '_');
+}
+
 } // namespace
 } // namespace tessarind

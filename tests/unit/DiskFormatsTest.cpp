@@ -398,7 +398,7 @@ TEST(D81Partition, HasItsOwnBamAndDirectory) {
     fs::path dir = fs::path(::testing::TempDir()) / "tessarind-d81-export";
     fs::remove_all(dir);
     image->ExportAllFiles(dir.string(), ExportMode::Native);
-    EXPECT_TRUE(fs::exists(dir / ".cbm"));
+    EXPECT_TRUE(fs::exists(dir / "_.cbm")); // a name with no host characters left
     std::vector<uint8_t> exported;
     bool openFailed = false;
     ASSERT_TRUE(ReadWholeFile((dir / "_" / "inside.prg").string(), exported, openFailed));

@@ -213,7 +213,7 @@ TEST_F(FileOperations, HostTextBecomesAPetsciiSeqFile) {
     DirEntry e = image->EntryAt(0);
     EXPECT_EQ(e.type(), 0x81);
     EXPECT_EQ(std::string(e.name().begin(), e.name().begin() + 7), "READ ME");
-    std::vector<uint8_t> expected{'h', 'I', ' ', 'Y', 'O', 'U', 0x0D, 'X', 0xA4, 0x0D};
+    std::vector<uint8_t> expected{0xC8, 'I', ' ', 'Y', 'O', 'U', 0x0D, 'X', 0xA4, 0x0D};
     EXPECT_EQ(image->ReadFileData(0), expected);
 }
 

@@ -60,6 +60,15 @@ TEST(FolderSearchFindFiles, WildcardsAndExactNames) {
     EXPECT_EQ(Names(Find(*image, PetsciiName("game*"))), (Strings{"GAME", "GAMES"}));
 }
 
+TEST(FolderSearchFindFiles, HitNamesShowEveryByteAsTheListingDoes) {
+    auto image = BlankD64("CODES");
+    AddFile(*image, {"X\001\377Y", 0x82, Pattern(10)});
+    AddFile(*image, {"\307AME", 0x82, Pattern(10)});
+    EXPECT_EQ(Names(Find(*image, RawName("*"))), (Strings{"X??Y", "gAME"}));
+    // Either code of a shifted letter finds it.
+    EXPECT_EQ(Names(Find(*image, RawName("\147*"))), (Strings{"gAME"}));
+}
+
 TEST(FolderSearchFindFiles, HitCarriesTypeBlocksAndContainer) {
     auto image = GameDisk();
     std::vector<FoundFile> hits = Find(*image, RawName("*"), "/d/games.d64");

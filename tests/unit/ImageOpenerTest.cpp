@@ -180,7 +180,7 @@ TEST_F(OpenContainerTest, SingleFileKindsKeepTheirTypeAndPc64ItsName) {
     };
     for (const Case& c :
          {Case{"tool.usr", Pattern(20), 0x83, "TOOL"}, Case{"old.del", Pattern(20), 0x80, "OLD"},
-          Case{"Loader.PRG", Pattern(20), 0x82, "lOADER"}, Case{"any.p00", p00, 0x82, "REAL NAME"},
+          Case{"Loader.PRG", Pattern(20), 0x82, "\xCCOADER"}, Case{"any.p00", p00, 0x82, "REAL NAME"},
           Case{"notes.seq", Pattern(20), 0x81, "NOTES"}, Case{"text.S00", s00, 0x81, "REAL TEXT"},
           Case{"user.u00", p00, 0x83, "REAL NAME"}}) {
         SCOPED_TRACE(c.file);

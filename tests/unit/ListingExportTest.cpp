@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 #include "formats/D81Image.h"
 #include "catalog/ListingExport.h"
@@ -102,6 +103,64 @@ TEST(ListingExportCsv, TypeTextsFollowTheFormatsHighestCode) {
                                   "0,C               ,???\n");
     std::fclose(stream);
     EXPECT_FALSE(std::filesystem::exists("ignored.csv")); // a stream is written, not the path
+}
+
+// The fields of one CSV record as RFC 4180 reads them.
+std::vector<std::string> CsvFields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back().push_back('"');
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back().push_back(c);
+        }
+    }
+    return fields;
+}
+
+TEST(ListingExportCsv, FieldsAreQuotedAndEveryNameByteShows) {
+    auto image = BlankD64("A,\"DISK\"");
+    struct Case {
+        const char* name;
+        const char* shown; // the name field, padding as blanks
+    };
+    const std::vector<Case> cases = {
+        {"START,8,1", "START,8,1       "},
+        {"SAY \"HI\"", "SAY \"HI\"        "},
+        {"X\x01\x02\xFFY", "X???Y           "},
+        {"PLAIN", "PLAIN           "},
+    };
+    for (const Case& c : cases)
+        ASSERT_TRUE(AddFile(*image, {c.name, 0x82, Pattern(10)}));
+    // A name of zero bytes is sixteen characters too.
+    DirEntry zeros = AddFile(*image, {"", 0x81, Pattern(10)});
+    std::fill(zeros.name().begin(), zeros.name().end(), 0);
+    image->path = "/disks/a, \"b\".d64";
+
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    ASSERT_TRUE(ExportCsv(*image, stream, "ignored.csv", nullptr, false));
+    std::istringstream in(ReadStream(stream));
+    std::fclose(stream);
+    std::string line;
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_EQ(CsvFields(line), std::vector<std::string>{"/disks/a, \"b\".d64"});
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_EQ(CsvFields(line), (std::vector<std::string>{"0", "A,\"DISK\"        ", "00 ", "2A"}));
+    for (const Case& c : cases) {
+        ASSERT_TRUE(std::getline(in, line));
+        EXPECT_EQ(CsvFields(line), (std::vector<std::string>{"1", c.shown, "PRG"})) << line;
+    }
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_EQ(CsvFields(line), (std::vector<std::string>{"1", std::string(16, '?'), "SEQ"}));
+    EXPECT_FALSE(std::getline(in, line));
 }
 
 TEST(ListingExportCsv, Md5ColumnHashesEachFileOrMarksItUnreadable) {

@@ -128,7 +128,7 @@ TEST(PetsciiToAscii, BothFormsAgree) {
 TEST(PetsciiNames, HostTextBecomesCbmName) {
     std::vector<uint8_t> buffer = Bytes("Hi_there\n1");
     AsciiToPetsciiName(buffer, false);
-    EXPECT_EQ(buffer, (std::vector<uint8_t>{'h', 'I', 0xA4, 'T', 'H', 'E', 'R', 'E', 0x0D, '1'}));
+    EXPECT_EQ(buffer, (std::vector<uint8_t>{0xC8, 'I', 0xA4, 'T', 'H', 'E', 'R', 'E', 0x0D, '1'}));
     buffer = Bytes("Hi_\n");
     AsciiToPetsciiName(buffer, true);
     EXPECT_EQ(buffer, (std::vector<uint8_t>{'H', 'i', 0xA4, 0x0D}));
@@ -157,6 +157,18 @@ TEST(HostFileName, MakesNamesSafeForTheHost) {
     EXPECT_EQ(HostFileName(Bytes("ABCDEF"), 4, defaults), "abc");
     EXPECT_EQ(HostFileName(Bytes("A/B"), 4, defaults), "a");
     EXPECT_EQ(HostFileName(Bytes("AB"), 0, defaults), "");
+}
+
+TEST(PetsciiNames, EveryLetterIsStoredAsTypedOnTheMachineAndReadsBackAsTyped) {
+    // Lower case is the unshifted letter, upper case shift and the letter (0xC1-0xDA).
+    for (int i = 0; i < 26; ++i) {
+        std::vector<uint8_t> letters{static_cast<uint8_t>('a' + i), static_cast<uint8_t>('A' + i)};
+        AsciiToPetsciiName(letters, false);
+        EXPECT_EQ(letters, (std::vector<uint8_t>{static_cast<uint8_t>(0x41 + i),
+                                                 static_cast<uint8_t>(0xC1 + i)}));
+    }
+    for (const char* typed : {"ReNamed", "GAME", "game", "mIxEd 1-2", "A_B.C"})
+        EXPECT_EQ(HostFileName(PetsciiName(typed), 17, Settings::Defaults()), typed);
 }
 
 } // namespace
