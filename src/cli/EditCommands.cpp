@@ -144,8 +144,8 @@ int CmdNew(Context& ctx, const Args& a) {
     std::string id = a.Value("--id");
     if (id.size() > 5) throw UsageError{"--id takes two characters, or five as \"AB 2A\""};
     std::array<uint8_t, kNameLength> name = CbmName(a.Value("--name"));
-    const CatalogRow* kind = ImageKindFor(path);
-    if (!kind) {
+    const FormatRow* known = FindRowForPath(path);
+    if (!known) {
         ctx.ui.Message("Unknown File Extension " + path, "Error");
         return kFailed;
     }
@@ -154,7 +154,9 @@ int CmdNew(Context& ctx, const Args& a) {
         std::fprintf(stderr, "%s already exists\n", path.c_str());
         return kFailed;
     }
-    std::unique_ptr<DiskImage> image = kind->makesBlank ? kind->make(&ctx.settings) : nullptr;
+    const CatalogRow* kind = FormatCatalog::Builtin().ById(known->id);
+    std::unique_ptr<DiskImage> image =
+        kind && kind->makesBlank && kind->make ? kind->make(&ctx.settings) : nullptr;
     if (!image || !image->Open(&ctx.ui, path, false, true) || image->DiskName().empty()) {
         std::fprintf(stderr, "cannot make a blank image of this kind\n");
         return kFailed;
