@@ -23,7 +23,7 @@ const std::vector<uint8_t>& FullImageBytes() {
             std::string name = "FILE" + std::to_string(i);
             testing::AddFile(*image, {name, 0x82, testing::Pattern(40 + static_cast<size_t>(i), i + 1)});
         }
-        return image->image;
+        return image->Store().Snapshot();
     }();
     return bytes;
 }
@@ -55,7 +55,7 @@ void BM_LoadBytesAndCount(benchmark::State& state) {
     const std::vector<uint8_t>& bytes = FullImageBytes();
     for (auto _ : state) {
         D64Image image;
-        image.image.assign(bytes.begin(), bytes.end());
+        image.Store().Snapshot().assign(bytes.begin(), bytes.end());
         image.AfterLoad();
         image.Refresh();
         int entries = image.entryCount;
@@ -70,7 +70,7 @@ BENCHMARK(BM_LoadBytesAndCount)->Unit(benchmark::kMicrosecond);
 // Counting alone, on an image already open.
 void BM_CountOnly(benchmark::State& state) {
     D64Image image;
-    image.image = FullImageBytes();
+    image.Store().Assign(FullImageBytes());
     image.AfterLoad();
     image.Refresh();
     if (!CheckFull(state, image)) return;

@@ -4,6 +4,7 @@
 // Every input byte is image data. Two bits of the last byte also choose options (BasText,
 // deleted entries shown while writing), so every size stays reachable as it is.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -89,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Large buffers are kept between runs: under AddressSanitizer every fresh one is a new
     // mapping, which would cost more than the rest of the run.
     static std::vector<uint8_t> imageBuffer, snapshot;
-    image.image.swap(imageBuffer);
-    image.image.assign(data, data + size);
+    imageBuffer.assign(data, data + size);
+    image.Store().Swap(imageBuffer);
     image.AfterLoad();
     image.Refresh();
 
@@ -108,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Writing to the damaged image, then undoing every step.
     image.SetShowDeleted((options & 2) != 0);
     image.Refresh();
-    snapshot.assign(image.image.begin(), image.image.end());
+    snapshot.assign(image.Store().Contents().begin(), image.Store().Contents().end());
     const std::vector<uint8_t> extra = image.extraTracks;
     const std::vector<uint8_t> errors = image.errorBytes;
 
@@ -134,9 +135,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         image.UndoCommand();
         Check(++steps <= 1000000, "undo does not come to an end");
     }
-    Check(image.image == snapshot, "undo did not restore the image bytes");
+    Check(std::ranges::equal(image.Store().Contents(), snapshot), "undo did not restore the image bytes");
     Check(image.extraTracks == extra, "undo did not restore the extra tracks");
     Check(image.errorBytes == errors, "undo did not restore the error bytes");
-    image.image.swap(imageBuffer);
+    image.Store().Swap(imageBuffer);
     return 0;
 }

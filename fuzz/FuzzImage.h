@@ -106,7 +106,8 @@ struct ImageState {
     int trackCount = 0, errorByteCount = 0;
 
     void Capture(const DiskImage& from) {
-        image.assign(from.image.begin(), from.image.end());
+        const std::span<const uint8_t> bytes = from.Store().Contents();
+        image.assign(bytes.begin(), bytes.end());
         flags = from.flags & ~kNotCompared;
         trackCount = from.trackCount;
         const bool codes = (from.flags & kFlagErrorCodes) != 0;
@@ -124,13 +125,14 @@ struct ImageState {
     std::string Difference(const DiskImage& now) const {
         if ((now.flags & ~kNotCompared) != flags) return "flags differ";
         if (now.trackCount != trackCount) return "track count differs";
-        if (now.image.size() != image.size())
-            return "image size " + std::to_string(now.image.size()) + ", expected " +
+        const std::span<const uint8_t> bytes = now.Store().Contents();
+        if (bytes.size() != image.size())
+            return "image size " + std::to_string(bytes.size()) + ", expected " +
                    std::to_string(image.size());
-        for (size_t i = 0; now.image != image && i < image.size(); ++i)
-            if (now.image[i] != image[i])
+        for (size_t i = 0; !std::ranges::equal(bytes, image) && i < image.size(); ++i)
+            if (bytes[i] != image[i])
                 return "image byte " + std::to_string(i) + " (block " + std::to_string(i / 256) +
-                       " byte " + std::to_string(i % 256) + ") is " + std::to_string(now.image[i]) +
+                       " byte " + std::to_string(i % 256) + ") is " + std::to_string(bytes[i]) +
                        ", expected " + std::to_string(image[i]);
         if (flags & kFlagErrorCodes) {
             if (now.errorByteCount != errorByteCount) return "error byte count differs";
@@ -151,7 +153,7 @@ inline std::unique_ptr<DiskImage> OpenDisk(const DiskKind& kind, std::span<const
                                            std::vector<uint8_t>& spare) {
     std::unique_ptr<DiskImage> image = FormatCatalog::Builtin().Make(kind.formatId, settings);
     if (!image) Fail("FuzzImage", "no factory for a disk kind");
-    image->image.swap(spare);
+    image->Store().Swap(spare);
     if (!image->Open(nullptr, "", false, true)) Fail("FuzzImage", "a blank disk did not open");
     if (!atSystemTrack) {
         image->LoadFromMemory(bytes);
@@ -160,9 +162,10 @@ inline std::unique_ptr<DiskImage> OpenDisk(const DiskKind& kind, std::span<const
         static std::vector<uint8_t> laid;
         const uint8_t* start = image->SectorPointer(kind.systemTrack, 0);
         if (!start) Fail("FuzzImage", "the system track is absent from a blank disk");
-        const size_t before = static_cast<size_t>(start - image->image.data());
-        laid.assign(image->image.begin(),
-                    image->image.begin() + static_cast<std::ptrdiff_t>(before));
+        size_t before = 0;
+        if (!image->Store().OffsetOf(start, before)) Fail("FuzzImage", "the system track lies outside the image");
+        const std::span<const uint8_t> blank = image->Store().Contents();
+        laid.assign(blank.begin(), blank.begin() + static_cast<std::ptrdiff_t>(before));
         laid.insert(laid.end(), bytes.begin(), bytes.end());
         image->LoadFromMemory(laid);
     }
@@ -174,7 +177,7 @@ inline std::unique_ptr<DiskImage> OpenDisk(const DiskKind& kind, std::span<const
 
 // Gives the image's buffer back for the next run.
 inline void Release(std::unique_ptr<DiskImage>& image, std::vector<uint8_t>& spare) {
-    image->image.swap(spare);
+    image->Store().Swap(spare);
     image.reset();
 }
 

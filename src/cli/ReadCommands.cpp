@@ -189,15 +189,15 @@ static std::string SizeMeaning(DiskImage& image) {
         fileBytes += piece.size();
     int present = 0;
     size_t inImage = 0; // bytes of the main buffer that blocks cover
-    const uint8_t* begin = image.image.data();
     for (int t = 1; t <= image.trackCount; ++t)
         for (int s = 0; s < image.maxSectors; ++s)
             if (const uint8_t* p = image.SectorPointer(t, s)) {
                 ++present;
-                if (p >= begin && p < begin + image.image.size()) inImage += kBlockSize;
+                if (size_t at = 0; image.Store().OffsetOf(p, at)) inImage += kBlockSize;
             }
     const int full = image.FullBlockCount() > 0 ? image.FullBlockCount() : present;
-    const size_t rest = image.image.size() > inImage ? image.image.size() - inImage : 0;
+    const size_t size = image.Store().Size();
+    const size_t rest = size > inImage ? size - inImage : 0;
     std::string text = std::to_string(fileBytes) + " bytes (";
     if (present < full)
         text += "partial image: " + std::to_string(present) + " of " + std::to_string(full) +

@@ -75,7 +75,7 @@ void D64Image::FormatHeader() {
 }
 
 void D64Image::AfterLoad() {
-    const size_t size = image.size();
+    const size_t size = Store().Size();
     bool errors = false, extended = false;
     switch (size) {
     case kImageBytes + kErrorCount35: errors = true; break;
@@ -86,8 +86,8 @@ void D64Image::AfterLoad() {
     if (errors) {
         errorByteCount = extended ? kErrorCount40 : kErrorCount35;
         errorBytes.assign(kErrorCount40, 0);
-        auto tail = image.end() - errorByteCount;
-        std::copy(tail, image.end(), errorBytes.begin());
+        const std::span<const uint8_t> whole = Store().Contents();
+        std::copy(whole.end() - errorByteCount, whole.end(), errorBytes.begin());
         flags |= kFlagErrorCodes;
         // Drive error numbers (0 = OK, 20..29) rather than the stored codes.
         if (errorBytes[0] == 0 || errorBytes[0] > 12) {
@@ -97,11 +97,12 @@ void D64Image::AfterLoad() {
         }
     }
     if (extended) {
-        extraTracks.assign(image.begin() + kImageBytes, image.begin() + kImageBytes + kExtensionBytes);
+        const std::span<const uint8_t> extra = Store().Contents().subspan(kImageBytes, kExtensionBytes);
+        extraTracks.assign(extra.begin(), extra.end());
         flags |= kFlagExtraTracks;
         trackCount = kExtendedTracks;
     }
-    image.resize(kImageBytes);
+    Store().Resize(kImageBytes);
 }
 
 int D64Image::GetErrorCode(int track, int sector) {

@@ -18,8 +18,7 @@ uint8_t* ZonedDiskImage::SectorPointer(int track, int sector) {
     if (track < 1 || track > geometry_.trackCount) return nullptr;
     int index = geometry_.layout->BlockIndex(track, sector);
     if (index < 0) return nullptr;
-    size_t offset = kBlockSize * static_cast<size_t>(index);
-    return offset + kBlockSize <= image.size() ? image.data() + offset : nullptr;
+    return Store().At(kBlockSize * static_cast<size_t>(index), kBlockSize);
 }
 
 uint8_t* ZonedDiskImage::DiskNamePointer() {
@@ -68,7 +67,7 @@ void ZonedDiskImage::ClearBam() {
 
 bool ZonedDiskImage::CreateEmpty() {
     SetModified(true);
-    image.assign(geometry_.imageBytes, FillByte());
+    Store().Assign(geometry_.imageBytes, FillByte());
     FormatHeader();
     {
         SuspendRecording quiet(*this);
@@ -104,14 +103,15 @@ int ZonedDiskImage::FreeBlockCount() {
 }
 
 bool ZonedDiskImage::LocateBlock(const uint8_t* p, int& track, int& sector) {
-    if (!image.empty() && p >= image.data() && p < image.data() + image.size()) {
-        const int block = static_cast<int>((p - image.data()) / kBlockSize);
+    if (size_t offset = 0; Store().OffsetOf(p, offset)) {
+        const int block = static_cast<int>(offset / kBlockSize);
         const TrackLayout& layout = *geometry_.layout;
         for (int t = 1; t <= trackCount; ++t) {
             const int first = layout.BlocksBefore(t);
             if (block < first || block >= first + layout.SectorsOnTrack(t)) continue;
             // Formats that keep some tracks elsewhere (extended tracks) are asked as well.
-            if (SectorPointer(t, block - first) != image.data() + static_cast<size_t>(block) * kBlockSize) break;
+            if (SectorPointer(t, block - first) != Store().At(static_cast<size_t>(block) * kBlockSize, kBlockSize))
+                break;
             track = t;
             sector = block - first;
             return true;

@@ -186,7 +186,7 @@ std::optional<std::vector<uint8_t>> DiskImage::ReadFileData(int index,
         // A partition is its blocks read consecutively, track after track.
         size_t size = static_cast<size_t>(entry.blocks()) * kBlockSize;
         std::vector<uint8_t> data;
-        data.reserve(std::min<size_t>(size, image.size())); // the count comes from the disk
+        data.reserve(std::min<size_t>(size, store_->Size())); // the count comes from the disk
         int t = entry.firstTrack(), s = entry.firstSector();
         while (data.size() < size && t >= 1 && t <= trackCount) {
             const uint8_t* block = SectorPointer(t, s);

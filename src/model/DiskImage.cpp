@@ -6,13 +6,15 @@
 #include "model/CommandId.h"
 #include "model/FormatRegistry.h"
 #include "model/ImageObserver.h"
+#include "model/MemoryBlockStore.h"
 #include "model/SafeFile.h"
 #include "model/VisitedSet.h"
 #include "text/AsciiCase.h"
 
 namespace tessarind {
 
-DiskImage::DiskImage(int id, Settings* s) : formatId(id), settings_(s) {
+DiskImage::DiskImage(int id, Settings* s)
+    : formatId(id), store_(std::make_unique<MemoryBlockStore>()), settings_(s) {
     maxFileType = 4;
     flags = settings().On(SettingId::ShowDEL) ? uint32_t{kFlagShowDeleted} : 0u;
 }
@@ -35,7 +37,7 @@ bool DiskImage::Open(Interaction* ownerWindow, const std::string& filePath, bool
         path = filePath;
     }
     if (!loaded && create && !CreateEmpty()) return false;
-    if (image.empty() && !loaded) return false;
+    if (store_->Empty() && !loaded) return false;
     AfterLoad();
     Refresh();
     return true;
@@ -50,29 +52,31 @@ bool DiskImage::LoadFile(const std::string& filePath) {
         ReportSystemError(openFailed ? "Unable to Open File " + FileNamePart(filePath) : "Error in read");
         return false;
     }
-    image = std::move(bytes);
+    store_->Assign(std::move(bytes));
     return true;
 }
 
 bool DiskImage::LoadFromMemory(std::span<const uint8_t> data) {
-    size_t n = std::min(data.size(), image.size());
-    std::copy_n(data.begin(), n, image.begin());
+    const size_t size = store_->Size();
+    const size_t n = std::min(data.size(), size);
+    if (n > 0) std::copy_n(data.begin(), n, store_->At(0, n));
     AfterLoad();
     Refresh();
-    return image.size() >= data.size();
+    return size >= data.size();
 }
 
 std::vector<std::span<const uint8_t>> DiskImage::FileContents(std::vector<uint8_t>& codes) {
     // The file is written as runs of the blocks in track order, taken where they lie: a flat
     // image is one run, and nothing is copied to write it.
     std::vector<std::span<const uint8_t>> pieces;
-    const uint8_t* begin = image.data();
-    const uint8_t* end = begin + image.size();
+    const std::span<const uint8_t> whole = store_->Contents();
+    const uint8_t* begin = whole.data();
+    size_t at = 0;
     for (int t = 1; t <= trackCount; ++t) {
         for (int s = 0; s < maxSectors; ++s) {
             const uint8_t* p = SectorPointer(t, s);
             // Blocks kept outside the main bytes (extra tracks) are written afterwards.
-            if (!p || p < begin || p + kBlockSize > end) continue;
+            if (!p || !store_->OffsetOf(p, at) || at + kBlockSize > whole.size()) continue;
             if (!pieces.empty() && pieces.back().data() + pieces.back().size() == p)
                 pieces.back() = std::span<const uint8_t>(pieces.back().data(), pieces.back().size() + kBlockSize);
             else
@@ -83,7 +87,7 @@ std::vector<std::span<const uint8_t>> DiskImage::FileContents(std::vector<uint8_
     // the last track); they are kept as they were read, so an edit never shortens the file.
     const bool extensions = (flags & (kFlagExtraTracks | kFlagErrorCodes)) != 0;
     if (!extensions && pieces.size() <= 1 && (pieces.empty() || pieces[0].data() == begin))
-        pieces.assign(1, std::span<const uint8_t>(image));
+        pieces.assign(1, whole);
     if ((flags & kFlagExtraTracks) && !extraTracks.empty()) pieces.emplace_back(extraTracks);
     codes.clear();
     if (flags & kFlagErrorCodes) {

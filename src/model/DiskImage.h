@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "model/BlockStore.h"
 #include "model/DirEntry.h"
 #include "model/Interaction.h"
 #include "text/Settings.h"
@@ -356,7 +358,10 @@ public:
     std::string& SafePath();
     static std::string FileNamePart(const std::string& path);
     std::string title() const { return FileNamePart(path); }
-    uint32_t imageSize() const { return static_cast<uint32_t>(image.size()); }
+    uint32_t imageSize() const { return static_cast<uint32_t>(store_->Size()); }
+    // The image's bytes; formats lay their blocks out in them.
+    BlockStore& Store() { return *store_; }
+    const BlockStore& Store() const { return *store_; }
     bool showDeleted() const { return (flags & kFlagShowDeleted) != 0; }
     void SetShowDeleted(bool on);
     bool modified() const { return (flags & kFlagModified) != 0; }
@@ -413,7 +418,6 @@ public:
     ImageObserver* bamView = nullptr;
     ImageObserver* sectorEditor = nullptr;
     ImageObserver* directoryView = nullptr;
-    std::vector<uint8_t> image;
     std::vector<uint8_t> errorBytes;
     int errorByteCount = 0;
     std::vector<uint8_t> extraTracks;
@@ -441,6 +445,7 @@ protected:
     void NotifyUndoText();
 
 private:
+    std::unique_ptr<BlockStore> store_;
     Settings* settings_ = nullptr;
     Interaction* owner_ = nullptr;
     // Journal depth at the last successful write; -1 once undo went below it.

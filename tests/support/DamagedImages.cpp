@@ -34,7 +34,7 @@ std::vector<uint8_t> BrokenChainsDisk() {
     Link(FirstBlock(*image, loop), loop.firstTrack(), loop.firstSector());
     Link(SecondBlock(*image, far), 99, 0);
     Link(FirstBlock(*image, gap), gap.firstTrack(), 30);
-    return image->image;
+    return image->Store().Snapshot();
 }
 
 std::vector<uint8_t> UnusualTypesDisk() {
@@ -52,13 +52,13 @@ std::vector<uint8_t> UnusualTypesDisk() {
         const auto name = RawName("INNER");
         std::copy(name.begin(), name.end(), slot + 5);
     }
-    return image->image;
+    return image->Store().Snapshot();
 }
 
 std::vector<uint8_t> ResizedDisk(size_t size) {
     auto image = BlankD64("RESIZED", "RS 2A");
     AddFile(*image, {"ONE", 0x82, Pattern(300, 8)});
-    std::vector<uint8_t> bytes = image->image;
+    std::vector<uint8_t> bytes = image->Store().Snapshot();
     bytes.resize(size, 0x5A);
     return bytes;
 }

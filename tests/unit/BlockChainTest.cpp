@@ -160,24 +160,24 @@ TEST(WriteChain, LastBlockCarriesItsByteCount) {
 TEST(WriteChain, FullDiskLeavesTheImageAsItWas) {
     auto image = BlankD64();
     ASSERT_TRUE(AddFile(*image, {"BIG", 0x82, Pattern(600 * 254)}));
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     size_t journal = image->Journal().size();
     int t = 0, s = 0;
     EXPECT_FALSE(image->WriteChain(Pattern(100 * 254), t, s));
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_EQ(image->Journal().size(), journal);
     EXPECT_EQ(image->FreeBlockCount(), 64);
 }
 
 TEST(WriteChain, UndoFreesTheBlocksInOneStep) {
     auto image = BlankD64();
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     int t = 0, s = 0;
     ASSERT_TRUE(image->WriteChain(Pattern(3000), t, s));
     EXPECT_TRUE(image->modified());
     EXPECT_EQ(image->UndoItemText(), "Undo: Import File\bCTRL+Z");
     image->UndoCommand();
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_FALSE(image->modified());
 }
 
@@ -220,16 +220,16 @@ TEST(FillFreeSectors, FullDiskOnlyTouchesTails) {
     for (int s = 0; s < 19; ++s) // the directory track's free blocks count too
         if (image->IsBlockFree(18, s)) image->ToggleBlock(18, s);
     image->SetModified(false);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     image->FillFreeSectors();
     // Only the last block's unused 200 bytes changed, as one undoable step.
     size_t changed = 0;
-    for (size_t i = 0; i < before.size(); ++i) changed += before[i] != image->image[i];
+    for (size_t i = 0; i < before.size(); ++i) changed += before[i] != image->Store().Contents()[i];
     EXPECT_GT(changed, 0u);
     EXPECT_LE(changed, 200u);
     EXPECT_TRUE(image->modified());
     image->UndoCommand();
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
 }
 
 // A BAM that calls a directory block free lets filling overwrite entries: the listing's

@@ -16,7 +16,7 @@ using testing::BlankD64;
 // An image whose bytes came from a file of the given contents.
 std::unique_ptr<D64Image> Loaded(std::vector<uint8_t> bytes) {
     auto image = std::make_unique<D64Image>();
-    image->image = std::move(bytes);
+    image->Store().Assign(std::move(bytes));
     image->AfterLoad();
     image->Refresh();
     return image;
@@ -34,12 +34,12 @@ std::vector<uint8_t> Written(D64Image& image, const char* name) {
 
 TEST(D64Geometry, SectorsLieInTrackOrder) {
     auto image = BlankD64();
-    EXPECT_EQ(image->SectorPointer(1, 0), image->image.data());
-    EXPECT_EQ(image->SectorPointer(18, 0) - image->image.data(), 256 * 357);
-    EXPECT_EQ(image->SectorPointer(19, 0) - image->image.data(), 256 * 376);
-    EXPECT_EQ(image->SectorPointer(25, 0) - image->image.data(), 256 * 490);
-    EXPECT_EQ(image->SectorPointer(31, 0) - image->image.data(), 256 * 598);
-    EXPECT_EQ(image->SectorPointer(35, 16) - image->image.data(), 256 * 682);
+    EXPECT_EQ(image->SectorPointer(1, 0), image->Store().Contents().data());
+    EXPECT_EQ(image->SectorPointer(18, 0) - image->Store().Contents().data(), 256 * 357);
+    EXPECT_EQ(image->SectorPointer(19, 0) - image->Store().Contents().data(), 256 * 376);
+    EXPECT_EQ(image->SectorPointer(25, 0) - image->Store().Contents().data(), 256 * 490);
+    EXPECT_EQ(image->SectorPointer(31, 0) - image->Store().Contents().data(), 256 * 598);
+    EXPECT_EQ(image->SectorPointer(35, 16) - image->Store().Contents().data(), 256 * 682);
     EXPECT_EQ(image->SectorPointer(1, 21), nullptr);
     EXPECT_EQ(image->SectorPointer(18, 19), nullptr);
     EXPECT_EQ(image->SectorPointer(0, 0), nullptr);
@@ -227,7 +227,7 @@ TEST(D64Variants, FortyTracksWithErrorBytes) {
     auto image = Loaded(file);
     EXPECT_EQ(image->trackCount, 40);
     EXPECT_EQ(image->errorByteCount, 768);
-    EXPECT_EQ(image->image.size(), 174848u);
+    EXPECT_EQ(image->Store().Size(), 174848u);
     ASSERT_NE(image->SectorPointer(36, 0), nullptr);
     EXPECT_EQ(image->SectorPointer(36, 0)[0], extension[0]);
     EXPECT_EQ(image->SectorPointer(40, 16)[255], extension.back());

@@ -50,7 +50,7 @@ Bytes Head(const Bytes& bytes, size_t n) {
 // "T/S" of the block an entry's chain reaches after `steps` links.
 std::string Pair(const Bytes& disk, const char* name, int steps, int sectorOverride = -1) {
     auto image = testing::BlankD64();
-    image->image = disk;
+    image->Store().Assign(disk);
     image->Refresh();
     for (int i = 0; i < image->entryCount; ++i) {
         DirEntry e = image->EntryAt(i);
@@ -209,7 +209,7 @@ TEST_F(DamagedImages, EachDamageIsReadAsFarAsItGoesAndSaid) {
          none,
          [](const CliRun&, const Bytes&, const Bytes& after, const fs::path&) {
              auto image = testing::BlankD64();
-             image->image = after;
+             image->Store().Assign(after);
              image->Refresh();
              ASSERT_EQ(image->entryCount, 4);
              EXPECT_EQ(image->ReadFileData(0), Pattern(600, 5));

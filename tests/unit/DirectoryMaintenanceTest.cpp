@@ -31,7 +31,7 @@ void Settle(DiskImage& image) {
 // One undo step brings back the bytes and the clean state.
 void ExpectOneUndoRestores(DiskImage& image, const std::vector<uint8_t>& before) {
     image.UndoCommand();
-    EXPECT_EQ(image.image, before);
+    EXPECT_EQ(image.Store().Snapshot(), before);
     EXPECT_FALSE(image.modified());
     EXPECT_TRUE(image.Journal().empty());
 }
@@ -272,7 +272,7 @@ TEST(Compact, NineEntriesInThreeBlocksEndInTwoAndUndoInOneStep) {
     const std::vector<std::string> kept = Names(*image);
     ASSERT_EQ(kept.size(), 9u);
     Settle(*image);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
 
     image->CompactDirectory();
     EXPECT_EQ(Names(*image), kept);
@@ -303,7 +303,7 @@ TEST(Compact, OnlyStaleEmptySlotsAreOneStepAndACleanDirectoryNone) {
     image->EntryAt(2).type() = 0; // scratched last: nothing moves, its bytes are cleared
     image->Refresh();
     Settle(*image);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     image->CompactDirectory();
     EXPECT_EQ(Names(*image), (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(image->EntryAtEx(2, true).name()[0], 0);
@@ -313,11 +313,11 @@ TEST(Compact, OnlyStaleEmptySlotsAreOneStepAndACleanDirectoryNone) {
 
     image->CompactDirectory();
     Settle(*image);
-    before = image->image;
+    before = image->Store().Snapshot();
     image->CompactDirectory();
     EXPECT_TRUE(image->Journal().empty());
     EXPECT_FALSE(image->modified());
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
 }
 
 // ---- Sort ----------------------------------------------------------------------------------
@@ -351,7 +351,7 @@ TEST(Sort, FillByteNeverBecomesEntriesAndOneUndoRestores) {
         ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(9 - i), 0x82, {}}));
     AddSubDirectory(*image, "D", 20); // sorts first
     Settle(*image);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
 
     image->Sort(true, false);
     EXPECT_EQ(image->entryCount, 11);
@@ -390,9 +390,9 @@ TEST(Sort, InsideASubDirectoryStaysInItsOwnBlocks) {
 
 TEST(Sort, EmptyDirectoryChangesNothing) {
     auto image = BlankD64();
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     image->Sort(true, false);
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_TRUE(image->Journal().empty());
     EXPECT_FALSE(image->modified());
 }
@@ -405,7 +405,7 @@ TEST(MoveEntry, SwapsWithItsNeighbourAndUndoes) {
     image->AttachDirectoryView(&view);
     AddNamed(*image, {"A", "B", "C"});
     Settle(*image);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
 
     image->MoveEntry(false, 0, true);
     EXPECT_EQ(Names(*image), (std::vector<std::string>{"B", "A", "C"}));
@@ -428,7 +428,7 @@ TEST(MoveEntry, SwapsWithItsNeighbourAndUndoes) {
     const std::pair<bool, int> edges[] = {{true, 0}, {false, 2}, {false, -1}, {true, 5}};
     for (auto [up, index] : edges) {
         image->MoveEntry(up, index, true);
-        EXPECT_EQ(image->image, before) << up << index;
+        EXPECT_EQ(image->Store().Snapshot(), before) << up << index;
     }
     EXPECT_TRUE(image->Journal().empty());
 }
@@ -440,7 +440,7 @@ TEST(MoveEntry, UndoWorksAfterTheShowDeletedSettingChanged) {
     image->SetShowDeleted(true);
     image->Refresh();
     Settle(*image);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     image->MoveEntry(true, 3, false); // C up over B, counted with the deleted slot
     image->SetShowDeleted(false);
     image->Refresh(); // three entries now
@@ -451,14 +451,14 @@ TEST(MoveEntries, TargetsInOrNextToTheRunAndBadRangesChangeNothing) {
     auto image = BlankD64();
     AddNamed(*image, {"A", "B", "C", "D", "E", "F"});
     Settle(*image);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     for (int target : {1, 2, 3, 4})
         EXPECT_TRUE(image->MoveEntries(1, 3, target)) << target;
     const std::tuple<int, int, int> refused[] = {{-1, 2, 4}, {3, 2, 0}, {0, -1, 3},
                                                  {0, 6, 6},  {6, 6, 0}, {0, 0, 7}};
     for (auto [first, last, target] : refused)
         EXPECT_FALSE(image->MoveEntries(first, last, target)) << first << last << target;
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_TRUE(image->Journal().empty());
 }
 
@@ -468,7 +468,7 @@ TEST(MoveEntries, RunMovesDownAndBackUpWithDeletedEntriesHidden) {
     image->EntryAt(2).type() = 0;
     image->Refresh();
     Settle(*image);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
 
     ASSERT_TRUE(image->MoveEntries(1, 2, 5)); // B C before F
     EXPECT_EQ(Names(*image), (std::vector<std::string>{"A", "D", "E", "B", "C", "F", "G"}));
@@ -489,7 +489,7 @@ TEST(MoveEntries, RunMovesWithDeletedEntriesShown) {
     image->SetShowDeleted(true);
     image->Refresh();
     Settle(*image);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     ASSERT_TRUE(image->MoveEntries(0, 1, 5)); // A B before E
     image->SetShowDeleted(false);
     EXPECT_EQ(Names(*image), (std::vector<std::string>{"C", "D", "A", "B", "E"}));
@@ -506,9 +506,9 @@ TEST(MoveEntries, FailedInsertionLeavesTheImageAsItWas) {
         ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(i), 0x82, {}}));
     ASSERT_EQ(image->entryCount, 144);
     Settle(*image);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     EXPECT_FALSE(image->MoveEntries(0, 0, 144)); // the end needs a slot the full directory lacks
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_TRUE(image->Journal().empty());
 }
 

@@ -42,14 +42,14 @@ std::vector<int> TracksOf(DiskImage& image, int index) {
 
 TEST(D71, BlankDiskAndSplitBam) {
     auto image = Blank<D71Image>();
-    EXPECT_EQ(image->image.size(), 349696u);
+    EXPECT_EQ(image->Store().Size(), 349696u);
     EXPECT_EQ(image->FreeBlockCount(), 1328);
     for (int s = 0; s < 19; ++s) EXPECT_FALSE(image->IsBlockFree(53, s)) << s;
     EXPECT_FALSE(image->IsBlockFree(18, 0));
     EXPECT_FALSE(image->IsBlockFree(18, 1));
     EXPECT_EQ(image->SectorPointer(18, 0)[3], 0x80);
-    EXPECT_EQ(image->SectorPointer(36, 0) - image->image.data(), 256 * 683);
-    EXPECT_EQ(image->SectorPointer(70, 16) - image->image.data(), 256 * 1365);
+    EXPECT_EQ(image->SectorPointer(36, 0) - image->Store().Contents().data(), 256 * 683);
+    EXPECT_EQ(image->SectorPointer(70, 16) - image->Store().Contents().data(), 256 * 1365);
     EXPECT_EQ(image->SectorPointer(71, 0), nullptr);
 
     uint8_t* bam = image->SectorPointer(18, 0);
@@ -169,7 +169,7 @@ TEST(DiskFormats, LocateBlockAgreesWithTheWalkOverEveryBlock) {
                 }
             }
         }
-        EXPECT_EQ(static_cast<size_t>(located), 3 * (image->image.size() / kBlockSize +
+        EXPECT_EQ(static_cast<size_t>(located), 3 * (image->Store().Size() / kBlockSize +
                                                       (image->formatId == 1 ? 85u : 0u)))
             << image->formatId;
         int t = 0, s = 0;
@@ -180,7 +180,7 @@ TEST(DiskFormats, LocateBlockAgreesWithTheWalkOverEveryBlock) {
 
 TEST(D81, BlankDiskLayout) {
     auto image = Blank<D81Image>();
-    EXPECT_EQ(image->image.size(), 819200u);
+    EXPECT_EQ(image->Store().Size(), 819200u);
     EXPECT_EQ(image->FreeBlockCount(), 3160);
     for (int s = 0; s <= 3; ++s) EXPECT_FALSE(image->IsBlockFree(40, s));
     EXPECT_TRUE(image->IsBlockFree(40, 4));
@@ -228,7 +228,7 @@ TEST(D81, UndoingAnIdChangeRestoresTheBamCopies) {
     bam1[5] = '8';
     bam2[4] = 'Q';
     bam2[5] = 'R';
-    const std::vector<uint8_t> before = image->image;
+    const std::vector<uint8_t> before = image->Store().Snapshot();
 
     std::vector<uint8_t> oldId(header + 18, header + 23);
     image->BeginGroup();
@@ -245,7 +245,7 @@ TEST(D81, UndoingAnIdChangeRestoresTheBamCopies) {
     EXPECT_EQ(bam1[4], 'X');
     EXPECT_EQ(bam2[4], 'Q');
     EXPECT_EQ(header[18], 0xD8);
-    EXPECT_TRUE(image->image == before);
+    EXPECT_TRUE(image->Store().Snapshot() == before);
 }
 
 TEST(D81, AllocationUsesInterleaveOneAndStaysInItsHalf) {
@@ -338,7 +338,7 @@ TEST(D81Partition, DirSubDirectoriesUseThePartitionBam) {
     ASSERT_TRUE(image->InsertEntry(0, std::span<const uint8_t>(slot).subspan(2)));
     const int freeInPartition = image->FreeBlockCount();
     image->undoJournal.clear();
-    const std::vector<uint8_t> before = image->image;
+    const std::vector<uint8_t> before = image->Store().Snapshot();
     const std::vector<uint8_t> dirBlock(dir, dir + kBlockSize);
 
     ASSERT_TRUE(image->EnterSubDirectory(0));
@@ -357,7 +357,7 @@ TEST(D81Partition, DirSubDirectoriesUseThePartitionBam) {
               std::vector<uint8_t>(dirBlock.begin() + 32, dirBlock.end()));
     EXPECT_EQ(image->DirStack().size(), 2u);
     while (image->UndoEnabled()) image->UndoCommand();
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
 }
 
 TEST(D81Partition, HasItsOwnBamAndDirectory) {
@@ -421,7 +421,7 @@ TEST(D81Partition, RefusedWithoutContiguousSpace) {
 
 TEST(D80, BlankDiskAndBamPlaces) {
     auto image = Blank<D80Image>();
-    EXPECT_EQ(image->image.size(), 533248u);
+    EXPECT_EQ(image->Store().Size(), 533248u);
     EXPECT_EQ(image->FreeBlockCount(), 2052); // as the drive counts: track 39 left out
     for (auto [t, s] : {std::pair{38, 0}, {38, 3}, {39, 0}, {39, 1}}) EXPECT_FALSE(image->IsBlockFree(t, s));
     EXPECT_TRUE(image->IsBlockFree(38, 1));
@@ -474,7 +474,7 @@ TEST(D80, AllocationOrderAndFullDisk) {
 
 TEST(D82, FilesOutgrowTheFirstUnit) {
     auto image = Blank<D82Image>();
-    EXPECT_EQ(image->image.size(), 1066496u);
+    EXPECT_EQ(image->Store().Size(), 1066496u);
     EXPECT_EQ(image->trackCount, 154);
     EXPECT_EQ(image->FreeBlockCount(), 4133); // 4166 less the BAM sectors and track 39
     {

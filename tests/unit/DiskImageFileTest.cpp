@@ -224,9 +224,9 @@ TEST_F(DiskImageFiles, LoadFromMemoryReplacesTheBytes) {
     AddFile(*source, {"X", 0x82, Pattern(50)});
     D64Image image;
     image.Open(nullptr, "", false, true);
-    EXPECT_TRUE(image.LoadFromMemory(source->image));
+    EXPECT_TRUE(image.LoadFromMemory(source->Store().Snapshot()));
     EXPECT_EQ(image.entryCount, 1);
-    std::vector<uint8_t> tooLong(source->image);
+    std::vector<uint8_t> tooLong(source->Store().Snapshot());
     tooLong.push_back(0);
     EXPECT_FALSE(image.LoadFromMemory(tooLong));
 }

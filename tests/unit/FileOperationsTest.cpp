@@ -78,14 +78,14 @@ TEST_F(FileOperations, InsertWritesChainAndEntry) {
 TEST_F(FileOperations, InsertAtTheFrontShiftsEntriesAndUndoesInOneStep) {
     auto image = BlankD64();
     for (const char* n : {"A", "B", "C"}) ASSERT_TRUE(Write(*image, n, Pattern(10)));
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     size_t depth = image->Journal().size();
     ASSERT_TRUE(Write(*image, "NEW", Pattern(300), 12, -1)); // a negative index is the front
     EXPECT_EQ(NameOf(*image, 0), "NEW");
     EXPECT_EQ(NameOf(*image, 1), "A");
     EXPECT_EQ(NameOf(*image, 3), "C");
     image->UndoCommand();
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_EQ(image->Journal().size(), depth);
 }
 
@@ -120,12 +120,12 @@ TEST_F(FileOperations, FullDirectoryFailsAndLeavesNoRecords) {
     auto image = BlankD64();
     for (int i = 0; i < 144; ++i) ASSERT_TRUE(Write(*image, ("F" + std::to_string(i)).c_str(), {})) << i;
     image->ToggleBlock(3, 3);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     size_t depth = image->Journal().size();
     RecordingInteraction ui;
     image->SetOwner(&ui);
     EXPECT_FALSE(image->WriteFileData(RawName("MORE"), -1, true, Pattern(500), 0, Row(12)));
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_EQ(image->Journal().size(), depth);
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_EQ(ui.messages.back().text, "Not Enough Room on Disk");
@@ -154,10 +154,10 @@ TEST_F(FileOperations, FileThatRunsOutOfBlocksHalfWayLeavesTheImageClean) {
         if (t != 18) std::fill(bam + 4 * t + 1, bam + 4 * t + 4, 0); // counts stay at 17-21
     bam[4 * 1 + 1] = 0x03; // sectors 0 and 1 of track 1 are the only free blocks
     image->SetModified(false);
-    const std::vector<uint8_t> before = image->image;
+    const std::vector<uint8_t> before = image->Store().Snapshot();
     ASSERT_GT(image->FreeBlockCount(), 3);
     EXPECT_FALSE(Write(*image, "THREE", Pattern(3 * 254)));
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_TRUE(image->Journal().empty());
     EXPECT_FALSE(image->modified());
     // The same inside an edit that goes on: the flag stays as the edit left it.
@@ -280,14 +280,14 @@ TEST_F(FileOperations, RemoveThenUndoRestoresEntryAndBam) {
     ASSERT_TRUE(Write(*image, "GONE", Pattern(3000)));
     testing::RecordingObserver view;
     image->AttachDirectoryView(&view);
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     image->RemoveEntry(1, true);
     EXPECT_EQ(image->entryCount, 1);
     EXPECT_EQ(image->FreeBlockCount(), 664 - 1);
     EXPECT_EQ(view.selected, 0);
     EXPECT_EQ(view.undoText, "Undo: Remove File\bCTRL+Z");
     image->UndoCommand();
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_EQ(image->entryCount, 2);
     EXPECT_EQ(view.undoText, "Undo: Import File\bCTRL+Z");
 }
@@ -367,7 +367,7 @@ TEST_F(FileOperations, GeosFieldsAreMirroredInTheInfoBlock) {
     e.sideTrack() = 20; // info block
     e.sideSector() = 5;
     e.recordLength() = 0;
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     image->SetFileType(e, kUsr, 0);
     image->SetGeosType(e, 6, 0);
     image->SetGeosStructure(e, 1, 0);
@@ -379,14 +379,14 @@ TEST_F(FileOperations, GeosFieldsAreMirroredInTheInfoBlock) {
     image->UndoCommand();
     image->UndoCommand();
     image->UndoCommand();
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
 }
 
 TEST_F(FileOperations, SetBytesStaysInsideTheBlock) {
     auto image = BlankD64();
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     image->SetBytes(1, 0, Pattern(100), 200);
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_TRUE(image->Journal().empty());
     image->SetBytes(1, 0, Pattern(56), 200, "Fill Sector");
     EXPECT_EQ(image->SectorPointer(1, 0)[200], Pattern(56)[0]);

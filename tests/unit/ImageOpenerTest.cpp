@@ -220,9 +220,9 @@ TEST_F(OpenContainerTest, APc64FileWithoutItsSignatureIsRefused) {
 TEST_F(OpenContainerTest, DataInMemoryUsesTheFormatIdWhenTheNameHasNoKind) {
     auto made = BlankD64("MEMORY");
     AddFile(*made, {"INSIDE", 0x82, Pattern(50)});
-    auto image = OpenContainer(&ui, "member", made->image, FormatId::D64, nullptr, true, &settings);
+    auto image = OpenContainer(&ui, "member", made->Store().Snapshot(), FormatId::D64, nullptr, true, &settings);
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->image, made->image);
+    EXPECT_EQ(image->Store().Snapshot(), made->Store().Snapshot());
     EXPECT_EQ(NameOf(*image, 0), "INSIDE");
 
     // A file of no kind reads as a program named after the path.
@@ -247,7 +247,7 @@ TEST_F(OpenContainerTest, RecentFilesRecordOnlyReportedOpensWithoutFormatId) {
     std::string loud = DiskFile("loud.d64");
     ASSERT_NE(Open(quiet, false), nullptr);
     auto made = BlankD64();
-    ASSERT_NE(OpenContainer(&ui, quiet, made->image, FormatId::D64, nullptr, true, &settings),
+    ASSERT_NE(OpenContainer(&ui, quiet, made->Store().Snapshot(), FormatId::D64, nullptr, true, &settings),
               nullptr);
     EXPECT_EQ(settings.fileMru[0], "");
     ASSERT_NE(Open(loud), nullptr);

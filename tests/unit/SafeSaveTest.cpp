@@ -45,7 +45,7 @@ protected:
     // A disk as its first version, and the changed image that is saved over it.
     void SetUp() override {
         auto first = testing::BlankD64("FIRST");
-        oldBytes = first->image;
+        oldBytes = first->Store().Snapshot();
         image = testing::BlankD64("SECOND");
         testing::AddFile(*image, {"NEW", 0x82, Pattern(700)});
         image->SetOwner(&ui);
@@ -108,7 +108,7 @@ TEST_F(SafeSave, TheFileKeepsWhatMakesItTheUsersFile) {
          [&](const fs::path& saved) {
              EXPECT_TRUE(fs::is_symlink(saved));
              EXPECT_EQ(fs::read_symlink(saved), "real/target.d64");
-             EXPECT_EQ(ReadBytes(dir / "real/target.d64"), image->image);
+             EXPECT_EQ(ReadBytes(dir / "real/target.d64"), image->Store().Snapshot());
          }},
         {"a link to a link",
          [&] {
@@ -120,7 +120,7 @@ TEST_F(SafeSave, TheFileKeepsWhatMakesItTheUsersFile) {
          [&](const fs::path& saved) {
              EXPECT_TRUE(fs::is_symlink(saved));
              EXPECT_TRUE(fs::is_symlink(dir / "middle.d64"));
-             EXPECT_EQ(ReadBytes(dir / "deep.d64"), image->image);
+             EXPECT_EQ(ReadBytes(dir / "deep.d64"), image->Store().Snapshot());
          }},
         {"hard links",
          [&] {
@@ -131,7 +131,7 @@ TEST_F(SafeSave, TheFileKeepsWhatMakesItTheUsersFile) {
          [&](const fs::path&) {
              EXPECT_EQ(Stat(disk).st_ino, Stat(dir / "other-name.d64").st_ino);
              EXPECT_EQ(Stat(disk).st_nlink, 2u);
-             EXPECT_EQ(ReadBytes(dir / "other-name.d64"), image->image);
+             EXPECT_EQ(ReadBytes(dir / "other-name.d64"), image->Store().Snapshot());
          }},
         {"hard links to a longer file",
          [&] {
@@ -141,14 +141,14 @@ TEST_F(SafeSave, TheFileKeepsWhatMakesItTheUsersFile) {
              fs::create_hard_link(disk, dir / "other-name.d64");
              return disk;
          },
-         [&](const fs::path&) { EXPECT_EQ(ReadBytes(dir / "other-name.d64"), image->image); }},
+         [&](const fs::path&) { EXPECT_EQ(ReadBytes(dir / "other-name.d64"), image->Store().Snapshot()); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const fs::path saved = c.prepare();
         ASSERT_TRUE(image->WriteFile(saved.string()))
             << (ui.messages.empty() ? "" : ui.messages.back().text);
-        EXPECT_EQ(ReadBytes(saved), image->image);
+        EXPECT_EQ(ReadBytes(saved), image->Store().Snapshot());
         c.check(saved);
         for (const auto& f : fs::recursive_directory_iterator(dir.path()))
             EXPECT_EQ(f.path().string().find(".ts"), std::string::npos)
@@ -195,7 +195,7 @@ TEST_F(SafeSaveAsUser, AReadOnlyFileIsRefusedWithThePathAndTheReason) {
     fs::permissions(dir / "locked", fs::perms(0755));
     EXPECT_EQ(inPlace.exitCode, 0) << inPlace.output;
     auto locked = testing::BlankD64();
-    locked->image = ReadBytes(dir / "locked/rw.d64");
+    locked->Store().Assign(ReadBytes(dir / "locked/rw.d64"));
     locked->Refresh();
     EXPECT_EQ(locked->EntryAt(0).type(), 0xC2);
 }

@@ -33,7 +33,7 @@ TEST(UndoJournal, EmptyJournalDisablesTheItem) {
 TEST(UndoJournal, GroupsUndoAsOneStepAndShowThePreviousName) {
     auto image = BlankD64();
     image->ToggleBlock(2, 2);
-    std::vector<uint8_t> afterFirst = image->image;
+    std::vector<uint8_t> afterFirst = image->Store().Snapshot();
     {
         DiskImage::Group outer(*image);
         image->RecordBlock(3, 0, 10, 4);
@@ -49,7 +49,7 @@ TEST(UndoJournal, GroupsUndoAsOneStepAndShowThePreviousName) {
     }
     EXPECT_EQ(image->UndoItemText(), "Undo: Outer\bCTRL+Z");
     image->UndoCommand();
-    EXPECT_EQ(image->image, afterFirst);
+    EXPECT_EQ(image->Store().Snapshot(), afterFirst);
     EXPECT_EQ(image->UndoItemText(), "Undo: Toggle Sector\bCTRL+Z");
     EXPECT_TRUE(image->modified());
     image->UndoCommand();
@@ -61,7 +61,7 @@ TEST(UndoJournal, AbandonedGroupIsRolledBackAndLeavesNoRecords) {
     auto image = BlankD64();
     image->ToggleBlock(4, 4);
     size_t depth = image->Journal().size();
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     {
         DiskImage::Group group(*image);
         image->ToggleBlock(5, 5);
@@ -69,7 +69,7 @@ TEST(UndoJournal, AbandonedGroupIsRolledBackAndLeavesNoRecords) {
         image->SectorPointer(5, 5)[0] = 0x42;
         // Leaves scope without Close: a failure path.
     }
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_EQ(image->Journal().size(), depth);
     image->UndoCommand();
     EXPECT_TRUE(image->IsBlockFree(4, 4));
@@ -155,10 +155,10 @@ TEST(UndoJournal, UndoPastASaveMarksTheImageModified) {
 
 TEST(UndoJournal, UnknownKindsAreDropped) {
     auto image = BlankD64();
-    std::vector<uint8_t> before = image->image;
+    std::vector<uint8_t> before = image->Store().Snapshot();
     image->Record(static_cast<UndoKind>(40), 1, 0, 0, Pattern(4), "Tape");
     EXPECT_TRUE(image->UndoOne());
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
 }
 
 } // namespace

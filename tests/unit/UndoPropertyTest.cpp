@@ -77,7 +77,7 @@ struct State {
 
 // Copies with memcpy: under AddressSanitizer it runs at full speed, where std::copy's
 // memmove goes through a slow byte loop.
-void CopyBytes(std::vector<uint8_t>& to, const std::vector<uint8_t>& from) {
+void CopyBytes(std::vector<uint8_t>& to, std::span<const uint8_t> from) {
     to.resize(from.size());
     if (!from.empty()) std::memcpy(to.data(), from.data(), from.size());
 }
@@ -85,7 +85,7 @@ void CopyBytes(std::vector<uint8_t>& to, const std::vector<uint8_t>& from) {
 void CaptureInto(State& s, const DiskImage& image) {
     const bool codes = (image.flags & kFlagErrorCodes) != 0;
     const bool extra = (image.flags & kFlagExtraTracks) != 0;
-    CopyBytes(s.image, image.image);
+    CopyBytes(s.image, image.Store().Contents());
     s.flags = image.flags & ~kNotCompared;
     s.trackCount = image.trackCount;
     s.errorByteCount = codes ? image.errorByteCount : 0;
@@ -112,7 +112,7 @@ bool Matches(const State& s, const DiskImage& image) {
            s.errorByteCount == (codes ? image.errorByteCount : 0) &&
            (codes ? s.errorBytes == image.errorBytes : s.errorBytes.empty()) &&
            (extra ? s.extraTracks == image.extraTracks : s.extraTracks.empty()) &&
-           s.image == image.image;
+           std::ranges::equal(s.image, image.Store().Contents());
 }
 
 // A stack of snapshots kept from sequence to sequence and overwritten in place: a fresh
@@ -751,7 +751,7 @@ std::vector<uint8_t>& SpareImageBuffer() {
 // A blank 1541 image, made as BlankD64 makes one but in the spare buffer.
 std::unique_ptr<D64Image> BlankImage(Settings& settings) {
     auto image = std::make_unique<D64Image>(&settings);
-    image->image.swap(SpareImageBuffer());
+    image->Store().Swap(SpareImageBuffer());
     image->Open(nullptr, "", false, true);
     const std::array<uint8_t, 16> name = testing::RawName("UNDO PROPERTY");
     std::copy(name.begin(), name.end(), image->DiskNamePointer());
@@ -847,7 +847,7 @@ public:
     Sequence(uint32_t seed, std::vector<Op>& ops, bool generate, Stats& stats, bool trace = false)
         : seed_(seed), ops_(ops), generate_(generate), trace_(trace), stats_(stats), dice_(seed) {}
     ~Sequence() {
-        if (image_) SpareImageBuffer().swap(image_->image);
+        if (image_) image_->Store().Swap(SpareImageBuffer());
     }
     Sequence(const Sequence&) = delete;
     Sequence& operator=(const Sequence&) = delete;
@@ -1117,14 +1117,14 @@ TEST(UndoProperty, RandomEditSequencesUndoToTheStartingBytes) {
 // bytes must undo cleanly too (its journal record holds no data to copy back).
 TEST(UndoProperty, SettingNoBytesUndoesCleanly) {
     auto image = testing::BlankD64();
-    const std::vector<uint8_t> before = image->image;
+    const std::vector<uint8_t> before = image->Store().Snapshot();
     image->SetBytes(1, 0, {}, 0);
     image->SetBytes(18, 1, {}, 256);
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     for (size_t n = image->Journal().size(); n > 0 && !image->Journal().empty(); --n)
         image->UndoCommand();
     EXPECT_TRUE(image->Journal().empty());
-    EXPECT_EQ(image->image, before);
+    EXPECT_EQ(image->Store().Snapshot(), before);
     EXPECT_FALSE(image->modified());
 }
 
