@@ -14,8 +14,8 @@ bool DiskImage::Record(UndoKind kind, int track, int sector, uint32_t offset,
     if (recordingSuspended() || bytes.size() > 65535) return false;
     UndoRecord r;
     r.kind = kind;
-    r.track = static_cast<uint8_t>(track);
-    r.sector = static_cast<uint8_t>(sector);
+    r.track = track;
+    r.sector = sector;
     r.offset = offset;
     r.showDeleted = showDeleted() ? 1 : 0;
     r.name = name;
@@ -29,7 +29,7 @@ bool DiskImage::Record(UndoKind kind, int track, int sector, uint32_t offset,
 bool DiskImage::RecordEntry(UndoKind kind, int index, std::span<const uint8_t> bytes,
                             const std::string& name) {
     if (!Record(kind, 0, 0, 0, bytes, name)) return false;
-    undoJournal.back().index = static_cast<uint16_t>(index);
+    undoJournal.back().index = index;
     return true;
 }
 
@@ -41,7 +41,7 @@ bool DiskImage::RecordEntryField(UndoKind kind, int index, const uint8_t* at, in
     if (!LocateBlock(at, track, sector)) return RecordEntry(kind, index, bytes, name);
     const auto offset = static_cast<uint32_t>(at - SectorPointer(track, sector));
     if (!Record(kind, track, sector, offset, bytes, name)) return false;
-    undoJournal.back().index = static_cast<uint16_t>(index);
+    undoJournal.back().index = index;
     return true;
 }
 

@@ -48,9 +48,9 @@ constexpr bool AddressesEntry(UndoKind kind) {
 struct UndoRecord {
     uint32_t size = 0;
     UndoKind kind = UndoKind::Block;
-    uint16_t index = 0; // list index for entry kinds
-    uint8_t track = 0;  // block kinds
-    uint8_t sector = 0;
+    int index = 0; // list index for entry kinds
+    int track = 0; // block kinds
+    int sector = 0;
     uint32_t offset = 0; // byte offset in the block; for groups and multi records a count
     uint32_t showDeleted = 0;
     std::string name; // empty when none was given

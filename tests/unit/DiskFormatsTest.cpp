@@ -528,3 +528,26 @@ TEST(D81, RelativeFilesStartWithASuperSideSector) {
 
 } // namespace
 } // namespace tessarind
+
+namespace tessarind {
+namespace {
+
+// Layouts of more tracks than the looked-up table holds count on from their zones.
+TEST(TrackLayoutPastTheTable, CountsEveryTrackFromTheZones) {
+    static constexpr Zone zones[] = {{1, 200, 64}, {201, 300, 128}, {310, 400, 32}};
+    static constexpr TrackLayout layout(zones);
+    int blocks = 0;
+    for (int track = 1; track <= 402; ++track) {
+        int sectors = 0;
+        for (const Zone& z : zones)
+            if (track >= z.firstTrack && track <= z.lastTrack) sectors = z.sectors;
+        ASSERT_EQ(layout.SectorsOnTrack(track), sectors) << track;
+        ASSERT_EQ(layout.BlocksBefore(track), blocks) << track;
+        blocks += sectors;
+    }
+    EXPECT_EQ(layout.BlockIndex(305, 0), -1);
+    EXPECT_EQ(layout.BlockIndex(310, 5), layout.BlocksBefore(310) + 5);
+}
+
+} // namespace
+} // namespace tessarind

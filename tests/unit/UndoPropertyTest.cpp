@@ -37,7 +37,7 @@ namespace {
 using testing::AddFile;
 using testing::Pattern;
 
-constexpr int kDefaultSequences = 2000;
+constexpr int kDefaultSequences = 3000;
 constexpr int kMaxOperations = 25;
 
 // ---- Random choices ---------------------------------------------------------------------
