@@ -119,7 +119,7 @@ bool DiskImage::WriteFile(const std::string& target) {
         break;
     }
     SetModified(false);
-    savedJournalDepth_ = static_cast<long>(undoJournal.size());
+    journal_.MarkSaved();
     return true;
 }
 

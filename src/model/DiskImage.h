@@ -18,6 +18,7 @@
 #include "model/DirEntry.h"
 #include "model/Interaction.h"
 #include "text/Settings.h"
+#include "model/UndoJournal.h"
 #include "model/UndoRecord.h"
 
 namespace tessarind {
@@ -340,10 +341,12 @@ public:
     bool UndoOne();
     void UndoCommand();
     virtual bool ReplayFormatUndo(const UndoRecord&) { return false; }
-    const std::deque<UndoRecord>& Journal() const { return undoJournal; }
+    const std::deque<UndoRecord>& Journal() const { return journal_.Records(); }
+    // Forgets every step, as after a change that cannot be undone.
+    void ClearJournal() { journal_.Clear(); }
     // "Undo: name" with the accelerator after a backspace, as the Edit menu shows it.
-    std::string UndoItemText() const;
-    bool UndoEnabled() const { return !undoJournal.empty(); }
+    std::string UndoItemText() const { return journal_.ItemText(); }
+    bool UndoEnabled() const { return !journal_.Empty(); }
 
     // ---- Views --------------------------------------------------------------------------
     void AttachDirectoryView(ImageObserver* view);
@@ -430,7 +433,6 @@ public:
     int trackCount = 0;
     int headerSector = 0, headerTrack = 0;
     uint32_t flags = 0;
-    std::deque<UndoRecord> undoJournal;
     std::vector<ImageObserver*> childWindows;
     int formatId = 0;
     std::deque<DirLevel> dirStack;
@@ -449,7 +451,7 @@ private:
     Settings* settings_ = nullptr;
     Interaction* owner_ = nullptr;
     // Journal depth at the last successful write; -1 once undo went below it.
-    long savedJournalDepth_ = 0;
+    UndoJournal journal_;
     int replayNesting_ = 0;
 };
 

@@ -1,234 +1,42 @@
-// The undo journal: every change is recorded before it is made and reversed one named
-// operation at a time.
+#include "model/UndoJournal.h"
 
 #include <cstdio>
-#include <cstring>
-
-#include "model/DiskImage.h"
-#include "model/ImageObserver.h"
 
 namespace tessarind {
 
-bool DiskImage::Record(UndoKind kind, int track, int sector, uint32_t offset,
-                       std::span<const uint8_t> bytes, const std::string& name) {
-    if (recordingSuspended() || bytes.size() > 65535) return false;
-    UndoRecord r;
-    r.kind = kind;
-    r.track = track;
-    r.sector = sector;
-    r.offset = offset;
-    r.showDeleted = showDeleted() ? 1 : 0;
-    r.name = name;
-    r.data.assign(bytes.begin(), bytes.end());
-    r.size = static_cast<uint32_t>(r.data.size());
-    undoJournal.push_back(std::move(r));
-    NotifyUndoText();
+std::optional<UndoRecord> UndoJournal::Pop() {
+    if (records_.empty()) return std::nullopt;
+    UndoRecord record = std::move(records_.back());
+    records_.pop_back();
+    return record;
+}
+
+void UndoJournal::Clear() {
+    records_.clear();
+    if (savedDepth_ > 0) savedDepth_ = -1;
+}
+
+bool UndoJournal::DropEmptyGroup() {
+    if (records_.empty() || records_.back().kind != UndoKind::GroupStart) return false;
+    records_.pop_back();
     return true;
 }
 
-bool DiskImage::RecordEntry(UndoKind kind, int index, std::span<const uint8_t> bytes,
-                            const std::string& name) {
-    if (!Record(kind, 0, 0, 0, bytes, name)) return false;
-    undoJournal.back().index = index;
-    return true;
-}
-
-bool DiskImage::RecordEntryField(UndoKind kind, int index, const uint8_t* at, int length,
-                                 const std::string& name) {
-    if (recordingSuspended()) return false; // nothing is kept: spare the search for the block
-    int track = 0, sector = 0;
-    std::span<const uint8_t> bytes(at, static_cast<size_t>(length));
-    if (!LocateBlock(at, track, sector)) return RecordEntry(kind, index, bytes, name);
-    const auto offset = static_cast<uint32_t>(at - SectorPointer(track, sector));
-    if (!Record(kind, track, sector, offset, bytes, name)) return false;
-    undoJournal.back().index = index;
-    return true;
-}
-
-bool DiskImage::RecordBlock(int track, int sector, int offset, int length, const std::string& name) {
-    const uint8_t* block = SectorPointer(track, sector);
-    if (!block || offset < 0 || length < 0 || offset + length > kBlockSize) return false;
-    return Record(UndoKind::Block, track, sector, static_cast<uint32_t>(offset),
-                  std::span<const uint8_t>(block + offset, static_cast<size_t>(length)), name);
-}
-
-bool DiskImage::RecordBam(int track, int sector) {
-    const uint8_t* block = SectorPointer(track, sector);
-    return block && Record(UndoKind::Bam, track, sector, 0, std::span<const uint8_t>(block, kBlockSize), "BAM");
-}
-
-void DiskImage::BeginGroup() { Record(UndoKind::GroupStart, 0, 0, 0, {}); }
-
-void DiskImage::EndGroup(const std::string& name, uint32_t count) {
-    if (recordingSuspended()) return;
-    if (!undoJournal.empty() && undoJournal.back().kind == UndoKind::GroupStart) {
-        // Nothing happened inside: no undo step for it.
-        undoJournal.pop_back();
-        NotifyUndoText();
-        return;
-    }
-    Record(UndoKind::GroupEnd, 0, 0, count, {}, name);
-}
-
-void DiskImage::Group::Abandon(uint32_t count) {
-    closed_ = true;
-    size_t depth = image_.undoJournal.size();
-    image_.EndGroup(std::string(), count);
-    if (image_.undoJournal.size() > depth) image_.UndoOne();
-    // Rolled back, the image is as it was when the group began, and so is its modified flag
-    // (an enclosing group's records kept the undo above from clearing it). Unjournalled
-    // changes are not rolled back, and keep the flag.
-    if (!image_.recordingSuspended()) image_.SetModified(wasModified_);
-}
-
-std::string DiskImage::UndoItemText() const {
-    std::string name = undoJournal.empty() ? std::string() : undoJournal.back().name;
+std::string UndoJournal::ItemText() const {
+    std::string name = records_.empty() ? std::string() : records_.back().name;
     char text[512];
     std::snprintf(text, sizeof text, "Undo%c %s%cCTRL+Z", name.empty() ? ' ' : ':', name.c_str(), '\b');
     return text;
 }
 
-void DiskImage::NotifyUndoText() {
-    if (directoryView) directoryView->SetUndoText(UndoItemText(), UndoEnabled());
-}
-
-bool DiskImage::UndoOne() {
-    if (undoJournal.empty()) return false;
-    UndoRecord record = std::move(undoJournal.back());
-    undoJournal.pop_back();
-    if (undoJournal.empty()) NotifyUndoText();
-
-    const uint32_t before = flags & (kFlagUndoSuspended | kFlagShowDeleted);
-    flags |= kFlagUndoSuspended;
-    SetShowDeleted(record.showDeleted != 0);
-    ++replayNesting_;
-    bool replayed = true;
-    if (!ReplayFormatUndo(record)) {
-        if (record.kind == UndoKind::GroupStart)
-            replayed = false;
-        else
-            ReplayRecord(record);
+UndoJournal::SavedState UndoJournal::AfterUndo() {
+    const long depth = static_cast<long>(records_.size());
+    if (depth == savedDepth_) return SavedState::AsSaved;
+    if (depth < savedDepth_) {
+        savedDepth_ = -1;
+        return SavedState::PastSave;
     }
-    --replayNesting_;
-    flags = (flags & ~(kFlagUndoSuspended | kFlagShowDeleted)) | before;
-
-    long depth = static_cast<long>(undoJournal.size());
-    if (depth == savedJournalDepth_) {
-        SetModified(false);
-    } else if (depth < savedJournalDepth_) {
-        // Undone past the last save: the file on the host differs from memory again.
-        savedJournalDepth_ = -1;
-        SetModified(true);
-    }
-    if (replayNesting_ == 0) {
-        Refresh();
-        RedrawViews();
-    }
-    return replayed;
-}
-
-void DiskImage::UndoCommand() {
-    UndoOne();
-    NotifyUndoText();
-}
-
-// Entry-field records hold the old bytes of one field; replay copies them back.
-static int EntryFieldOffset(UndoKind kind) {
-    switch (kind) {
-    case UndoKind::Splat:
-    case UndoKind::Locked:
-    case UndoKind::FileType: return DirEntryOffset::type;
-    case UndoKind::Blocks: return DirEntryOffset::blocks;
-    case UndoKind::Name: return DirEntryOffset::name;
-    case UndoKind::GeosType: return DirEntryOffset::geosType;
-    case UndoKind::Date: return DirEntryOffset::year;
-    case UndoKind::FirstTrack: return DirEntryOffset::firstTrack;
-    case UndoKind::FirstSector: return DirEntryOffset::firstSector;
-    case UndoKind::SideTrack: return DirEntryOffset::sideTrack;
-    case UndoKind::SideSector: return DirEntryOffset::sideSector;
-    case UndoKind::GeosStructure: return DirEntryOffset::recordLength;
-    default: return -1;
-    }
-}
-
-void DiskImage::ReplayRecord(const UndoRecord& r) {
-    switch (r.kind) {
-    case UndoKind::Block:
-    case UndoKind::Bam: {
-        uint8_t* block = SectorPointer(r.track, r.sector);
-        if (!block || r.data.empty() || r.offset + r.data.size() > kBlockSize) return;
-        std::memcpy(block + r.offset, r.data.data(), r.data.size());
-        if (r.kind == UndoKind::Bam) {
-            if (bamView) bamView->Redraw();
-        } else if (sectorEditor) {
-            sectorEditor->BlockChanged(r.track, r.sector, static_cast<int>(r.offset));
-        }
-        return;
-    }
-    case UndoKind::ErrorCode:
-        if (!r.data.empty()) SetErrorCode(r.track, r.sector, r.data[0]);
-        if (bamView) bamView->Redraw();
-        return;
-    case UndoKind::ExtraTracks:
-        SetExtendedTracks((flags & kFlagExtraTracks) == 0);
-        return;
-    case UndoKind::ErrorCodesSwitched:
-        flags ^= kFlagErrorCodes;
-        if (bamView) bamView->Redraw();
-        return;
-    case UndoKind::ToggleSector:
-        ToggleBlock(r.track, r.sector);
-        return;
-    case UndoKind::Multi:
-        for (uint32_t i = 0; i < r.offset; ++i)
-            if (!UndoOne()) break;
-        return;
-    case UndoKind::GroupEnd:
-        while (UndoOne()) {
-        }
-        return;
-    case UndoKind::MoveDown:
-        MoveEntry(true, r.index, replayDepth == 0);
-        return;
-    case UndoKind::MoveUp:
-        MoveEntry(false, r.index, replayDepth == 0);
-        return;
-    case UndoKind::RemoveSaved:
-        InsertEntry(r.index, r.data);
-        return;
-    case UndoKind::Insertion:
-        RemoveEntry(r.index, false);
-        return;
-    case UndoKind::ShiftStart:
-        replayDepth = replayDepth > 0 ? replayDepth - 1 : 0;
-        if (directoryView) directoryView->UpdateLine(r.index);
-        return;
-    case UndoKind::ShiftEnd:
-        ++replayDepth;
-        return;
-    case UndoKind::DiskName:
-        if (std::span<uint8_t> name = DiskName(); !name.empty() && r.data.size() == name.size())
-            std::copy(r.data.begin(), r.data.end(), name.begin());
-        return;
-    case UndoKind::DiskId:
-        if (r.data.size() == 5) SetDiskId(std::span<const uint8_t, 5>(r.data.data(), 5));
-        return;
-    default:
-        break;
-    }
-    int field = EntryFieldOffset(r.kind);
-    if (field < 0) return; // a kind no one replays is dropped
-    if (r.track != 0) {
-        uint8_t* block = SectorPointer(r.track, r.sector);
-        if (!block || r.data.empty() || r.offset + r.data.size() > kBlockSize) return;
-        std::memcpy(block + r.offset, r.data.data(), r.data.size());
-        if (directoryView) directoryView->UpdateLine(r.index);
-        return;
-    }
-    DirEntry entry = EntryAtEx(r.index, showDeleted());
-    if (!entry || r.data.empty() || field + r.data.size() > kSlotSize) return;
-    std::memcpy(entry.data() + field, r.data.data(), r.data.size());
-    if (directoryView) directoryView->UpdateLine(r.index);
+    return SavedState::Changed;
 }
 
 } // namespace tessarind

@@ -24,7 +24,7 @@ constexpr int kBlankFree = 664;
 
 // Forgets how the image was built, so an undo test starts from a clean, saved-looking state.
 void Settle(DiskImage& image) {
-    image.undoJournal.clear();
+    image.ClearJournal();
     image.SetModified(false);
 }
 

@@ -337,7 +337,7 @@ TEST(D81Partition, DirSubDirectoriesUseThePartitionBam) {
     std::copy(name.begin(), name.end(), slot.begin() + DirEntryOffset::name);
     ASSERT_TRUE(image->InsertEntry(0, std::span<const uint8_t>(slot).subspan(2)));
     const int freeInPartition = image->FreeBlockCount();
-    image->undoJournal.clear();
+    image->ClearJournal();
     const std::vector<uint8_t> before = image->Store().Snapshot();
     const std::vector<uint8_t> dirBlock(dir, dir + kBlockSize);
 

@@ -812,7 +812,7 @@ std::unique_ptr<D64Image> BuildStart(Dice& dice, Settings& settings, std::string
     }
     // Start from a clean image with nothing to undo.
     quiet.reset();
-    image->undoJournal.clear();
+    image->ClearJournal();
     image->SetModified(false);
     image->SetShowDeleted(dice.Percent(40));
     image->Refresh();
