@@ -401,8 +401,9 @@ std::string DiskImage::ExportName(DirEntry entry, const FormatRow& row) const {
     std::string name = HostFileName(entry.name(), 256, settings());
     while (!name.empty() && name.back() == ' ') name.pop_back();
     // A name with nothing a host name keeps would otherwise give a hidden ".prg".
-    if (name.empty()) name = "_";
-    return name + std::string(row.extension);
+    if (name.empty()) name.push_back('_'); // pushed: GCC 12 warns falsely about assigning "_"
+    name.append(row.extension);
+    return name;
 }
 
 std::string ExportRun::Claim(const std::string& folder, const std::string& fileName) {
