@@ -5,6 +5,7 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/md5.h>
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -52,24 +53,22 @@ private:
     bool failed_ = false;
 };
 
-// PETSCII as the listing shows it: one character for every byte, so nothing vanishes.
-std::string Converted(std::span<const uint8_t> bytes, bool lowerCase) {
-    std::string text;
-    for (uint8_t code : bytes)
-        text.push_back(ListingCharacter(code, lowerCase));
-    return text;
-}
-
-// One CSV field: quoted, with its quotes doubled, when it holds a comma, quote or line end.
-std::string CsvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted.push_back('"');
-        quoted.push_back(c);
+// Appends one CSV field: quoted, with its quotes doubled, when it holds a comma, quote or
+// line end.
+void AppendCsvField(std::string& line, std::string_view text) {
+    const bool quote = std::any_of(text.begin(), text.end(), [](char c) {
+        return c == ',' || c == '"' || c == '\r' || c == '\n';
+    });
+    if (!quote) {
+        line.append(text);
+        return;
     }
-    quoted.push_back('"');
-    return quoted;
+    line.push_back('"');
+    for (char c : text) {
+        if (c == '"') line.push_back('"');
+        line.push_back(c);
+    }
+    line.push_back('"');
 }
 
 std::string Md5Column(DiskImage& image, int index) {
@@ -95,18 +94,27 @@ bool ExportCsv(DiskImage& image, std::FILE* stream, const std::string& path, Int
     const bool withMd5 = settings.On(SettingId::AddMD5Hash);
 
     ListingOutput out(stream);
-    bool ok = out.Write(CsvField(image.path) + "\n");
-    ok = ok && out.Write("0," + CsvField(Converted(diskName, lowerCase)) + "," +
-                         CsvField(Converted(diskId.first(3), lowerCase)) + "," +
-                         CsvField(Converted(diskId.subspan(3, 2), lowerCase)) + "\n");
+    std::string line;
+    AppendCsvField(line, image.path);
+    line += "\n0,";
+    AppendCsvField(line, ListingText(diskName, lowerCase));
+    line.push_back(',');
+    AppendCsvField(line, ListingText(diskId.first(3), lowerCase));
+    line.push_back(',');
+    AppendCsvField(line, ListingText(diskId.subspan(3, 2), lowerCase));
+    line.push_back('\n');
+    bool ok = out.Write(line);
     ok = ok && WalkDirectories(
                    image, includeSubDirectories && HasSubDirectories(image), nullptr,
                    [&](DirEntry entry, int index, WalkPath) {
-                       std::string line = std::to_string(entry.blocks()) + "," +
-                                          CsvField(Converted(entry.name(), lowerCase)) + "," +
-                                          TypeName(entry.typeCode(), image.maxFileType);
+                       line = std::to_string(entry.blocks());
+                       line.push_back(',');
+                       AppendCsvField(line, ListingText(entry.name(), lowerCase));
+                       line.push_back(',');
+                       line += TypeName(entry.typeCode(), image.maxFileType);
                        if (withMd5) line += Md5Column(image, index);
-                       return out.Write(line + "\n");
+                       line.push_back('\n');
+                       return out.Write(line);
                    });
     WriteResult written = out.Finish(path);
     if (written == WriteResult::CannotCreate) ReportError(ui, "Unable to Save File");

@@ -1,6 +1,7 @@
 #include "text/Petscii.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -191,23 +192,46 @@ const char* BasTextCodeName(uint8_t code) {
     return kCodeNames[code];
 }
 
-char ListingCharacter(uint8_t code, bool lowerCase) {
-    char converted[4];
-    const size_t n = PetsciiToAscii(std::span<const uint8_t>(&code, 1), converted, sizeof converted,
-                                    false, false, !lowerCase, Settings::Defaults());
-    // Control codes vanish, a carriage return becomes two characters: neither may move the
-    // columns after it.
-    if (n != 1 || converted[0] < 0x20 || converted[0] > 0x7E) return kListingReplacement;
-    return converted[0];
+namespace {
+
+// The listing character of every code in both character sets, converted once: listings
+// convert every byte of every name.
+const std::array<char, 256>& ListingTable(bool lowerCase) {
+    static const std::array<std::array<char, 256>, 2> characters = [] {
+        std::array<std::array<char, 256>, 2> table{};
+        for (int lower = 0; lower < 2; ++lower) {
+            for (int c = 0; c < 256; ++c) {
+                const auto petscii = static_cast<uint8_t>(c);
+                char converted[4];
+                const size_t n =
+                    PetsciiToAscii(std::span<const uint8_t>(&petscii, 1), converted, sizeof converted,
+                                   false, false, lower == 0, Settings::Defaults());
+                // Control codes vanish, a carriage return becomes two characters: neither may
+                // move the columns after it.
+                const bool one = n == 1 && converted[0] >= 0x20 && converted[0] <= 0x7E;
+                table[static_cast<size_t>(lower)][static_cast<size_t>(c)] =
+                    one ? converted[0] : kListingReplacement;
+            }
+        }
+        return table;
+    }();
+    return characters[lowerCase ? 1 : 0];
+}
+
+} // namespace
+
+char ListingCharacter(uint8_t code, bool lowerCase) { return ListingTable(lowerCase)[code]; }
+
+std::string ListingText(std::span<const uint8_t> bytes, bool lowerCase) {
+    const std::array<char, 256>& table = ListingTable(lowerCase);
+    std::string text(bytes.size(), ' ');
+    for (size_t i = 0; i < bytes.size(); ++i) text[i] = table[bytes[i]];
+    return text;
 }
 
 std::string ListedName(std::span<const uint8_t> name, bool lowerCase) {
-    std::string text;
-    for (uint8_t code : name) {
-        if (code == 0xA0) break;
-        text.push_back(ListingCharacter(code, lowerCase));
-    }
-    return text;
+    return ListingText(name.first(static_cast<size_t>(std::find(name.begin(), name.end(), 0xA0) - name.begin())),
+                       lowerCase);
 }
 
 } // namespace tessarind

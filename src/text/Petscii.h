@@ -43,6 +43,8 @@ inline constexpr char kListingReplacement = '?';
 char ListingCharacter(uint8_t code, bool lowerCase);
 // A CBM name as the ASCII listing prints it, up to its first 0xA0.
 std::string ListedName(std::span<const uint8_t> name, bool lowerCase);
+// Every byte as its listing character.
+std::string ListingText(std::span<const uint8_t> bytes, bool lowerCase);
 
 
 } // namespace tessarind
