@@ -128,12 +128,12 @@ int ChangeImage(Context& ctx, const std::string& path,
     return image->WriteFile(path) ? kOk : kFailed;
 }
 
-std::vector<int> FindEntries(DiskImage& image, const std::string& spec) {
+std::vector<int> FindEntries(DiskImage& image, const std::string& typed) {
     std::vector<int> found;
     // "#N" is a list index (0 the first file); "#" followed by anything else is a name.
-    if (spec.size() > 1 && spec[0] == '#' && std::isdigit(static_cast<unsigned char>(spec[1]))) {
+    if (typed.size() > 1 && typed[0] == '#' && std::isdigit(static_cast<unsigned char>(typed[1]))) {
         char* end = nullptr;
-        long n = std::strtol(spec.c_str() + 1, &end, 10);
+        long n = std::strtol(typed.c_str() + 1, &end, 10);
         if (*end == 0) {
             if (n >= 0 && n < image.entryCount) found.push_back(static_cast<int>(n));
             return found;
@@ -141,28 +141,28 @@ std::vector<int> FindEntries(DiskImage& image, const std::string& spec) {
     }
     for (int i = 0; i < image.entryCount; ++i) {
         DirEntry e = image.EntryAt(i);
-        if (e && MatchesTypedName(spec, e.name())) found.push_back(i);
+        if (e && MatchesTypedName(typed, e.name())) found.push_back(i);
     }
     return found;
 }
 
-std::optional<int> FindOneEntry(DiskImage& image, const std::string& spec) {
-    std::vector<int> found = FindEntries(image, spec);
+std::optional<int> FindOneEntry(DiskImage& image, const std::string& typed) {
+    std::vector<int> found = FindEntries(image, typed);
     if (found.empty()) {
-        std::fprintf(stderr, "%s: no such file in %s\n", spec.c_str(), image.title().c_str());
+        std::fprintf(stderr, "%s: no such file in %s\n", typed.c_str(), image.title().c_str());
         return std::nullopt;
     }
     return found.front();
 }
 
-std::optional<int> FindSingleEntry(DiskImage& image, const std::string& spec) {
-    std::vector<int> found = FindEntries(image, spec);
+std::optional<int> FindSingleEntry(DiskImage& image, const std::string& typed) {
+    std::vector<int> found = FindEntries(image, typed);
     if (found.size() > 1) {
-        std::fprintf(stderr, "%s names %zu files in %s; name one, or use #N\n", spec.c_str(),
+        std::fprintf(stderr, "%s names %zu files in %s; name one, or use #N\n", typed.c_str(),
                      found.size(), image.title().c_str());
         return std::nullopt;
     }
-    return FindOneEntry(image, spec);
+    return FindOneEntry(image, typed);
 }
 
 std::array<uint8_t, kNameLength> CbmName(const std::string& typed) {

@@ -75,12 +75,12 @@ int ChangeImage(Context& ctx, const std::string& path,
                 const std::function<int(DiskImage&)>& change);
 
 // The entries a FILE argument names: "#N" or a CBM name pattern typed in ASCII.
-std::vector<int> FindEntries(DiskImage& image, const std::string& spec);
+std::vector<int> FindEntries(DiskImage& image, const std::string& typed);
 // The first entry a FILE argument names; none after a message.
-std::optional<int> FindOneEntry(DiskImage& image, const std::string& spec);
+std::optional<int> FindOneEntry(DiskImage& image, const std::string& typed);
 // The one entry a FILE argument names; none after a message when it names none or several,
 // so an edit never lands on a file the user did not mean.
-std::optional<int> FindSingleEntry(DiskImage& image, const std::string& spec);
+std::optional<int> FindSingleEntry(DiskImage& image, const std::string& typed);
 
 // A CBM name typed on the command line: at most 16 characters, else a usage error.
 std::array<uint8_t, kNameLength> CbmName(const std::string& typed);

@@ -70,10 +70,10 @@ using EntryPlace = std::tuple<int, int, int>;
 // INNER inside the partition or sub-directory PART, as find prints it (a "/" may also be part
 // of a CBM name, so every way of reading it is tried). A file named twice is written once.
 // Returns the number of files named.
-int ExtractNamed(DiskImage& image, const std::string& spec, const fs::path& folder, ExportMode mode,
+int ExtractNamed(DiskImage& image, const std::string& typed, const fs::path& folder, ExportMode mode,
                  const std::string& modeWord, ExportRun& run, std::set<EntryPlace>& named) {
     int count = 0;
-    for (int index : FindEntries(image, spec)) {
+    for (int index : FindEntries(image, typed)) {
         ++count;
         if (!named.insert({image.dirTrack, image.dirSector, index}).second) continue;
         DirEntry entry = image.EntryAt(index);
@@ -89,9 +89,9 @@ int ExtractNamed(DiskImage& image, const std::string& spec, const fs::path& fold
         image.ExportInto(index, folder.string(), *row, run);
     }
     if (!HasSubDirectories(image)) return count;
-    for (size_t slash = spec.find('/'); slash != std::string::npos;
-         slash = spec.find('/', slash + 1)) {
-        const std::string outer = spec.substr(0, slash), inner = spec.substr(slash + 1);
+    for (size_t slash = typed.find('/'); slash != std::string::npos;
+         slash = typed.find('/', slash + 1)) {
+        const std::string outer = typed.substr(0, slash), inner = typed.substr(slash + 1);
         if (outer.empty() || inner.empty()) continue;
         for (int index : FindEntries(image, outer)) {
             DirEntry entry = image.EntryAt(index);
