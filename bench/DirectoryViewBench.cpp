@@ -72,7 +72,7 @@ struct Bench {
 Bench* bench = nullptr;
 
 bool Holds(benchmark::State& state, DirectoryView* view, int entries) {
-    if (view && view->Image() && view->Image()->entryCount == entries) return true;
+    if (view && view->Image() && view->Image()->entryCount() == entries) return true;
     state.SkipWithError("the image did not open with all its entries");
     return false;
 }

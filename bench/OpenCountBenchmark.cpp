@@ -29,7 +29,7 @@ const std::vector<uint8_t>& FullImageBytes() {
 }
 
 bool CheckFull(benchmark::State& state, DiskImage& image) {
-    if (image.entryCount == kFullDirectory) return true;
+    if (image.entryCount() == kFullDirectory) return true;
     state.SkipWithError("the built image does not hold 144 entries");
     return false;
 }
@@ -58,7 +58,7 @@ void BM_LoadBytesAndCount(benchmark::State& state) {
         image.Store().Snapshot().assign(bytes.begin(), bytes.end());
         image.AfterLoad();
         image.Refresh();
-        int entries = image.entryCount;
+        int entries = image.entryCount();
         int free = image.FreeBlockCount();
         benchmark::DoNotOptimize(entries);
         benchmark::DoNotOptimize(free);

@@ -37,7 +37,7 @@ void Check(bool ok, const char* what) {
 void ReadDirectory(D64Image& image, VisitedSet& enteredDirs, int depth) {
     sink = sink + ListDirectory(image, ListingForm::Petscii, false).size();
     sink = sink + ListDirectory(image, ListingForm::Ascii, depth % 2 != 0).size();
-    const int count = image.entryCount;
+    const int count = image.entryCount();
     for (int i = 0; i < count; ++i) {
         DirEntry entry = image.EntryAt(i);
         if (!entry) break;
@@ -59,10 +59,10 @@ void ReadDirectory(D64Image& image, VisitedSet& enteredDirs, int depth) {
         const size_t levels = image.DirStack().size();
         if (!image.EnterSubDirectory(i)) continue;
         Check(image.DirStack().size() == levels + 1, "entering did not push a level");
-        if (enteredDirs.Visit(image.dirTrack, image.dirSector)) ReadDirectory(image, enteredDirs, depth + 1);
+        if (enteredDirs.Visit(image.dirTrack(), image.dirSector())) ReadDirectory(image, enteredDirs, depth + 1);
         Check(image.LeaveSubDirectory(), "leaving a sub-directory failed");
         Check(image.DirStack().size() == levels, "leaving did not pop the level");
-        Check(image.entryCount == count, "entry count changed across a sub-directory visit");
+        Check(image.entryCount() == count, "entry count changed across a sub-directory visit");
     }
 }
 
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         image.SetShowDeleted(showDeleted);
         image.Refresh();
         VisitedSet enteredDirs;
-        enteredDirs.Visit(image.dirTrack, image.dirSector);
+        enteredDirs.Visit(image.dirTrack(), image.dirSector());
         ReadDirectory(image, enteredDirs, 0);
         Check(image.DirStack().empty(), "directory stack not empty after reading");
         sink = sink + static_cast<size_t>(image.FreeBlockCount());

@@ -43,7 +43,7 @@ void ReadDirectory(DiskImage& image, VisitedSet& enteredDirs, int depth, bool va
     sink = sink + ListDirectory(image, ListingForm::Ascii, depth % 2 != 0).size();
     sink = sink + static_cast<size_t>(image.FreeBlockCount());
     const std::vector<DirEntry> listed = image.ListedEntries();
-    const int count = image.entryCount;
+    const int count = image.entryCount();
     Check(static_cast<size_t>(count) == listed.size(),
           "entryCount differs from the listed entries");
     for (int i = 0; i < count; ++i) {
@@ -76,21 +76,21 @@ void ReadDirectory(DiskImage& image, VisitedSet& enteredDirs, int depth, bool va
             if (auto text = Detokenize(image, i)) sink = sink + text->size();
         if (code != kCbm && code != kDir) continue;
         const size_t levels = image.DirStack().size();
-        const int outerTrack = image.dirTrack, outerSector = image.dirSector;
+        const int outerTrack = image.dirTrack(), outerSector = image.dirSector();
         if (!image.EnterSubDirectory(i)) continue;
         if (fuzz::Tracing())
             std::fprintf(stderr, "%*sentered #%d: directory %d/%d%s\n", depth * 2, "", i,
-                         image.dirTrack, image.dirSector, validate ? ", validating" : "");
+                         image.dirTrack(), image.dirSector(), validate ? ", validating" : "");
         Check(image.DirStack().size() == levels + 1, "entering did not push a level");
-        if (enteredDirs.Visit(image.dirTrack, image.dirSector)) {
+        if (enteredDirs.Visit(image.dirTrack(), image.dirSector())) {
             ReadDirectory(image, enteredDirs, depth + 1, validate);
             if (validate) image.Validate();
         }
         Check(image.LeaveSubDirectory(), "leaving a sub-directory failed");
         Check(image.DirStack().size() == levels, "leaving did not pop the level");
-        Check(image.dirTrack == outerTrack && image.dirSector == outerSector,
+        Check(image.dirTrack() == outerTrack && image.dirSector() == outerSector,
               "leaving did not return to the directory it was entered from");
-        Check(image.entryCount == count || validate,
+        Check(image.entryCount() == count || validate,
               "entry count changed across a sub-directory visit");
     }
     std::vector<CrossLink> links;
@@ -104,8 +104,8 @@ void ReadDirectory(DiskImage& image, VisitedSet& enteredDirs, int depth, bool va
 std::vector<std::pair<int, int>> BlocksOfListedFiles(DiskImage& image) {
     std::vector<std::pair<int, int>> blocks;
     VisitedSet directory;
-    for (int dt = image.dirTrack, ds = image.dirSector;
-         dt != 0 && dt <= image.trackCount && directory.Visit(dt, ds);) {
+    for (int dt = image.dirTrack(), ds = image.dirSector();
+         dt != 0 && dt <= image.trackCount() && directory.Visit(dt, ds);) {
         const uint8_t* dirBlock = image.SectorPointer(dt, ds);
         if (!dirBlock || image.IsHeaderBlock(dt, ds)) break;
         for (int slot = 0; slot < kSlotsPerBlock; ++slot) {
@@ -113,7 +113,7 @@ std::vector<std::pair<int, int>> BlocksOfListedFiles(DiskImage& image) {
             if (!entry.closed() || entry.typeCode() == kCbm) continue;
             VisitedSet visited;
             for (int t = entry.firstTrack(), s = entry.firstSector();
-                 t != 0 && t <= image.trackCount && visited.Visit(t, s);) {
+                 t != 0 && t <= image.trackCount() && visited.Visit(t, s);) {
                 const uint8_t* block = image.SectorPointer(t, s);
                 if (!block || image.IsHeaderBlock(t, s)) break;
                 blocks.emplace_back(t, s);
@@ -152,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         image->SetShowDeleted(showDeleted);
         image->Refresh();
         VisitedSet enteredDirs;
-        enteredDirs.Visit(image->dirTrack, image->dirSector);
+        enteredDirs.Visit(image->dirTrack(), image->dirSector());
         ReadDirectory(*image, enteredDirs, 0, false);
         Check(image->DirStack().empty(), "directory stack not empty after reading");
     }
@@ -166,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     image->Refresh();
     {
         VisitedSet enteredDirs;
-        enteredDirs.Visit(image->dirTrack, image->dirSector);
+        enteredDirs.Visit(image->dirTrack(), image->dirSector());
         ReadDirectory(*image, enteredDirs, 0, true);
     }
     const std::vector<std::pair<int, int>> filesBlocks = BlocksOfListedFiles(*image);
@@ -177,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(image->DirStack().empty(), "directory stack not empty after validating");
     {
         VisitedSet enteredDirs;
-        enteredDirs.Visit(image->dirTrack, image->dirSector);
+        enteredDirs.Visit(image->dirTrack(), image->dirSector());
         ReadDirectory(*image, enteredDirs, 0, false);
     }
 

@@ -50,8 +50,8 @@ inline const std::vector<DiskKind>& DiskKinds() {
             std::unique_ptr<DiskImage> blank = row.make(nullptr);
             if (!blank->Open(nullptr, "", false, true)) Fail("FuzzImage", "a blank disk did not open");
             int system = 0;
-            for (int track = 1; track <= blank->trackCount && !system; ++track)
-                for (int sector = 0; sector < blank->maxSectors && !system; ++sector)
+            for (int track = 1; track <= blank->trackCount() && !system; ++track)
+                for (int sector = 0; sector < blank->maxSectors() && !system; ++sector)
                     if (blank->SectorPointer(track, sector) && !blank->IsBlockFree(track, sector))
                         system = track;
             const FormatRow& info = row.Info();

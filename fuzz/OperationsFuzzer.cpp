@@ -117,11 +117,11 @@ int Position(Script& script, int count) {
 
 int Track(Script& script, const DiskImage& image) {
     const uint8_t b = script.Byte();
-    return b < 240 ? 1 + b % std::max(image.trackCount, 1) : b - 240;
+    return b < 240 ? 1 + b % std::max(image.trackCount(), 1) : b - 240;
 }
 
 int Sector(Script& script, const DiskImage& image) {
-    return script.Byte() % (image.maxSectors + 2);
+    return script.Byte() % (image.maxSectors() + 2);
 }
 
 constexpr int kInsertRows[] = {12, 5, 14, 13, 31, 24, 15}; // PRG SEQ USR REL DEL P00 TXT
@@ -402,7 +402,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Edits inside a sub-directory are undone there too: undo records of entries name list
     // positions in the directory that is listed.
     if (options & 0x10) {
-        for (int i = 0; i < image->entryCount; ++i) {
+        for (int i = 0; i < image->entryCount(); ++i) {
             const int code = image->EntryAt(i).typeCode();
             if ((code == kCbm || code == kDir) && image->EnterSubDirectory(i)) break;
         }
@@ -423,7 +423,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (fuzz::Tracing())
             std::fprintf(stderr, "%s: %s, %s, journal %zu -> %zu, %d entries\n", kHarness,
                          what.c_str(), done ? "done" : "failed", depth, image->Journal().size(),
-                         image->entryCount);
+                         image->entryCount());
         Check(image->DirStack().size() == levels, what + " left the directory level");
         if (op != Op::Undo) Check(image->Journal().size() >= depth, what + " shrank the journal");
         if (!done) {
@@ -438,7 +438,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } else if (checkFailure) {
             Check(image->modified(), what + " recorded a change but left the image clean");
         }
-        Check(image->entryCount == image->CountEntries(), what + " left a stale entry count");
+        Check(image->entryCount() == image->CountEntries(), what + " left a stale entry count");
     }
     sink = sink + ListDirectory(*image, ListingForm::Ascii, false).size();
 

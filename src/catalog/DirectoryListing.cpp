@@ -80,7 +80,7 @@ ListingRow FreeBlocksRow(int freeBlocks) {
 std::vector<ListingRow> ListingRows(DiskImage& image) {
     std::vector<ListingRow> rows;
     rows.push_back(HeaderRow(image));
-    for (DirEntry entry : image.ListedEntries()) rows.push_back(EntryRow(entry.data(), image.maxFileType));
+    for (DirEntry entry : image.ListedEntries()) rows.push_back(EntryRow(entry.data(), image.maxFileType()));
     rows.push_back(FreeBlocksRow(image.FreeBlockCount()));
     return rows;
 }

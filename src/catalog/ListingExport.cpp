@@ -111,7 +111,7 @@ bool ExportCsv(DiskImage& image, std::FILE* stream, const std::string& path, Int
                        line.push_back(',');
                        AppendCsvField(line, ListingText(entry.name(), lowerCase));
                        line.push_back(',');
-                       line += TypeName(entry.typeCode(), image.maxFileType);
+                       line += TypeName(entry.typeCode(), image.maxFileType());
                        if (withMd5) line += Md5Column(image, index);
                        line.push_back('\n');
                        return out.Write(line);

@@ -135,11 +135,11 @@ std::vector<int> FindEntries(DiskImage& image, const std::string& typed) {
         char* end = nullptr;
         long n = std::strtol(typed.c_str() + 1, &end, 10);
         if (*end == 0) {
-            if (n >= 0 && n < image.entryCount) found.push_back(static_cast<int>(n));
+            if (n >= 0 && n < image.entryCount()) found.push_back(static_cast<int>(n));
             return found;
         }
     }
-    for (int i = 0; i < image.entryCount; ++i) {
+    for (int i = 0; i < image.entryCount(); ++i) {
         DirEntry e = image.EntryAt(i);
         if (e && MatchesTypedName(typed, e.name())) found.push_back(i);
     }

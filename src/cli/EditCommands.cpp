@@ -191,8 +191,8 @@ int CmdConvert(Context& ctx, const Args& a) {
     }
     std::unique_ptr<DiskImage> image = OpenImage(ctx, input);
     if (!image) return kFailed;
-    if (image->formatId != kind->id) {
-        const FormatRow* from = FindRowById(image->formatId);
+    if (image->formatId() != kind->id) {
+        const FormatRow* from = FindRowById(image->formatId());
         std::fprintf(stderr, "%s: converting a %s image to %s is not available yet\n",
                      input.c_str(), from ? std::string(from->displayName).c_str() : "?",
                      std::string(kind->Info().extension).c_str());
@@ -231,21 +231,21 @@ int CmdInsert(Context& ctx, const Args& a) {
                 return kFailed;
             }
         }
-        if (at && *at > image.entryCount) {
+        if (at && *at > image.entryCount()) {
             std::fprintf(stderr, "--at %d: %s lists only %d files\n", *at, image.title().c_str(),
-                         image.entryCount);
+                         image.entryCount());
             return kFailed;
         }
         // The CLI never undoes: the journal would only cost time on large insertions.
         DiskImage::SuspendRecording quiet(image);
-        int index = at ? *at : image.entryCount;
+        int index = at ? *at : image.entryCount();
         for (const std::string& file : files) {
             if (!InsertOne(image, file, index, name, type, recordLength)) {
                 std::fprintf(stderr, "%s: not inserted; %s is left as it was\n", file.c_str(),
                              image.title().c_str());
                 return kFailed;
             }
-            index = at ? index + 1 : image.entryCount;
+            index = at ? index + 1 : image.entryCount();
         }
         return kOk;
     });

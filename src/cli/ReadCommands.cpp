@@ -75,13 +75,13 @@ int ExtractNamed(DiskImage& image, const std::string& typed, const fs::path& fol
     int count = 0;
     for (int index : FindEntries(image, typed)) {
         ++count;
-        if (!named.insert({image.dirTrack, image.dirSector, index}).second) continue;
+        if (!named.insert({image.dirTrack(), image.dirSector(), index}).second) continue;
         DirEntry entry = image.EntryAt(index);
         const FormatRow* row = RowForExportMode(mode, entry.typeCode());
         if (!row) {
             std::fprintf(stderr, "%s: a %s file is not extracted in %s mode; skipped\n",
                          NameText(entry.name()).c_str(),
-                         TypeName(entry.typeCode(), image.maxFileType), modeWord.c_str());
+                         TypeName(entry.typeCode(), image.maxFileType()), modeWord.c_str());
             continue;
         }
         std::error_code ec;
@@ -189,8 +189,8 @@ static std::string SizeMeaning(DiskImage& image) {
         fileBytes += piece.size();
     int present = 0;
     size_t inImage = 0; // bytes of the main buffer that blocks cover
-    for (int t = 1; t <= image.trackCount; ++t)
-        for (int s = 0; s < image.maxSectors; ++s)
+    for (int t = 1; t <= image.trackCount(); ++t)
+        for (int s = 0; s < image.maxSectors(); ++s)
             if (const uint8_t* p = image.SectorPointer(t, s)) {
                 ++present;
                 if (size_t at = 0; image.Store().OffsetOf(p, at)) inImage += kBlockSize;
@@ -216,17 +216,17 @@ int CmdInfo(Context& ctx, const Args& a) {
     if (a.positional.size() != 1) throw UsageError{"info needs one IMAGE"};
     auto image = OpenImage(ctx, a.positional[0]);
     if (!image) return kFailed;
-    const FormatRow* row = FindRowById(image->formatId);
+    const FormatRow* row = FindRowById(image->formatId());
     std::string name = HostText(image->DiskName(), true);
     std::string id = HostText(image->DiskId(), true);
     std::printf("Format: %s\n", row ? std::string(row->displayName).c_str() : "?");
-    std::printf("Tracks: %d\n", image->trackCount);
+    std::printf("Tracks: %d\n", image->trackCount());
     // A single file opened as a disk has no image file of its own to describe.
     if (!image->untitled()) std::printf("Size: %s\n", SizeMeaning(*image).c_str());
     std::printf("Sector errors: %s\n", (image->flags & kFlagErrorCodes) ? "yes" : "no");
     std::printf("Disk name: %s\n", name.c_str());
     std::printf("Disk ID: %s\n", id.c_str());
-    std::printf("Entries: %d\n", image->entryCount);
+    std::printf("Entries: %d\n", image->entryCount());
     std::printf("Blocks free: %d\n", image->FreeBlockCount());
     return kOk;
 }
@@ -236,10 +236,10 @@ int CmdBam(Context& ctx, const Args& a) {
     auto image = OpenImage(ctx, a.positional[0]);
     if (!image) return kFailed;
     // One row per track: free count by the map, then a mark per sector ("." free, "*" used).
-    for (int t = 1; t <= image->trackCount; ++t) {
+    for (int t = 1; t <= image->trackCount(); ++t) {
         std::string marks;
         int free = 0;
-        for (int s = 0; s < image->maxSectors && image->SectorPointer(t, s); ++s) {
+        for (int s = 0; s < image->maxSectors() && image->SectorPointer(t, s); ++s) {
             bool isFree = image->IsBlockFree(t, s);
             free += isFree;
             marks.push_back(isFree ? '.' : '*');

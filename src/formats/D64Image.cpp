@@ -100,7 +100,7 @@ void D64Image::AfterLoad() {
         const std::span<const uint8_t> extra = Store().Contents().subspan(kImageBytes, kExtensionBytes);
         extraTracks.assign(extra.begin(), extra.end());
         flags |= kFlagExtraTracks;
-        trackCount = kExtendedTracks;
+        trackCount_ = kExtendedTracks;
     }
     Store().Resize(kImageBytes);
 }
@@ -195,12 +195,12 @@ bool D64Image::SetExtendedTracks(bool on) {
         flags &= ~kFlagExtraTracks;
     }
     errorByteCount = on ? kErrorCount40 : kErrorCount35;
-    trackCount = on ? kExtendedTracks : kTracks;
+    trackCount_ = on ? kExtendedTracks : kTracks;
     if (bamView) {
-        bamView->SetTrackCount(trackCount);
+        bamView->SetTrackCount(trackCount_);
         bamView->Redraw();
     }
-    if (sectorEditor) sectorEditor->SetTrackCount(trackCount);
+    if (sectorEditor) sectorEditor->SetTrackCount(trackCount_);
     SetModified(true);
     return true;
 }

@@ -17,7 +17,7 @@ const BamMap kBam8250(k8250Bam, kLayout);
 constexpr DiskGeometry k8050{16, &kLayout, &kBam8050, 77, 29, 39, 1, 39, 0, 6, 533248};
 constexpr DiskGeometry k8250{17, &kLayout, &kBam8250, 154, 29, 39, 1, 39, 0, 6, 1066496};
 
-int BamSectorCount(int trackCount) { return trackCount > 77 ? 4 : 2; }
+int BamSectorCount(int trackCount_) { return trackCount_ > 77 ? 4 : 2; }
 } // namespace
 
 D80Image::D80Image(Settings* settings) : ZonedDiskImage(k8050, settings) {}

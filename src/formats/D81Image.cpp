@@ -18,10 +18,10 @@ constexpr DiskGeometry kGeometry{3, &kLayout, &kBam, D81Image::kTracks, D81Image
                                  D81Image::kFirstDirSector, D81Image::kDirTrack, 0, 4, D81Image::kImageBytes};
 } // namespace
 
-D81Image::D81Image(Settings* settings) : ZonedDiskImage(kGeometry, settings) { maxFileType = 5; }
+D81Image::D81Image(Settings* settings) : ZonedDiskImage(kGeometry, settings) { maxFileType_ = 5; }
 
 uint8_t* D81Image::DiskNamePointer() {
-    uint8_t* header = SectorPointer(dirTrack, 0);
+    uint8_t* header = SectorPointer(dirTrack_, 0);
     return header ? header + 4 : nullptr;
 }
 
@@ -83,7 +83,7 @@ const DirLevel* D81Image::PartitionLevel() const {
 
 int D81Image::BamTrack() const {
     // Each level entered through a DIR entry lies inside the directory it was entered from.
-    int track = dirTrack;
+    int track = dirTrack_;
     for (const DirLevel& level : dirStack) {
         if (level.type == kCbm) return track;
         track = level.dirTrack;
@@ -200,16 +200,16 @@ bool D81Image::CreateSubDirectory(int index) {
     WriteDirectoryHeader(start, true);
 
     // The new partition's own BAM: entered for a moment so that clearing works on it.
-    dirStack.push_front(DirLevel{dirTrack, dirSector, index, kCbm, start, 0, size});
-    const int savedTrack = dirTrack, savedSector = dirSector;
-    dirTrack = start;
-    dirSector = 0;
+    dirStack.push_front(DirLevel{dirTrack_, dirSector_, index, kCbm, start, 0, size});
+    const int savedTrack = dirTrack_, savedSector = dirSector_;
+    dirTrack_ = start;
+    dirSector_ = 0;
     ClearBam();
     // The first directory block is taken too, or files could be written over it.
     if (IsBlockFree(start, kFirstDirSector)) ToggleBlock(start, kFirstDirSector);
     dirStack.pop_front();
-    dirTrack = savedTrack;
-    dirSector = savedSector;
+    dirTrack_ = savedTrack;
+    dirSector_ = savedSector;
 
     SetModified(true);
     Refresh();

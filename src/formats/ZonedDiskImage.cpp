@@ -6,10 +6,10 @@ namespace tessarind {
 
 ZonedDiskImage::ZonedDiskImage(const DiskGeometry& geometry, Settings* settings)
     : DiskImage(geometry.formatId, settings), geometry_(geometry) {
-    dirTrack = geometry.dirTrack;
-    dirSector = geometry.firstDirSector;
-    trackCount = geometry.trackCount;
-    maxSectors = geometry.maxSectors;
+    dirTrack_ = geometry.dirTrack;
+    dirSector_ = geometry.firstDirSector;
+    trackCount_ = geometry.trackCount;
+    maxSectors_ = geometry.maxSectors;
     headerTrack = geometry.headerTrack;
     headerSector = geometry.headerSector;
 }
@@ -27,7 +27,7 @@ uint8_t* ZonedDiskImage::DiskNamePointer() {
 }
 
 bool ZonedDiskImage::NextDirSector(int& track, int& sector) {
-    track = dirTrack;
+    track = dirTrack_;
     if (sector == 0) return false;
     if (sector < 0)
         sector = geometry_.firstDirSector;
@@ -72,7 +72,7 @@ bool ZonedDiskImage::CreateEmpty() {
     {
         SuspendRecording quiet(*this);
         ClearBam();
-        if (IsBlockFree(dirTrack, dirSector)) ToggleBlock(dirTrack, dirSector);
+        if (IsBlockFree(dirTrack_, dirSector_)) ToggleBlock(dirTrack_, dirSector_);
     }
     SetModified(false);
     return true;
@@ -106,7 +106,7 @@ bool ZonedDiskImage::LocateBlock(const uint8_t* p, int& track, int& sector) {
     if (size_t offset = 0; Store().OffsetOf(p, offset)) {
         const int block = static_cast<int>(offset / kBlockSize);
         const TrackLayout& layout = *geometry_.layout;
-        for (int t = 1; t <= trackCount; ++t) {
+        for (int t = 1; t <= trackCount_; ++t) {
             const int first = layout.BlocksBefore(t);
             if (block < first || block >= first + layout.SectorsOnTrack(t)) continue;
             // Formats that keep some tracks elsewhere (extended tracks) are asked as well.
@@ -148,6 +148,6 @@ uint8_t* ZonedDiskImage::AllocateBlock(int& track, int& sector, bool take) {
     return nullptr;
 }
 
-int ZonedDiskImage::FullBlockCount() const { return geometry_.layout->BlocksBefore(trackCount + 1); }
+int ZonedDiskImage::FullBlockCount() const { return geometry_.layout->BlocksBefore(trackCount_ + 1); }
 
 } // namespace tessarind

@@ -71,7 +71,7 @@ protected:
     // Writes the header and the first directory block of a blank disk.
     virtual void FormatHeader() = 0;
     // The last sector of the directory order on the directory track.
-    virtual int LastDirSector() const { return SectorsOnTrack(dirTrack) - 1; }
+    virtual int LastDirSector() const { return SectorsOnTrack(dirTrack_) - 1; }
 
     // Appends the tracks of a run from `first` to `last` (either direction).
     static void AppendRun(std::vector<int>& order, int first, int last);

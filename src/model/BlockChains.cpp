@@ -41,7 +41,7 @@ ChainWalk DiskImage::WalkChain(int track, int sector, bool toggle, std::span<uin
         walk.brokenSector = bs;
         return walk;
     };
-    while (t != 0 && t <= trackCount) {
+    while (t != 0 && t <= trackCount_) {
         if (!visited.Visit(t, s)) return broken(t, s);
         const uint8_t* block = SectorPointer(t, s);
         if (!block) return broken(t, s);
@@ -188,7 +188,7 @@ std::optional<std::vector<uint8_t>> DiskImage::ReadFileData(int index,
         std::vector<uint8_t> data;
         data.reserve(std::min<size_t>(size, store_->Size())); // the count comes from the disk
         int t = entry.firstTrack(), s = entry.firstSector();
-        while (data.size() < size && t >= 1 && t <= trackCount) {
+        while (data.size() < size && t >= 1 && t <= trackCount_) {
             const uint8_t* block = SectorPointer(t, s);
             if (!block) {
                 ++t;

@@ -30,8 +30,8 @@ struct SlotRef {
 std::vector<SlotRef> CollectSlots(DiskImage& image) {
     std::vector<SlotRef> slots;
     VisitedSet visited;
-    int t = image.dirTrack, s = image.dirSector;
-    while (t != 0 && t <= image.trackCount && visited.Visit(t, s)) {
+    int t = image.dirTrack(), s = image.dirSector();
+    while (t != 0 && t <= image.trackCount() && visited.Visit(t, s)) {
         uint8_t* block = image.SectorPointer(t, s);
         if (!block) break;
         for (int i = 0; i < kSlotsPerBlock; ++i)
@@ -49,12 +49,12 @@ bool IsEmpty(const SlotRef& slot) {
 // Marks a block used. A block that is already used stays so: two chains reaching it must
 // not free it again.
 void Take(DiskImage& image, int t, int s) {
-    if (t >= 1 && t <= image.trackCount && image.IsBlockFree(t, s)) image.ToggleBlock(t, s);
+    if (t >= 1 && t <= image.trackCount() && image.IsBlockFree(t, s)) image.ToggleBlock(t, s);
 }
 
 void TakeChain(DiskImage& image, int t, int s) {
     VisitedSet visited;
-    while (t != 0 && t <= image.trackCount && visited.Visit(t, s)) {
+    while (t != 0 && t <= image.trackCount() && visited.Visit(t, s)) {
         const uint8_t* block = image.SectorPointer(t, s);
         if (!block) return;
         Take(image, t, s);
@@ -65,7 +65,7 @@ void TakeChain(DiskImage& image, int t, int s) {
 
 // A partition holds its blocks in a row, track after track, with no links.
 void TakePartition(DiskImage& image, int t, int s, int blocks) {
-    while (blocks > 0 && t >= 1 && t <= image.trackCount) {
+    while (blocks > 0 && t >= 1 && t <= image.trackCount()) {
         if (!image.SectorPointer(t, s)) {
             ++t;
             s = 0;
@@ -79,7 +79,7 @@ void TakePartition(DiskImage& image, int t, int s, int blocks) {
 
 // The record index of a VLIR file lists the first block of each record.
 void TakeVlirRecords(DiskImage& image, int t, int s) {
-    if (t < 1 || t > image.trackCount) return;
+    if (t < 1 || t > image.trackCount()) return;
     const uint8_t* index = image.SectorPointer(t, s);
     if (!index) return;
     for (int offset = 2; offset < kBlockSize - 1; offset += 2) {
@@ -96,9 +96,9 @@ void TakeDirectory(DiskImage& image, VisitedSet& entered) {
     // On the heap: nested sub-directories recurse, and each level needs its own set.
     auto visited = std::make_unique<VisitedSet>();
     const bool listDeleted = image.showDeleted();
-    int t = image.dirTrack, s = image.dirSector;
+    int t = image.dirTrack(), s = image.dirSector();
     int listIndex = 0;
-    while (t != 0 && t <= image.trackCount && visited->Visit(t, s)) {
+    while (t != 0 && t <= image.trackCount() && visited->Visit(t, s)) {
         uint8_t* block = image.SectorPointer(t, s);
         if (!block) return;
         Take(image, t, s);
@@ -137,8 +137,8 @@ void TakeDirectory(DiskImage& image, VisitedSet& entered) {
                 // Only a format that has sub-directories enters one, as its listing does:
                 // elsewhere the type code is damage or another tool's, and the entry is a
                 // file like any other.
-                if (image.maxFileType > kRel && listed && image.EnterSubDirectory(entry, index)) {
-                    if (entered.Visit(image.dirTrack, image.dirSector))
+                if (image.maxFileType() > kRel && listed && image.EnterSubDirectory(entry, index)) {
+                    if (entered.Visit(image.dirTrack(), image.dirSector()))
                         TakeDirectory(image, entered);
                     image.LeaveSubDirectory();
                 }
@@ -180,7 +180,7 @@ void DiskImage::Validate() {
     {
         SuspendRecording quiet(*this);
         VisitedSet entered;
-        entered.Visit(dirTrack, dirSector);
+        entered.Visit(dirTrack_, dirSector_);
         TakeDirectory(*this, entered);
     }
     RedrawViews();
@@ -251,8 +251,8 @@ void DiskImage::SetDirectoryChainUsed(bool used) {
     if (!recordingSuspended()) SnapshotBam();
     SuspendRecording quiet(*this);
     VisitedSet visited;
-    int t = dirTrack, s = dirSector;
-    while (t != 0 && t <= trackCount && visited.Visit(t, s)) {
+    int t = dirTrack_, s = dirSector_;
+    while (t != 0 && t <= trackCount_ && visited.Visit(t, s)) {
         const uint8_t* block = SectorPointer(t, s);
         if (!block) return;
         if (IsBlockFree(t, s) == used) ToggleBlock(t, s);
@@ -284,11 +284,11 @@ void DiskImage::Sort(bool ascending, bool bySize) {
     const size_t needed = (entries.size() + kSlotsPerBlock - 1) / kSlotsPerBlock;
     std::vector<std::pair<int, int>> blocks;
     VisitedSet seen;
-    for (int t = dirTrack, s = -1; blocks.size() < needed && NextDirSector(t, s) && s >= 0;) {
+    for (int t = dirTrack_, s = -1; blocks.size() < needed && NextDirSector(t, s) && s >= 0;) {
         if (!seen.Visit(t, s) || !SectorPointer(t, s)) break;
         blocks.emplace_back(t, s);
     }
-    if (blocks.empty() || blocks.front() != std::pair{dirTrack, dirSector}) {
+    if (blocks.empty() || blocks.front() != std::pair{dirTrack_, dirSector_}) {
         // That order is another directory's (a sub-directory is listed): sorting into it
         // would overwrite that directory, so this one keeps to its own chain.
         blocks.clear();
@@ -336,7 +336,7 @@ void DiskImage::Sort(bool ascending, bool bySize) {
 void DiskImage::MoveEntry(bool up, int index, bool updateView) {
     if (up ? index < 1 : index < 0) return;
     const int neighbour = up ? index - 1 : index + 1;
-    // The bounds come from the listing itself: during an undo replay entryCount may have
+    // The bounds come from the listing itself: during an undo replay entryCount_ may have
     // been counted under the other show-deleted setting.
     DirEntry entry = EntryAt(index);
     DirEntry other = EntryAt(neighbour);
@@ -403,8 +403,8 @@ void DiskImage::CheckCrossLinks(std::vector<CrossLink>& results) {
     static constexpr char kDirectoryName[] = "DIRECTORY";
     std::fill_n(directory.begin() + DirEntryOffset::name, kNameLength, kPad);
     std::memcpy(directory.data() + DirEntryOffset::name, kDirectoryName, sizeof kDirectoryName - 1);
-    directory[DirEntryOffset::firstTrack] = static_cast<uint8_t>(dirTrack);
-    directory[DirEntryOffset::firstSector] = static_cast<uint8_t>(dirSector);
+    directory[DirEntryOffset::firstTrack] = static_cast<uint8_t>(dirTrack_);
+    directory[DirEntryOffset::firstSector] = static_cast<uint8_t>(dirSector_);
     files.push_back(directory);
     for (const SlotRef& slot : CollectSlots(*this)) {
         if (IsEmpty(slot)) continue;
@@ -417,7 +417,7 @@ void DiskImage::CheckCrossLinks(std::vector<CrossLink>& results) {
     std::vector<int> owner(256 * 256, -1);
     for (size_t f = 0; f < files.size(); ++f) {
         int t = files[f][DirEntryOffset::firstTrack], s = files[f][DirEntryOffset::firstSector];
-        while (t != 0 && t <= trackCount) {
+        while (t != 0 && t <= trackCount_) {
             const uint8_t* block = SectorPointer(t, s);
             if (!block) break;
             int& who = owner[static_cast<size_t>(t - 1) * 256 + static_cast<size_t>(s)];

@@ -7,7 +7,7 @@
 
 namespace tessarind {
 
-bool HasSubDirectories(const DiskImage& image) { return image.maxFileType > kRel; }
+bool HasSubDirectories(const DiskImage& image) { return image.maxFileType() > kRel; }
 
 bool WalkDirectories(DiskImage& image, bool includeSubDirectories,
                      const std::function<bool(WalkPath path)>& onLevel,
@@ -17,7 +17,7 @@ bool WalkDirectories(DiskImage& image, bool includeSubDirectories,
         size_t next = 0;
     };
     VisitedSet walked;
-    walked.Visit(image.dirTrack, image.dirSector);
+    walked.Visit(image.dirTrack(), image.dirSector());
     std::vector<Level> levels;
     std::vector<DirEntry> path; // the entry each inner level was entered through
     levels.push_back({image.ListedEntries()});
@@ -38,7 +38,7 @@ bool WalkDirectories(DiskImage& image, bool includeSubDirectories,
         ok = !onEntry || onEntry(entry, index, path);
         if (!ok || !includeSubDirectories || (code != kCbm && code != kDir) || !image.EnterSubDirectory(entry, index))
             continue;
-        if (!walked.Visit(image.dirTrack, image.dirSector)) {
+        if (!walked.Visit(image.dirTrack(), image.dirSector())) {
             image.LeaveSubDirectory();
             continue;
         }

@@ -14,8 +14,8 @@
 namespace tessarind {
 
 DiskImage::DiskImage(int id, Settings* s)
-    : formatId(id), store_(std::make_unique<MemoryBlockStore>()), settings_(s) {
-    maxFileType = 4;
+    : formatId_(id), store_(std::make_unique<MemoryBlockStore>()), settings_(s) {
+    maxFileType_ = 4;
     flags = settings().On(SettingId::ShowDEL) ? uint32_t{kFlagShowDeleted} : 0u;
 }
 
@@ -72,8 +72,8 @@ std::vector<std::span<const uint8_t>> DiskImage::FileContents(std::vector<uint8_
     const std::span<const uint8_t> whole = store_->Contents();
     const uint8_t* begin = whole.data();
     size_t at = 0;
-    for (int t = 1; t <= trackCount; ++t) {
-        for (int s = 0; s < maxSectors; ++s) {
+    for (int t = 1; t <= trackCount_; ++t) {
+        for (int s = 0; s < maxSectors_; ++s) {
             const uint8_t* p = SectorPointer(t, s);
             // Blocks kept outside the main bytes (extra tracks) are written afterwards.
             if (!p || !store_->OffsetOf(p, at) || at + kBlockSize > whole.size()) continue;
@@ -127,7 +127,7 @@ bool DiskImage::Save(bool saveAs) {
     std::string before = path;
     if (saveAs || untitled()) {
         if (!owner_) return false;
-        int offered = formatId == FormatId::G64 ? FormatId::D64 : formatId;
+        int offered = formatId_ == FormatId::G64 ? FormatId::D64 : formatId_;
         SaveRequest request;
         Settings* s = settings_;
         request.folder = s ? s->lastSaveFolder : std::string();
@@ -218,7 +218,7 @@ void DiskImage::SetModified(bool on) {
 }
 
 std::string DiskImage::DefaultExtension() const {
-    const FormatRow* row = FindRowById(formatId);
+    const FormatRow* row = FindRowById(formatId_);
     return row ? std::string(row->extension) : std::string();
 }
 
@@ -253,9 +253,9 @@ void DiskImage::SetShowDeleted(bool on) {
 
 template <class Fn> void DiskImage::ForEachSlot(bool includeDeleted, Fn&& fn) {
     VisitedSet visited;
-    int t = dirTrack, s = dirSector;
+    int t = dirTrack_, s = dirSector_;
     int blocksWalked = 0;
-    while (t != 0 && t <= trackCount) {
+    while (t != 0 && t <= trackCount_) {
         if (!visited.Visit(t, s)) return;
         uint8_t* block = SectorPointer(t, s);
         if (!block) return;
@@ -291,8 +291,8 @@ std::vector<DirEntry> DiskImage::ListedEntries() {
 }
 
 void DiskImage::Refresh() {
-    entryCount = CountEntries();
-    if (directoryView) directoryView->SetEntryCount(entryCount);
+    entryCount_ = CountEntries();
+    if (directoryView) directoryView->SetEntryCount(entryCount_);
 }
 
 DirEntry DiskImage::EntryAt(int index) { return EntryAtEx(index, showDeleted()); }
@@ -312,7 +312,7 @@ DirEntry DiskImage::EntryAtEx(int index, bool includeDeleted, EntryLocation* whe
 
 bool DiskImage::FindFreeDirSector(int& track, int& sector) {
     VisitedSet visited;
-    int t = dirTrack, s = -1;
+    int t = dirTrack_, s = -1;
     while (NextDirSector(t, s) && s >= 0) {
         if (!visited.Visit(t, s)) return false;
         if (IsBlockFree(t, s)) {
@@ -370,14 +370,14 @@ bool DiskImage::EnterSubDirectory(DirEntry entry, int index) {
     if (!first) return false;
     if (entry.typeCode() == kCbm && entry.firstSector() != 0) return false;
     int t = first[0], s = first[1];
-    if (t == dirTrack && s == dirSector) return false;
+    if (t == dirTrack_ && s == dirSector_) return false;
     for (const DirLevel& level : dirStack)
         if (level.dirTrack == t && level.dirSector == s) return false;
     if (!SectorPointer(t, s)) return false;
-    dirStack.push_front(DirLevel{dirTrack, dirSector, index, entry.typeCode(), entry.firstTrack(),
+    dirStack.push_front(DirLevel{dirTrack_, dirSector_, index, entry.typeCode(), entry.firstTrack(),
                                  entry.firstSector(), entry.blocks()});
-    dirTrack = t;
-    dirSector = s;
+    dirTrack_ = t;
+    dirSector_ = s;
     Refresh();
     if (directoryView) {
         directoryView->SelectLine(0);
@@ -390,8 +390,8 @@ bool DiskImage::LeaveSubDirectory() {
     if (dirStack.empty()) return false;
     DirLevel level = dirStack.front();
     dirStack.pop_front();
-    dirTrack = level.dirTrack;
-    dirSector = level.dirSector;
+    dirTrack_ = level.dirTrack;
+    dirSector_ = level.dirSector;
     Refresh();
     if (directoryView) {
         directoryView->SelectLine(level.selectedIndex);

@@ -176,7 +176,7 @@ public:
     virtual uint8_t* AllocateBlock(int& track, int& sector, bool take) = 0;
     // The directory track whose blocks a BAM range with track 0 names (formats whose
     // partitions carry their own BAM); the listed directory's track unless a format says.
-    virtual int BamTrack() const { return dirTrack; }
+    virtual int BamTrack() const { return dirTrack_; }
 
     // ---- Lifecycle and files ----------------------------------------------------------
     // Without a path the container is untitled. With load the file is read; if nothing was
@@ -425,19 +425,33 @@ public:
     int errorByteCount = 0;
     std::vector<uint8_t> extraTracks;
     std::string path;
-    int entryCount = 0;
     int replayDepth = 0;
-    int dirTrack = 0, dirSector = 0;
-    int maxFileType = 4;
-    int maxSectors = 0;
-    int trackCount = 0;
     int headerSector = 0, headerTrack = 0;
     uint32_t flags = 0;
     std::vector<ImageObserver*> childWindows;
-    int formatId = 0;
     std::deque<DirLevel> dirStack;
 
+    // The geometry and the listed directory, read here and set by the format.
+    int formatId() const { return formatId_; }
+    int trackCount() const { return trackCount_; }
+    int maxSectors() const { return maxSectors_; }
+    int maxFileType() const { return maxFileType_; }
+    int dirTrack() const { return dirTrack_; }
+    int dirSector() const { return dirSector_; }
+    // Entries of the listed directory, as Refresh counted them.
+    int entryCount() const { return entryCount_; }
+    // For tests that show the same bytes as a format with other type codes or no directory.
+    void SetMaxFileType(int highest) { maxFileType_ = highest; }
+    void SetDirTrack(int track) { dirTrack_ = track; }
+
 protected:
+    int formatId_ = 0;
+    int trackCount_ = 0;
+    int maxSectors_ = 0;
+    int maxFileType_ = 4;
+    int dirTrack_ = 0, dirSector_ = 0;
+    int entryCount_ = 0;
+
     uint8_t FillByte() const { return static_cast<uint8_t>(settings().Get(SettingId::FillByte)); }
     void ReplayRecord(const UndoRecord& record);
     // Calls fn(entry, location) for every listed slot of the current directory in chain

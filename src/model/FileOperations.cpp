@@ -39,7 +39,7 @@ bool HasPc64Signature(std::span<const uint8_t> data) {
 bool DiskImage::LocateBlock(const uint8_t* p, int& track, int& sector) {
     auto holds = [p](const uint8_t* block) { return block && p >= block && p < block + kBlockSize; };
     VisitedSet visited;
-    for (int t = dirTrack, s = dirSector; t != 0 && t <= trackCount && visited.Visit(t, s);) {
+    for (int t = dirTrack_, s = dirSector_; t != 0 && t <= trackCount_ && visited.Visit(t, s);) {
         const uint8_t* block = SectorPointer(t, s);
         if (!block) break;
         if (holds(block)) {
@@ -50,8 +50,8 @@ bool DiskImage::LocateBlock(const uint8_t* p, int& track, int& sector) {
         t = block[0];
         s = block[1];
     }
-    for (int t = 1; t <= trackCount; ++t)
-        for (int s = 0; s < maxSectors; ++s)
+    for (int t = 1; t <= trackCount_; ++t)
+        for (int s = 0; s < maxSectors_; ++s)
             if (holds(SectorPointer(t, s))) {
                 track = t;
                 sector = s;
@@ -89,16 +89,16 @@ void DiskImage::RemoveEntry(int index, bool freeBlocks) {
     group.Close("Remove File");
     Refresh();
     RedrawViews();
-    if (directoryView) directoryView->SelectLine(std::min(index, entryCount - 1));
+    if (directoryView) directoryView->SelectLine(std::min(index, entryCount_ - 1));
 }
 
 std::optional<InsertSlot> DiskImage::FindSlotForInsert(int index) {
     VisitedSet visited;
     int remaining = std::max(index, 0);
     int position = 0;
-    int t = dirTrack, s = dirSector;
+    int t = dirTrack_, s = dirSector_;
     int lastT = 0, lastS = 0;
-    while (t != 0 && t <= trackCount && visited.Visit(t, s)) {
+    while (t != 0 && t <= trackCount_ && visited.Visit(t, s)) {
         uint8_t* block = SectorPointer(t, s);
         if (!block) break;
         lastT = t;
@@ -178,11 +178,11 @@ bool DiskImage::InsertEntry(int index, std::span<const uint8_t> body) {
         targetT = dest.where.track;
         targetS = dest.where.sector;
     } else {
-        uint8_t* first = SectorPointer(dirTrack, dirSector);
+        uint8_t* first = SectorPointer(dirTrack_, dirSector_);
         if (!first) return false;
         target = DirEntry(first);
-        targetT = dirTrack;
-        targetS = dirSector;
+        targetT = dirTrack_;
+        targetS = dirSector_;
         index = 0;
     }
     SetModified(true);
@@ -236,7 +236,7 @@ std::optional<std::pair<int, int>> DiskImage::CreateSideSectors(int track, int s
     std::optional<Group> group;
     VisitedSet visited;
     int st = 0, ss = 0;
-    for (int t = track, s = sector; t != 0 && t <= trackCount && visited.Visit(t, s);) {
+    for (int t = track, s = sector; t != 0 && t <= trackCount_ && visited.Visit(t, s);) {
         const uint8_t* data = SectorPointer(t, s);
         if (!data) break;
         if (sides.empty() || pairsIn.back() == kPairsPerSideSector) {

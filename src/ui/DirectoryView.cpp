@@ -46,7 +46,7 @@ DirectoryView::DirectoryView(MainFrame* frame, DiskImage& image, const Style& st
 }
 
 int DirectoryView::RowCount() const {
-    return image_ ? image_->entryCount : 0;
+    return image_ ? image_->entryCount() : 0;
 }
 
 QString DirectoryView::listingText() const {
@@ -108,13 +108,13 @@ void DirectoryView::UpdateEntryCommands() {
     for (CommandId id : {Rename, Remove, Splat, Lock, ChangeFileSize, AutoFileSize})
         Enable(id, selected);
     for (int code = 0; code < 6; ++code) {
-        Enable(kTypeItems[code], selected && (code < 5 || image.maxFileType >= 5));
+        Enable(kTypeItems[code], selected && (code < 5 || image.maxFileType() >= 5));
         Check(kTypeItems[code], selected && type == code);
     }
     Enable(Insert, true);
     // Sub-directories can be entered; the text views of files come later.
     Enable(ViewFile, firstBlock && (type == kCbm || type == kDir));
-    Enable(CreateSubDir, image.maxFileType > 4);
+    Enable(CreateSubDir, image.maxFileType() > 4);
     Enable(Export, firstBlock && type >= kSeq && type <= kRel);
     for (CommandId id : kLaterItems)
         Enable(id, false);
@@ -191,7 +191,7 @@ bool DirectoryView::HandleCommand(CommandId id) {
         StartNameEdit();
     } else if (number >= Number(TypeDel) && number <= Number(TypeCbm)) {
         const int code = number - Number(TypeDel);
-        if (code <= image.maxFileType) image.SetFileType(entry, code, current_);
+        if (code <= image.maxFileType()) image.SetFileType(entry, code, current_);
         SelectIndex(current_);
     } else if (id == Splat) {
         image.SetSplat(entry, entry.closed(), current_);

@@ -106,7 +106,7 @@ TEST(CbmconvertPc64, PcFilesFromCbmconvertImportAsThePlainFilesTheyCameFrom) {
 
     for (DiskImage* image : {pcImage.get(), writtenImage.get()}) {
         SCOPED_TRACE(image == pcImage.get() ? "imported PC64 file" : "PC64 bytes written");
-        ASSERT_EQ(image->entryCount, static_cast<int>(files.size()));
+        ASSERT_EQ(image->entryCount(), static_cast<int>(files.size()));
         for (size_t i = 0; i < files.size(); ++i) {
             SCOPED_TRACE(files[i].stem);
             const int index = static_cast<int>(i);
@@ -186,7 +186,7 @@ TEST(CbmconvertPc64, OurPcFilesReadBackInCbmconvertWithNameBytesAndRecordLength)
     EXPECT_FALSE(interop::CbmconvertComplained(wrote)) << wrote.output;
     auto back = OpenImageFile<D64Image>(dir / "back.d64");
     ASSERT_TRUE(back);
-    ASSERT_EQ(back->entryCount, static_cast<int>(files.size()));
+    ASSERT_EQ(back->entryCount(), static_cast<int>(files.size()));
     for (size_t i = 0; i < files.size(); ++i) {
         const OurFile& file = files[i];
         SCOPED_TRACE(file.name);

@@ -129,7 +129,7 @@ TEST(CbmconvertRel, RelFilesCbmconvertWroteReadAsTheirRecordsAndValidateKeepsThe
 
     auto image = OpenImageFile<D64Image>(dir / "peer.d64");
     ASSERT_TRUE(image);
-    ASSERT_EQ(image->entryCount, static_cast<int>(files.size()));
+    ASSERT_EQ(image->entryCount(), static_cast<int>(files.size()));
     for (size_t i = 0; i < files.size(); ++i)
         ExpectRelFile(*image, static_cast<int>(i), files[i], "cbmconvert");
 
@@ -217,13 +217,13 @@ TEST(CbmconvertRel, RelFileCbmconvertExportedAsR00ImportsWithItsRecordLength) {
     auto image = NewImage<D64Image>();
     ASSERT_TRUE(image);
     for (const auto& [name, bytes] : pc)
-        ASSERT_TRUE(image->ImportHostFile((dir / "p" / name).string(), image->entryCount, false))
+        ASSERT_TRUE(image->ImportHostFile((dir / "p" / name).string(), image->entryCount(), false))
             << name;
-    ASSERT_EQ(image->entryCount, static_cast<int>(files.size()));
+    ASSERT_EQ(image->entryCount(), static_cast<int>(files.size()));
     // Imported in file-name order; find each by its name.
     for (const RelFile& file : files) {
         int index = -1;
-        for (int i = 0; i < image->entryCount; ++i)
+        for (int i = 0; i < image->entryCount(); ++i)
             if (NameOf(image->EntryAt(i)) == PetsciiName(file.name)) index = i;
         ASSERT_GE(index, 0) << file.name;
         ExpectRelFile(*image, index, file, "imported .r00");

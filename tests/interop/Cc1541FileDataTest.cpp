@@ -35,7 +35,7 @@ std::vector<uint8_t> EntryBytes(DiskImage& image, int index) {
 }
 
 void ExpectFilesAsGiven(DiskImage& image, const std::vector<PeerFile>& files) {
-    ASSERT_EQ(image.entryCount, static_cast<int>(files.size()));
+    ASSERT_EQ(image.entryCount(), static_cast<int>(files.size()));
     for (size_t i = 0; i < files.size(); ++i) {
         std::vector<uint8_t> read = EntryBytes(image, static_cast<int>(i));
         EXPECT_EQ(read.size(), files[i].data.size()) << files[i].name;

@@ -59,7 +59,7 @@ TEST(Cc1541Listing, FortyTrackImageListsAsCc1541RereadsIt) {
 
     auto image = OpenD64(dir / "forty.d64");
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->trackCount, D64Image::kExtendedTracks);
+    EXPECT_EQ(image->trackCount(), D64Image::kExtendedTracks);
     ExpectSameListing(OurListingLines(*image), peer);
 
     ProcessResult cli = RunProcess({TESSARIND_CLI, "list", (dir / "forty.d64").string()});

@@ -113,7 +113,7 @@ void CheckCc1541Image(const Kind& kind) {
 
     auto image = Open(kind, dir / name);
     ASSERT_TRUE(image);
-    ASSERT_EQ(image->entryCount, static_cast<int>(files.size()));
+    ASSERT_EQ(image->entryCount(), static_cast<int>(files.size()));
     const int big = static_cast<int>(files.size()) - 2;
     EXPECT_GT(HighestTrack(*image, image->EntryAt(big)), kind.lastLowTrack)
         << "the big file stayed on the lower tracks: this test would prove nothing about them";
@@ -263,7 +263,7 @@ void CheckCbmconvertImage(const Kind& kind) {
 
     auto image = Open(kind, dir / name);
     ASSERT_TRUE(image);
-    ASSERT_EQ(image->entryCount, static_cast<int>(files.size()));
+    ASSERT_EQ(image->entryCount(), static_cast<int>(files.size()));
     bool crossed = false;
     for (size_t i = 0; i < files.size(); ++i) {
         const HostFile& file = files[i];
@@ -341,7 +341,7 @@ void CheckOurImage(const Kind& kind) {
         ASSERT_TRUE(image->WriteFileData(PetsciiName(files[i].name), static_cast<int>(i), false,
                                          files[i].data, files[i].recordLength, Row(files[i].rowId)))
             << files[i].name;
-    ASSERT_EQ(image->entryCount, static_cast<int>(files.size()));
+    ASSERT_EQ(image->entryCount(), static_cast<int>(files.size()));
     bool crossed = false;
     for (size_t i = 0; i < files.size(); ++i)
         crossed = crossed ||

@@ -59,7 +59,7 @@ void CheckRoundTrip(const std::vector<std::string>& options, size_t sectorBytes,
     ASSERT_TRUE(image);
     EXPECT_TRUE(image->flags & kFlagErrorCodes);
     EXPECT_TRUE(image->flags & kFlagErrorNumbers);
-    EXPECT_EQ(image->trackCount, tracks);
+    EXPECT_EQ(image->trackCount(), tracks);
     EXPECT_EQ(image->errorByteCount, static_cast<int>(errorCount));
 
     // Track 1, sector 0 carries 20.

@@ -72,7 +72,7 @@ template <class Image> void CheckDelFileKeepsItsBlocks(const fs::path& path) {
     SCOPED_TRACE(path.filename().string());
     auto image = OpenImageFile<Image>(path);
     ASSERT_TRUE(image);
-    ASSERT_EQ(image->entryCount, 2);
+    ASSERT_EQ(image->entryCount(), 2);
     DirEntry del = image->EntryAt(1);
     ASSERT_TRUE(del);
     ASSERT_EQ(del.type(), 0x80);
@@ -149,7 +149,7 @@ void BuildWithCbmconvert(const fs::path& dir, bool withDel) {
 
     auto image = OpenImageFile<D64Image>(dir / "peer.d64");
     ASSERT_TRUE(image);
-    ASSERT_EQ(image->entryCount, static_cast<int>(plain.size() + 1));
+    ASSERT_EQ(image->entryCount(), static_cast<int>(plain.size() + 1));
 }
 
 TEST(MaintenanceInterop, ValidateKeepsTheBamCbmconvertWroteForFilesOfEveryType) {
@@ -181,7 +181,7 @@ std::vector<PeerFile> EditCatalogue() {
 
 int IndexOf(DiskImage& image, const std::string& name) {
     const auto wanted = PetsciiName(name);
-    for (int i = 0; i < image.entryCount; ++i)
+    for (int i = 0; i < image.entryCount(); ++i)
         if (NameOf(image.EntryAt(i)) == wanted) return i;
     return -1;
 }
@@ -194,7 +194,7 @@ TEST(MaintenanceInterop, ImageWeEditedIsReadByBothPeersAsWeReadIt) {
     ASSERT_EQ(built.exitCode, 0) << built.output;
     auto image = OpenImageFile<D64Image>(dir / "edit.d64");
     ASSERT_TRUE(image);
-    ASSERT_EQ(image->entryCount, static_cast<int>(start.size()));
+    ASSERT_EQ(image->entryCount(), static_cast<int>(start.size()));
 
     // What each remaining file should hold, by cbmconvert's native name.
     const char* const extensions[] = {"prg", "seq", "usr"};
@@ -212,7 +212,7 @@ TEST(MaintenanceInterop, ImageWeEditedIsReadByBothPeersAsWeReadIt) {
         image->RemoveEntry(index, true);
         expected.erase(nativeName[name]);
     }
-    ASSERT_EQ(image->entryCount, 11);
+    ASSERT_EQ(image->entryCount(), 11);
 
     // Insert four new files: at the front, in the middle (a REL file, whose side sectors
     // and record length must move with its entry) and at the end.
@@ -236,19 +236,19 @@ TEST(MaintenanceInterop, ImageWeEditedIsReadByBothPeersAsWeReadIt) {
             << file.name;
         expected[file.native] = file.data;
     }
-    ASSERT_EQ(image->entryCount, 15);
+    ASSERT_EQ(image->entryCount(), 15);
 
     image->CompactDirectory();
     image->Sort(true, false);
-    ASSERT_EQ(image->entryCount, 15);
+    ASSERT_EQ(image->entryCount(), 15);
 
     // Sorted by name, and the chain now ends after the second block.
-    for (int i = 1; i < image->entryCount; ++i) {
+    for (int i = 1; i < image->entryCount(); ++i) {
         const auto a = NameOf(image->EntryAt(i - 1)), b = NameOf(image->EntryAt(i));
         EXPECT_TRUE(std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end()))
             << "entries " << i - 1 << " and " << i << " are out of order";
     }
-    EXPECT_EQ(interop::ChainBlocks(*image, image->dirTrack, image->dirSector).size(), 2u);
+    EXPECT_EQ(interop::ChainBlocks(*image, image->dirTrack(), image->dirSector()).size(), 2u);
 
     // Every block the edits left used belongs to a file or the directory, and no other.
     {

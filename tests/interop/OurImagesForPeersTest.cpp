@@ -121,7 +121,7 @@ TEST(OurImagesForPeers, Cc1541AddsToOurImageWithoutTouchingOurFiles) {
 
     auto image = OpenD64(imagePath);
     ASSERT_TRUE(image);
-    ASSERT_EQ(image->entryCount, static_cast<int>(files.size() + 1));
+    ASSERT_EQ(image->entryCount(), static_cast<int>(files.size() + 1));
     for (size_t i = 0; i < files.size(); ++i) {
         std::optional<std::vector<uint8_t>> data = image->ReadFileData(static_cast<int>(i));
         ASSERT_TRUE(data) << files[i].name;

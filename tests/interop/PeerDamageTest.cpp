@@ -53,9 +53,9 @@ void ValidateKeepsEveryFile(const fs::path& image, const fs::path& dir,
     ASSERT_TRUE(before);
     const auto bam = interop::BamCopy(*before);
     before->Validate();
-    if (before->formatId == FormatId::D64)
+    if (before->formatId() == FormatId::D64)
         interop::ExpectSameBam(bam, interop::BamCopy(*before), interop::BamBlocksOf(*before));
-    for (int i = 0; i < before->entryCount; ++i) {
+    for (int i = 0; i < before->entryCount(); ++i) {
         DirEntry entry = before->EntryAt(i);
         for (auto [t, s] : interop::ChainBlocks(*before, entry.firstTrack(), entry.firstSector()))
             EXPECT_FALSE(before->IsBlockFree(t, s))
@@ -67,7 +67,7 @@ void ValidateKeepsEveryFile(const fs::path& image, const fs::path& dir,
     ASSERT_EQ(inserted.exitCode, 0) << inserted.output;
     auto after = Load(image);
     ASSERT_TRUE(after);
-    ASSERT_EQ(after->entryCount, static_cast<int>(files.size()) + 1);
+    ASSERT_EQ(after->entryCount(), static_cast<int>(files.size()) + 1);
     for (size_t i = 0; i < files.size(); ++i)
         EXPECT_TRUE(interop::ChainData(*after, after->EntryAt(static_cast<int>(i))) ==
                     files[i].data)

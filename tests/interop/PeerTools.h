@@ -53,7 +53,7 @@ inline Block CopyBlock(DiskImage& image, int track, int sector) {
 
 // The blocks that hold each format's BAM, as the drive keeps it.
 inline std::vector<BlockAddress> BamBlocksOf(const DiskImage& image) {
-    switch (image.formatId) {
+    switch (image.formatId()) {
     case 2:
         return {{18, 0}, {53, 0}}; // 1571: 18/0 and the second side's bitmaps in 53/0
     case 3:

@@ -27,7 +27,7 @@ std::unique_ptr<D64Image> BlankD64(std::string_view diskName, std::string_view i
 
 static uint8_t* FreeSlot(DiskImage& image) {
     VisitedSet visited;
-    int t = image.dirTrack, s = image.dirSector;
+    int t = image.dirTrack(), s = image.dirSector();
     uint8_t* last = nullptr;
     while (t != 0 && visited.Visit(t, s)) {
         uint8_t* block = image.SectorPointer(t, s);

@@ -292,9 +292,9 @@ private slots:
             } else if (id == cmd::Rename) {
                 done = f.frame->inPlaceEditor().active();
             } else if (id == cmd::Insert) {
-                done = f.image->entryCount == 5 && f.frame->inPlaceEditor().active();
+                done = f.image->entryCount() == 5 && f.frame->inPlaceEditor().active();
             } else if (id == cmd::Remove) {
-                done = f.image->entryCount == 3 && NameOf(*f.image, 1) == "LOCKED";
+                done = f.image->entryCount() == 3 && NameOf(*f.image, 1) == "LOCKED";
             } else if (id == cmd::Export) {
                 done = f.ui.saveRequests.size() == 1 &&
                        f.ui.saveRequests[0].proposedName == "second.seq";
@@ -305,7 +305,7 @@ private slots:
             } else if (id == cmd::NewD64 || id == cmd::NewD71 || id == cmd::NewD81) {
                 const int formatId = id == cmd::NewD64 ? 1 : id == cmd::NewD71 ? 2 : 3;
                 done = f.frame->openImages().size() == 2 && f.frame->activeView() != f.view &&
-                       f.frame->activeView()->Image()->formatId == formatId;
+                       f.frame->activeView()->Image()->formatId() == formatId;
             } else {
                 // View File on a SEQ file, jumps, Uncompress, the BAM editor and Run In.
                 done = !f.frame->IsEnabled(id) && !f.image->modified() &&
@@ -348,7 +348,7 @@ private slots:
         QVERIFY(!f.frame->IsEnabled(cmd::MoveFileUp));
         // Delete removes the current file.
         QTest::keyClick(f.view, Qt::Key_Delete);
-        QCOMPARE(f.image->entryCount, 3);
+        QCOMPARE(f.image->entryCount(), 3);
         QCOMPARE(NameOf(*f.image, 0), std::string("LOCKED"));
         QCOMPARE(f.frame->actions().Get(cmd::Undo)->text(),
                  QStringLiteral("&Undo: Remove File\tCTRL+Z"));
@@ -601,7 +601,7 @@ private slots:
             QVERIFY2(!f.frame->inPlaceEditor().active(),
                      qPrintable(QString::number(cmd::Number(c.id))));
             bool renamed = false;
-            for (int i = 0; i < f.image->entryCount; ++i)
+            for (int i = 0; i < f.image->entryCount(); ++i)
                 renamed |= NameOf(*f.image, i) == name;
             QVERIFY2(renamed, name.c_str());
             if (c.id == cmd::ToggleCase) QCOMPARE(f.view->ShowsUpperCase(), !upper);
@@ -641,7 +641,7 @@ private slots:
         ViewFixture f;
         f.view->SelectIndex(1);
         QTest::keyClick(f.view, Qt::Key_Insert);
-        QCOMPARE(f.image->entryCount, 5);
+        QCOMPARE(f.image->entryCount(), 5);
         QCOMPARE(f.view->currentIndex(), 1);
         QVERIFY(f.frame->inPlaceEditor().active());
         QCOMPARE(f.Editor()->TextLength(), 0);
@@ -838,7 +838,7 @@ private slots:
         const QString notes = write(QStringLiteral("notes.seq"), QByteArray("HELLO"));
         f.view->SelectIndex(1);
         f.view->ImportFiles({program, f.Path(QStringLiteral("absent.prg")), notes});
-        QCOMPARE(f.image->entryCount, 6);
+        QCOMPARE(f.image->entryCount(), 6);
         QCOMPARE(NameOf(*f.image, 1), std::string("GAME"));
         QCOMPARE(f.image->EntryAt(1).blocks(), uint16_t{3});
         QCOMPARE(NameOf(*f.image, 2), std::string("NOTES"));
@@ -866,7 +866,7 @@ private slots:
         image.SetOwner(nullptr); // made at the largest size without asking
         f.frame->ExecuteCommand(cmd::CreateSubDir);
         image.SetOwner(&f.ui);
-        QCOMPARE(image.entryCount, 1);
+        QCOMPARE(image.entryCount(), 1);
         QCOMPARE(image.EntryAt(0).typeCode(), int{kCbm});
         view->SelectIndex(0);
         QVERIFY(f.frame->IsEnabled(cmd::ViewFile));
@@ -892,13 +892,13 @@ private slots:
         ViewFixture f;
         f.view->SelectIndex(0);
         f.frame->ExecuteCommand(cmd::Remove);
-        QCOMPARE(f.image->entryCount, 3);
+        QCOMPARE(f.image->entryCount(), 3);
         f.frame->ExecuteCommand(cmd::ShowDeletedFiles);
         QVERIFY(f.frame->IsChecked(cmd::ShowDeletedFiles));
-        QVERIFY(f.image->entryCount >= 4);
+        QVERIFY(f.image->entryCount() >= 4);
         QVERIFY(f.view->verticalScrollBar()->maximum() >= 0);
         f.frame->ExecuteCommand(cmd::ShowDeletedFiles);
-        QCOMPARE(f.image->entryCount, 3);
+        QCOMPARE(f.image->entryCount(), 3);
     }
 
     void saveAsListingsFollowTheView() {

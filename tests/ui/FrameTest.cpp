@@ -142,7 +142,7 @@ private slots:
         for (auto [id, formatId] : kinds) {
             QVERIFY(f.frame->IsEnabled(id));
             f.frame->ExecuteCommand(id);
-            QCOMPARE(f.frame->openImages().front()->image().formatId, formatId);
+            QCOMPARE(f.frame->openImages().front()->image().formatId(), formatId);
             QVERIFY(f.frame->openImages().front()->image().untitled());
         }
         QCOMPARE(f.frame->openImages().size(), size_t{5});
@@ -158,7 +158,7 @@ private slots:
         QTest::keyClick(f.frame->client(), Qt::Key_9);
         std::vector<int> formats;
         for (const auto& document : f.frame->openImages())
-            formats.push_back(document->image().formatId);
+            formats.push_back(document->image().formatId());
         QCOMPARE(formats, (std::vector<int>{3, 2, 1}));
     }
 

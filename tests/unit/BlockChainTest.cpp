@@ -244,12 +244,12 @@ TEST(FillFreeSectors, DirectoryBlocksTheBamCallsFreeAreFilledAndRecounted) {
     image->ToggleBlock(18, 1);
     image->SetShowDeleted(false);
     image->Refresh();
-    ASSERT_EQ(image->entryCount, 2);
+    ASSERT_EQ(image->entryCount(), 2);
     image->FillFreeSectors();
     EXPECT_EQ(image->CountEntries(), 0);
-    EXPECT_EQ(image->entryCount, 0);
+    EXPECT_EQ(image->entryCount(), 0);
     image->UndoCommand();
-    EXPECT_EQ(image->entryCount, 2);
+    EXPECT_EQ(image->entryCount(), 2);
 }
 
 TEST(ReadFileData, ReadsChainsAndRefusesDeletedEntries) {

@@ -157,7 +157,7 @@ TEST_F(CliTest, InsertFillsTheWholeDirectoryInOneCall) {
     }
     ASSERT_EQ(Cli(args).exitCode, 0);
     auto image = Load("d.d64");
-    ASSERT_EQ(image->entryCount, 144);
+    ASSERT_EQ(image->entryCount(), 144);
     EXPECT_EQ(image->FreeBlockCount(), 664 - 144);
     for (int i : {0, 8, 143}) {
         std::string listed = Names("d.d64")[static_cast<size_t>(i)];
@@ -450,7 +450,7 @@ TEST_F(CliTest, RelFilesAreMadeWithTheRecordLengthGiven) {
     };
     const Expected expected[] = {
         {128, 4, Pattern(600, 1)}, {30, 3, Pattern(300, 2)}, {20, 4, Pattern(600, 1)}};
-    ASSERT_EQ(image->entryCount, 3);
+    ASSERT_EQ(image->entryCount(), 3);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         DirEntry entry = image->EntryAt(i);

@@ -54,7 +54,7 @@ TEST(D64Geometry, ShortFileHasFewerSectors) {
     EXPECT_EQ(image->flags & (kFlagErrorCodes | kFlagExtraTracks), 0u);
     auto tiny = Loaded(std::vector<uint8_t>(100, 0));
     EXPECT_EQ(tiny->SectorPointer(1, 0), nullptr);
-    EXPECT_EQ(tiny->entryCount, 0);
+    EXPECT_EQ(tiny->entryCount(), 0);
     EXPECT_EQ(tiny->FreeBlockCount(), 0);
 }
 
@@ -93,7 +93,7 @@ TEST(D64Blank, NewDiskHasEmptyDirectoryAndBam) {
     EXPECT_EQ(dir[1], 0xFF);
     EXPECT_FALSE(image->modified());
     EXPECT_TRUE(image->untitled());
-    EXPECT_EQ(image->entryCount, 0);
+    EXPECT_EQ(image->entryCount(), 0);
 }
 
 TEST(D64Blank, FillByteReachesUnusedBytes) {
@@ -225,7 +225,7 @@ TEST(D64Variants, FortyTracksWithErrorBytes) {
     errors[700] = 22; // track 37
     file.insert(file.end(), errors.begin(), errors.end());
     auto image = Loaded(file);
-    EXPECT_EQ(image->trackCount, 40);
+    EXPECT_EQ(image->trackCount(), 40);
     EXPECT_EQ(image->errorByteCount, 768);
     EXPECT_EQ(image->Store().Size(), 174848u);
     ASSERT_NE(image->SectorPointer(36, 0), nullptr);
@@ -246,7 +246,7 @@ TEST(D64Extensions, CommandsChangeTheSavedFile) {
     EXPECT_EQ(Written(*image, "a.d64").size(), 174848u);
 
     ASSERT_TRUE(image->HandleCommand(static_cast<int>(CommandId::ExtendedTracks)));
-    EXPECT_EQ(image->trackCount, 40);
+    EXPECT_EQ(image->trackCount(), 40);
     EXPECT_EQ(Written(*image, "b.d64").size(), 196608u);
 
     ASSERT_TRUE(image->HandleCommand(static_cast<int>(CommandId::SectorErrors)));
@@ -279,7 +279,7 @@ TEST(D64Extensions, SwitchesAndErrorCodesUndo) {
     EXPECT_FALSE(image->flags & kFlagErrorCodes);
     image->UndoCommand();
     EXPECT_FALSE(image->flags & kFlagExtraTracks);
-    EXPECT_EQ(image->trackCount, 35);
+    EXPECT_EQ(image->trackCount(), 35);
     EXPECT_EQ(Written(*image, "e.d64").size(), 174848u);
     EXPECT_FALSE(image->modified());
 }

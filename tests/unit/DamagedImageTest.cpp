@@ -52,7 +52,7 @@ std::string Pair(const Bytes& disk, const char* name, int steps, int sectorOverr
     auto image = testing::BlankD64();
     image->Store().Assign(disk);
     image->Refresh();
-    for (int i = 0; i < image->entryCount; ++i) {
+    for (int i = 0; i < image->entryCount(); ++i) {
         DirEntry e = image->EntryAt(i);
         if (Text(Bytes(e.name().begin(),
                        e.name().begin() + static_cast<long>(std::strlen(name)))) != name)
@@ -211,7 +211,7 @@ TEST_F(DamagedImages, EachDamageIsReadAsFarAsItGoesAndSaid) {
              auto image = testing::BlankD64();
              image->Store().Assign(after);
              image->Refresh();
-             ASSERT_EQ(image->entryCount, 4);
+             ASSERT_EQ(image->entryCount(), 4);
              EXPECT_EQ(image->ReadFileData(0), Pattern(600, 5));
              EXPECT_EQ(image->ReadFileData(1), Pattern(600, 6));
              EXPECT_EQ(image->ReadFileData(3), Pattern(150 * 254, 9));

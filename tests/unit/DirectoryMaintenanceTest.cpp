@@ -207,7 +207,7 @@ TEST(Validate, ImageBuiltByOurOwnWritesKeepsItsBamByteForByte) {
 TEST(Validate, SubDirectoryContentsAreTakenUnderEitherShowDeletedSetting) {
     for (bool shown : {false, true}) {
         auto image = BlankD64();
-        image->maxFileType = kDir; // as a format that has sub-directories
+        image->SetMaxFileType(kDir); // as a format that has sub-directories
         AddNamed(*image, {"X"});
         AddSubDirectory(*image, "SUB", 20);
         AddNamed(*image, {"Y"});
@@ -226,13 +226,13 @@ TEST(Validate, SubDirectoryContentsAreTakenUnderEitherShowDeletedSetting) {
         ExpectUsed(*image, {{20, 0}, {20, 1}});
         EXPECT_EQ(image->FreeBlockCount(), kBlankFree - 2 - 2 - 1) << "shown " << shown;
         EXPECT_TRUE(image->DirStack().empty());
-        EXPECT_EQ(image->dirTrack, 18);
+        EXPECT_EQ(image->dirTrack(), 18);
     }
 }
 
 TEST(Validate, LoopsInDirectoriesAndChainsEndTheWalk) {
     auto image = BlankD64();
-    image->maxFileType = kDir; // as a format that has sub-directories
+    image->SetMaxFileType(kDir); // as a format that has sub-directories
     for (int i = 0; i < 10; ++i)
         ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(i), 0x82, {}}));
     DirEntry loop = AddFile(*image, {"LOOP", 0x82, Pattern(300)});
@@ -354,7 +354,7 @@ TEST(Sort, FillByteNeverBecomesEntriesAndOneUndoRestores) {
     std::vector<uint8_t> before = image->Store().Snapshot();
 
     image->Sort(true, false);
-    EXPECT_EQ(image->entryCount, 11);
+    EXPECT_EQ(image->entryCount(), 11);
     EXPECT_EQ(Names(*image).front(), "D");
     image->SetShowDeleted(true);
     EXPECT_EQ(image->CountEntries(), 16);
@@ -504,7 +504,7 @@ TEST(MoveEntries, FailedInsertionLeavesTheImageAsItWas) {
     auto image = BlankD64();
     for (int i = 0; i < 144; ++i)
         ASSERT_TRUE(AddFile(*image, {"F" + std::to_string(i), 0x82, {}}));
-    ASSERT_EQ(image->entryCount, 144);
+    ASSERT_EQ(image->entryCount(), 144);
     Settle(*image);
     std::vector<uint8_t> before = image->Store().Snapshot();
     EXPECT_FALSE(image->MoveEntries(0, 0, 144)); // the end needs a slot the full directory lacks

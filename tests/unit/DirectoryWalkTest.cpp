@@ -24,7 +24,7 @@ void FillDirectory(DiskImage& image, int count) {
 TEST(EntryWalk, FindsEntriesAcrossDirectoryBlocks) {
     auto image = BlankD64();
     FillDirectory(*image, 20);
-    EXPECT_EQ(image->entryCount, 20);
+    EXPECT_EQ(image->entryCount(), 20);
     EntryLocation where;
     DirEntry e = image->EntryAtEx(9, false, &where);
     ASSERT_TRUE(e);
@@ -41,14 +41,14 @@ TEST(EntryWalk, DeletedSlotsCountOnlyWhenShown) {
     FillDirectory(*image, 3);
     image->EntryAt(1).type() = 0;
     image->Refresh();
-    EXPECT_EQ(image->entryCount, 2);
+    EXPECT_EQ(image->entryCount(), 2);
     EXPECT_EQ(std::memcmp(image->EntryAt(1).name().data(), RawName("F2").data(), 16), 0);
     EntryLocation where;
     image->EntryAtEx(1, false, &where);
     EXPECT_EQ(where.slot, 2);
     image->SetShowDeleted(true);
     image->Refresh();
-    EXPECT_EQ(image->entryCount, 8);
+    EXPECT_EQ(image->entryCount(), 8);
     EXPECT_EQ(std::memcmp(image->EntryAt(1).name().data(), RawName("F1").data(), 16), 0);
 }
 
@@ -59,20 +59,20 @@ TEST(EntryWalk, DamagedDirectoryChainsEndQuietly) {
     second[0] = 18;
     second[1] = 1; // loops back to the first block
     image->Refresh();
-    EXPECT_EQ(image->entryCount, 12); // each block once
+    EXPECT_EQ(image->entryCount(), 12); // each block once
     image->SetShowDeleted(true);
     EXPECT_EQ(image->CountEntries(), 16);
     image->SetShowDeleted(false);
 
     second[0] = 41; // beyond the last track
     image->Refresh();
-    EXPECT_EQ(image->entryCount, 12);
+    EXPECT_EQ(image->entryCount(), 12);
     second[0] = 18;
     second[1] = 25; // a sector the track does not have
     image->Refresh();
-    EXPECT_EQ(image->entryCount, 12);
+    EXPECT_EQ(image->entryCount(), 12);
     EXPECT_FALSE(image->EntryAt(12));
-    image->dirTrack = 0;
+    image->SetDirTrack(0);
     EXPECT_EQ(image->CountEntries(), 0);
     EXPECT_FALSE(image->EntryAt(0));
 }
@@ -100,23 +100,23 @@ TEST(SubDirectory, EnterListsTheInnerDirectoryAndLeaveRestores) {
     image->AttachDirectoryView(&view);
     FillDirectory(*image, 2);
     MakeSubDirectory(*image, "PART", 0x85, 20);
-    int saved = image->dirSector;
+    int saved = image->dirSector();
     ASSERT_TRUE(image->EnterSubDirectory(2));
-    EXPECT_EQ(image->dirTrack, 20);
-    EXPECT_EQ(image->dirSector, 1);
-    EXPECT_EQ(image->entryCount, 0);
+    EXPECT_EQ(image->dirTrack(), 20);
+    EXPECT_EQ(image->dirSector(), 1);
+    EXPECT_EQ(image->entryCount(), 0);
     EXPECT_EQ(view.selected, 0);
     ASSERT_EQ(image->DirStack().size(), 1u);
     EXPECT_EQ(image->DirStack().front().type, kCbm);
     EXPECT_EQ(image->DirStack().front().blocks, 19);
     // A file placed in it lists inside only.
     AddFile(*image, {"INNER", 0x82, Pattern(5)});
-    EXPECT_EQ(image->entryCount, 1);
+    EXPECT_EQ(image->entryCount(), 1);
 
     ASSERT_TRUE(image->LeaveSubDirectory());
-    EXPECT_EQ(image->dirTrack, 18);
-    EXPECT_EQ(image->dirSector, saved);
-    EXPECT_EQ(image->entryCount, 3);
+    EXPECT_EQ(image->dirTrack(), 18);
+    EXPECT_EQ(image->dirSector(), saved);
+    EXPECT_EQ(image->entryCount(), 3);
     EXPECT_EQ(view.selected, 2);
     EXPECT_FALSE(image->LeaveSubDirectory());
 }
@@ -137,7 +137,7 @@ TEST(SubDirectory, RefusedForOtherTypesAndBadHeaders) {
     image->SectorPointer(22, 0)[1] = 40; // a block that does not exist
     EXPECT_FALSE(image->EnterSubDirectory(3));
     EXPECT_TRUE(image->DirStack().empty());
-    EXPECT_EQ(image->dirTrack, 18);
+    EXPECT_EQ(image->dirTrack(), 18);
     (void)self;
     (void)gone;
 }
@@ -152,7 +152,7 @@ TEST(SubDirectory, LoopBackToAnOuterLevelIsRefused) {
     image->SectorPointer(21, 0)[0] = 18;
     image->SectorPointer(21, 0)[1] = 1;
     EXPECT_FALSE(image->EnterSubDirectory(0));
-    EXPECT_EQ(image->dirTrack, 20);
+    EXPECT_EQ(image->dirTrack(), 20);
     image->SectorPointer(21, 0)[0] = 20;
     EXPECT_FALSE(image->EnterSubDirectory(0)); // the directory being listed
     (void)inner;

@@ -24,7 +24,7 @@ template <class Image> std::unique_ptr<Image> Blank(Settings* settings = nullptr
 }
 
 bool Append(DiskImage& image, const char* name, std::vector<uint8_t> data, int rowId = 12) {
-    return image.WriteFileData(RawName(name), image.entryCount, false, std::move(data), 0, *FindRowById(rowId));
+    return image.WriteFileData(RawName(name), image.entryCount(), false, std::move(data), 0, *FindRowById(rowId));
 }
 
 std::vector<int> TracksOf(DiskImage& image, int index) {
@@ -116,28 +116,28 @@ TEST(DiskFormats, AnyBlockFreeAgreesWithTheSectorsOneByOne) {
     images.emplace_back(Blank<D82Image>(), Blocks{{38, 0}, {38, 3}, {38, 6}, {38, 9}});
     for (auto& [image, bamBlocks] : images) {
         // Noise in the BAM blocks, then a few tracks with only their last sector free.
-        const std::vector<uint8_t> noise = Pattern(kBlockSize, static_cast<uint32_t>(image->formatId));
+        const std::vector<uint8_t> noise = Pattern(kBlockSize, static_cast<uint32_t>(image->formatId()));
         for (auto [t, s] : bamBlocks) {
             uint8_t* block = image->SectorPointer(t, s);
             for (int i = 4; i < kBlockSize; ++i) block[i] = noise[static_cast<size_t>(i)] & 0x5A;
         }
         int sparse = 0;
-        for (int t = 1; t <= image->trackCount && sparse < 6; t += 7, ++sparse) {
+        for (int t = 1; t <= image->trackCount() && sparse < 6; t += 7, ++sparse) {
             const int n = image->SectorsOnTrack(t);
             for (int s = 0; s < n; ++s)
                 if (image->IsBlockFree(t, s) != (s == n - 1 && sparse % 2 == 0)) image->ToggleBlock(t, s);
         }
         int free = 0, full = 0;
-        for (int t = 0; t <= image->trackCount + 2; ++t) {
+        for (int t = 0; t <= image->trackCount() + 2; ++t) {
             for (int n : {0, 1, 7, 8, 9, image->SectorsOnTrack(t), image->SectorsOnTrack(t) + 3}) {
                 const bool expected = image->DiskImage::AnyBlockFree(t, n);
                 EXPECT_EQ(image->AnyBlockFree(t, n), expected)
-                    << "format " << image->formatId << " track " << t << " sectors " << n;
+                    << "format " << image->formatId() << " track " << t << " sectors " << n;
                 (expected ? free : full)++;
             }
         }
-        EXPECT_GT(free, 0) << image->formatId;
-        EXPECT_GT(full, 0) << image->formatId;
+        EXPECT_GT(free, 0) << image->formatId();
+        EXPECT_GT(full, 0) << image->formatId();
     }
 }
 
@@ -153,25 +153,25 @@ TEST(DiskFormats, LocateBlockAgreesWithTheWalkOverEveryBlock) {
     images.push_back(Blank<D82Image>());
     for (auto& image : images) {
         int located = 0;
-        for (int t = 1; t <= image->trackCount; ++t) {
-            for (int s = 0; s < image->maxSectors; ++s) {
+        for (int t = 1; t <= image->trackCount(); ++t) {
+            for (int s = 0; s < image->maxSectors(); ++s) {
                 const uint8_t* block = image->SectorPointer(t, s);
                 if (!block) continue;
                 for (int offset : {0, 37, 255}) {
                     int ft = -1, fs = -1;
-                    ASSERT_TRUE(image->LocateBlock(block + offset, ft, fs)) << image->formatId << " " << t << "/" << s;
-                    ASSERT_EQ(std::pair(ft, fs), std::pair(t, s)) << image->formatId;
+                    ASSERT_TRUE(image->LocateBlock(block + offset, ft, fs)) << image->formatId() << " " << t << "/" << s;
+                    ASSERT_EQ(std::pair(ft, fs), std::pair(t, s)) << image->formatId();
                     ++located;
                     if ((t + s) % 11 != 0) continue; // the walk is slow: a sample of blocks
                     int wt = -1, ws = -1;
                     ASSERT_TRUE(image->DiskImage::LocateBlock(block + offset, wt, ws));
-                    ASSERT_EQ(std::pair(wt, ws), std::pair(t, s)) << image->formatId;
+                    ASSERT_EQ(std::pair(wt, ws), std::pair(t, s)) << image->formatId();
                 }
             }
         }
         EXPECT_EQ(static_cast<size_t>(located), 3 * (image->Store().Size() / kBlockSize +
-                                                      (image->formatId == 1 ? 85u : 0u)))
-            << image->formatId;
+                                                      (image->formatId() == 1 ? 85u : 0u)))
+            << image->formatId();
         int t = 0, s = 0;
         const uint8_t outside = 0;
         EXPECT_FALSE(image->LocateBlock(&outside, t, s));
@@ -307,7 +307,7 @@ TEST(D81Partition, SizesAreRoundedAndPlacedInTheBestRun) {
     image->UndoCommand();
     image->UndoCommand();
     EXPECT_EQ(image->FreeBlockCount(), 3160);
-    EXPECT_EQ(image->entryCount, 0);
+    EXPECT_EQ(image->entryCount(), 0);
 }
 
 // A sub-directory of the DIR kind inside a partition has no BAM of its own: writing and
@@ -342,7 +342,7 @@ TEST(D81Partition, DirSubDirectoriesUseThePartitionBam) {
     const std::vector<uint8_t> dirBlock(dir, dir + kBlockSize);
 
     ASSERT_TRUE(image->EnterSubDirectory(0));
-    EXPECT_EQ(image->dirTrack, t);
+    EXPECT_EQ(image->dirTrack(), t);
     EXPECT_EQ(image->BamTrack(), e);
     EXPECT_EQ(image->FreeBlockCount(), freeInPartition);
     ASSERT_TRUE(Append(*image, "DEEP", Pattern(600)));
@@ -367,8 +367,8 @@ TEST(D81Partition, HasItsOwnBamAndDirectory) {
     ASSERT_EQ(part.blocks(), 1560);
     const int e = part.firstTrack();
     ASSERT_TRUE(image->EnterSubDirectory(0));
-    EXPECT_EQ(image->dirTrack, e);
-    EXPECT_EQ(image->dirSector, 3);
+    EXPECT_EQ(image->dirTrack(), e);
+    EXPECT_EQ(image->dirSector(), 3);
     // The partition's BAM frees exactly its own tracks, less its header, BAM and directory.
     EXPECT_EQ(image->FreeBlockCount(), 1560 - 40);
     EXPECT_FALSE(image->IsBlockFree(e, 3));
@@ -384,7 +384,7 @@ TEST(D81Partition, HasItsOwnBamAndDirectory) {
     }
     EXPECT_EQ(image->ReadFileData(0), data);
     ASSERT_TRUE(image->LeaveSubDirectory());
-    EXPECT_EQ(image->entryCount, 1);
+    EXPECT_EQ(image->entryCount(), 1);
     EXPECT_EQ(image->FreeBlockCount(), 3160 - 1560);
     EXPECT_EQ(image->EntryAt(0).typeCode(), 5); // a CBM file of the partition's size
     EXPECT_EQ(image->EntryAt(0).blocks(), 1560);
@@ -475,7 +475,7 @@ TEST(D80, AllocationOrderAndFullDisk) {
 TEST(D82, FilesOutgrowTheFirstUnit) {
     auto image = Blank<D82Image>();
     EXPECT_EQ(image->Store().Size(), 1066496u);
-    EXPECT_EQ(image->trackCount, 154);
+    EXPECT_EQ(image->trackCount(), 154);
     EXPECT_EQ(image->FreeBlockCount(), 4133); // 4166 less the BAM sectors and track 39
     {
         auto full = Blank<D82Image>();

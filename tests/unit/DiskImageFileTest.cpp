@@ -46,7 +46,7 @@ TEST_F(DiskImageFiles, OpenLoadsTitlesAndCounts) {
     D64Image image;
     ASSERT_TRUE(image.Open(&ui, p.string(), true, false));
     EXPECT_EQ(image.title(), "game.d64");
-    EXPECT_EQ(image.entryCount, 1);
+    EXPECT_EQ(image.entryCount(), 1);
     EXPECT_FALSE(image.untitled());
     EXPECT_FALSE(image.modified());
     EXPECT_TRUE(ui.messages.empty());
@@ -225,7 +225,7 @@ TEST_F(DiskImageFiles, LoadFromMemoryReplacesTheBytes) {
     D64Image image;
     image.Open(nullptr, "", false, true);
     EXPECT_TRUE(image.LoadFromMemory(source->Store().Snapshot()));
-    EXPECT_EQ(image.entryCount, 1);
+    EXPECT_EQ(image.entryCount(), 1);
     std::vector<uint8_t> tooLong(source->Store().Snapshot());
     tooLong.push_back(0);
     EXPECT_FALSE(image.LoadFromMemory(tooLong));

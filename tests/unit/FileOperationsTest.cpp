@@ -25,7 +25,7 @@ const FormatRow& Row(int id) { return *FindRowById(id); }
 // Appends a file (a negative index inserts at the front of a non-empty listing).
 bool Write(DiskImage& image, const char* name, std::vector<uint8_t> data, int rowId = 12, int index = -2,
            int recordLength = 0) {
-    if (index == -2) index = image.entryCount;
+    if (index == -2) index = image.entryCount();
     return image.WriteFileData(RawName(name), index, false, std::move(data), recordLength, Row(rowId));
 }
 
@@ -98,7 +98,7 @@ TEST_F(FileOperations, InsertSkipsPastHiddenEmptySlots) {
     EXPECT_EQ(NameOf(*image, 1), "C");
     EXPECT_EQ(NameOf(*image, 2), "X");
     EXPECT_EQ(NameOf(*image, 3), "D");
-    EXPECT_EQ(image->entryCount, 4);
+    EXPECT_EQ(image->entryCount(), 4);
 }
 
 TEST_F(FileOperations, FullDirectoryBlockGrowsTheDirectory) {
@@ -142,7 +142,7 @@ TEST_F(FileOperations, NotEnoughRoomOnlyTellsInteractiveCalls) {
     EXPECT_FALSE(image->WriteFileData(RawName("HUGE"), -1, true, Pattern(665 * 254), 0, Row(12)));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Not Enough Room on Disk");
-    EXPECT_EQ(image->entryCount, 0);
+    EXPECT_EQ(image->entryCount(), 0);
 }
 
 // A BAM whose free counts promise more than its bitmap holds lets a file start and run out
@@ -282,13 +282,13 @@ TEST_F(FileOperations, RemoveThenUndoRestoresEntryAndBam) {
     image->AttachDirectoryView(&view);
     std::vector<uint8_t> before = image->Store().Snapshot();
     image->RemoveEntry(1, true);
-    EXPECT_EQ(image->entryCount, 1);
+    EXPECT_EQ(image->entryCount(), 1);
     EXPECT_EQ(image->FreeBlockCount(), 664 - 1);
     EXPECT_EQ(view.selected, 0);
     EXPECT_EQ(view.undoText, "Undo: Remove File\bCTRL+Z");
     image->UndoCommand();
     EXPECT_EQ(image->Store().Snapshot(), before);
-    EXPECT_EQ(image->entryCount, 2);
+    EXPECT_EQ(image->entryCount(), 2);
     EXPECT_EQ(view.undoText, "Undo: Import File\bCTRL+Z");
 }
 
@@ -327,24 +327,24 @@ TEST_F(FileOperations, EntryCountFollowsTypeBytesThatBecomeZero) {
     ASSERT_TRUE(Write(*image, "GONE", Pattern(10), 31)); // a closed DEL file, type 0x80
     image->SetShowDeleted(false);
     image->Refresh();
-    ASSERT_EQ(image->entryCount, 2);
+    ASSERT_EQ(image->entryCount(), 2);
     DirEntry gone = image->EntryAt(1);
     image->SetSplat(gone, true, 1);
     EXPECT_EQ(gone.type(), 0);
-    EXPECT_EQ(image->entryCount, 1);
+    EXPECT_EQ(image->entryCount(), 1);
     image->SetSplat(gone, false, 1);
-    EXPECT_EQ(image->entryCount, 2);
+    EXPECT_EQ(image->entryCount(), 2);
     image->SetLocked(gone, true, 1);
     image->SetSplat(gone, true, 1); // locked: 0x40 stays listed
-    EXPECT_EQ(image->entryCount, 2);
+    EXPECT_EQ(image->entryCount(), 2);
     image->SetLocked(gone, false, 1);
-    EXPECT_EQ(image->entryCount, 1);
+    EXPECT_EQ(image->entryCount(), 1);
 
     const uint8_t cleared = 0;
     image->SetBytes(18, 1, std::span<const uint8_t>(&cleared, 1), 2);
-    EXPECT_EQ(image->entryCount, 0);
+    EXPECT_EQ(image->entryCount(), 0);
     image->UndoCommand();
-    EXPECT_EQ(image->entryCount, 1);
+    EXPECT_EQ(image->entryCount(), 1);
     EXPECT_EQ(NameOf(*image, 0), "KEPT");
 }
 
@@ -488,7 +488,7 @@ void MakeDirEntry(DiskImage& image, const char* name, int track) {
     entry[3] = static_cast<uint8_t>(track);
     std::memcpy(entry.data() + 5, RawName(name).data(), 16);
     entry[30] = 2;
-    image.InsertEntry(image.entryCount, std::span<const uint8_t>(entry).subspan(2));
+    image.InsertEntry(image.entryCount(), std::span<const uint8_t>(entry).subspan(2));
 }
 
 TEST_F(FileOperations, SubDirectoryHeadersFollowTheirEntries) {

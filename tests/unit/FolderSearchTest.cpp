@@ -135,7 +135,7 @@ TEST(FolderSearchFindFiles, FormatWithoutPartitionsIsNotEntered) {
     std::array<uint8_t, 16> hidden = RawName("HIDDEN");
     std::copy(hidden.begin(), hidden.end(), dir + DirEntryOffset::name);
     EXPECT_EQ(Names(Find(*image, RawName("*"))), (Strings{"FAKE"}));
-    image->maxFileType = 5;
+    image->SetMaxFileType(5);
     EXPECT_EQ(Names(Find(*image, RawName("*"))), (Strings{"FAKE", "FAKE/HIDDEN"}));
 }
 

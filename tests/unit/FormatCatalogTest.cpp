@@ -66,8 +66,8 @@ TEST(FormatCatalog, AKindAddedToTheCatalogOpensAndIsMadeThroughItsRowAlone) {
     RecordingInteraction ui;
     std::unique_ptr<DiskImage> opened = OpenContainer(catalog, &ui, path, {}, 0, nullptr, true, nullptr);
     ASSERT_NE(opened, nullptr);
-    EXPECT_EQ(opened->formatId, kTinyId);
-    ASSERT_EQ(opened->entryCount, 1);
+    EXPECT_EQ(opened->formatId(), kTinyId);
+    ASSERT_EQ(opened->entryCount(), 1);
     EXPECT_EQ(opened->ReadFileData(0), Pattern(300));
     EXPECT_EQ(opened->FreeBlockCount(), 20);
 
@@ -86,8 +86,8 @@ TEST(FormatCatalog, EveryRowIsAKindOfTheRegistryAndEveryBlankKindMakesItself) {
         std::unique_ptr<DiskImage> blank = row.make(nullptr);
         ASSERT_NE(blank, nullptr);
         ASSERT_TRUE(blank->Open(nullptr, "", false, true));
-        EXPECT_EQ(blank->formatId, row.id);
-        EXPECT_EQ(blank->entryCount, 0);
+        EXPECT_EQ(blank->formatId(), row.id);
+        EXPECT_EQ(blank->entryCount(), 0);
         EXPECT_GT(blank->FreeBlockCount(), 0);
         EXPECT_FALSE(blank->DiskName().empty());
     }
@@ -121,7 +121,7 @@ TEST(FormatCatalog, RenamingAPartitionFromTheCommandLineRenamesItsHeader) {
     std::unique_ptr<DiskImage> image = OpenContainer(nullptr, path, {}, 0, nullptr, false, nullptr);
     ASSERT_NE(image, nullptr);
     int part = -1;
-    for (int i = 0; i < image->entryCount; ++i)
+    for (int i = 0; i < image->entryCount(); ++i)
         if (image->EntryAt(i).typeCode() == kCbm) part = i;
     ASSERT_GE(part, 0);
     const std::array<uint8_t, kNameLength> expected = testing::RawName("GAMES");

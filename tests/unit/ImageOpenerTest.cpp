@@ -81,11 +81,11 @@ TEST_F(OpenContainerTest, ImagesOpenByExtensionWithoutRegardToCase) {
         SCOPED_TRACE(name);
         auto image = Open(DiskFile(name));
         ASSERT_NE(image, nullptr);
-        EXPECT_EQ(image->formatId, FormatId::D64);
+        EXPECT_EQ(image->formatId(), FormatId::D64);
         EXPECT_EQ(image->title(), name);
         EXPECT_FALSE(image->untitled());
         EXPECT_FALSE(image->modified());
-        EXPECT_EQ(image->entryCount, 2);
+        EXPECT_EQ(image->entryCount(), 2);
         EXPECT_EQ(NameOf(*image, 1), "TWO");
         EXPECT_EQ(image->owner(), &ui);
     }
@@ -139,8 +139,8 @@ TEST_F(OpenContainerTest, SingleFileOpensAsAnUntitledDiskThatSavesElsewhere) {
     auto image = Open(p);
     ASSERT_NE(image, nullptr);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(image->formatId, FormatId::D64);
-    ASSERT_EQ(image->entryCount, 1);
+    EXPECT_EQ(image->formatId(), FormatId::D64);
+    ASSERT_EQ(image->entryCount(), 1);
     EXPECT_EQ(NameOf(*image, 0), "GAME");
     EXPECT_EQ(image->EntryAt(0).type(), 0x82);
     EXPECT_EQ(image->ReadFileData(0), data);
@@ -186,7 +186,7 @@ TEST_F(OpenContainerTest, SingleFileKindsKeepTheirTypeAndPc64ItsName) {
         SCOPED_TRACE(c.file);
         auto image = Open(HostFile(c.file, c.bytes));
         ASSERT_NE(image, nullptr);
-        ASSERT_EQ(image->entryCount, 1);
+        ASSERT_EQ(image->entryCount(), 1);
         EXPECT_EQ(image->EntryAt(0).type(), c.type);
         EXPECT_EQ(NameOf(*image, 0), c.name);
         EXPECT_TRUE(image->untitled());
@@ -214,7 +214,7 @@ TEST_F(OpenContainerTest, APc64FileWithoutItsSignatureIsRefused) {
     EXPECT_FALSE(image->WriteFileData(RawName("X"), 0, true, Pattern(100), 0, *FindRowById(24)));
     ASSERT_EQ(quiet.messages.size(), 1u);
     EXPECT_EQ(quiet.messages[0].text, "not a PC64 file");
-    EXPECT_EQ(image->entryCount, 0);
+    EXPECT_EQ(image->entryCount(), 0);
 }
 
 TEST_F(OpenContainerTest, DataInMemoryUsesTheFormatIdWhenTheNameHasNoKind) {

@@ -263,7 +263,7 @@ TEST(ListingExport, FormatWithoutPartitionsNeverListsSubDirectories) {
     EXPECT_EQ(csv(), "flat.d64\n0,FLAT            ,00 ,2A\n0,FAKE            ,???\n");
     EXPECT_EQ(text().find("HIDDEN"), std::string::npos);
 
-    image->maxFileType = 5; // the same bytes on a format with partitions are listed
+    image->SetMaxFileType(5); // the same bytes on a format with partitions are listed
     EXPECT_NE(csv().find("HIDDEN"), std::string::npos);
     EXPECT_NE(text().find("HIDDEN"), std::string::npos);
     EXPECT_TRUE(image->DirStack().empty());

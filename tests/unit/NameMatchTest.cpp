@@ -107,7 +107,7 @@ TEST(NameMatch, EveryCodeInANameTypesBackFromEitherListingToItsOwnEntry) {
                 SCOPED_TRACE("code " + std::to_string(first + i) + " listed as " + listed[i] +
                              (lowerCase ? " (lower case)" : ""));
                 std::vector<int> found;
-                for (int e = 0; e < image->entryCount; ++e)
+                for (int e = 0; e < image->entryCount(); ++e)
                     if (MatchesTypedName(listed[static_cast<size_t>(i)], image->EntryAt(e).name()))
                         found.push_back(e);
                 EXPECT_EQ(found, std::vector<int>{i});

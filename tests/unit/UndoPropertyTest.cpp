@@ -87,7 +87,7 @@ void CaptureInto(State& s, const DiskImage& image) {
     const bool extra = (image.flags & kFlagExtraTracks) != 0;
     CopyBytes(s.image, image.Store().Contents());
     s.flags = image.flags & ~kNotCompared;
-    s.trackCount = image.trackCount;
+    s.trackCount = image.trackCount();
     s.errorByteCount = codes ? image.errorByteCount : 0;
     if (codes)
         CopyBytes(s.errorBytes, image.errorBytes);
@@ -108,7 +108,7 @@ State Capture(const DiskImage& image) {
 bool Matches(const State& s, const DiskImage& image) {
     const bool codes = (image.flags & kFlagErrorCodes) != 0;
     const bool extra = (image.flags & kFlagExtraTracks) != 0;
-    return s.flags == (image.flags & ~kNotCompared) && s.trackCount == image.trackCount &&
+    return s.flags == (image.flags & ~kNotCompared) && s.trackCount == image.trackCount() &&
            s.errorByteCount == (codes ? image.errorByteCount : 0) &&
            (codes ? s.errorBytes == image.errorBytes : s.errorBytes.empty()) &&
            (extra ? s.extraTracks == image.extraTracks : s.extraTracks.empty()) &&
@@ -1011,8 +1011,8 @@ private:
             return fail("still modified", "emptied the journal but the image is still modified");
         if (!image_->Journal().empty() && !image_->modified())
             return fail("clean with records", "left records but the image is clean");
-        if (image_->entryCount != image_->CountEntries())
-            return fail("stale count", "left entryCount " + std::to_string(image_->entryCount) +
+        if (image_->entryCount() != image_->CountEntries())
+            return fail("stale count", "left entryCount " + std::to_string(image_->entryCount()) +
                                            " with " + std::to_string(image_->CountEntries()) +
                                            " entries listed");
         done_.pop_back();
