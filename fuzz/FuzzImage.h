@@ -108,22 +108,22 @@ struct ImageState {
     void Capture(const DiskImage& from) {
         const std::span<const uint8_t> bytes = from.Store().Contents();
         image.assign(bytes.begin(), bytes.end());
-        flags = from.flags & ~kNotCompared;
+        flags = from.flags() & ~kNotCompared;
         trackCount = from.trackCount;
-        const bool codes = (from.flags & kFlagErrorCodes) != 0;
+        const bool codes = (from.flags() & kFlagErrorCodes) != 0;
         errorByteCount = codes ? from.errorByteCount : 0;
         if (codes)
             errorBytes.assign(from.errorBytes.begin(), from.errorBytes.end());
         else
             errorBytes.clear();
-        if (from.flags & kFlagExtraTracks)
+        if (from.flags() & kFlagExtraTracks)
             extraTracks.assign(from.extraTracks.begin(), from.extraTracks.end());
         else
             extraTracks.clear();
     }
     // Empty when `now` matches, else what differs first.
     std::string Difference(const DiskImage& now) const {
-        if ((now.flags & ~kNotCompared) != flags) return "flags differ";
+        if ((now.flags() & ~kNotCompared) != flags) return "flags differ";
         if (now.trackCount != trackCount) return "track count differs";
         const std::span<const uint8_t> bytes = now.Store().Contents();
         if (bytes.size() != image.size())

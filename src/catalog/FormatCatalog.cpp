@@ -40,7 +40,7 @@ std::unique_ptr<DiskImage> OpenHoldingFile(const FactoryCall& call) {
         inserted = image->ImportHostFile(call.path, 0, call.reportErrors);
     }
     if (!inserted) return nullptr;
-    image->flags |= kFlagUntitled;
+    image->SetFlag(kFlagUntitled, true);
     return image;
 }
 

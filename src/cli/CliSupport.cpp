@@ -92,7 +92,7 @@ struct Contents {
     int errorCount;
 
     static uint32_t Written(const DiskImage& image) {
-        return image.flags & (kFlagErrorCodes | kFlagExtraTracks | kFlagErrorNumbers);
+        return image.flags() & (kFlagErrorCodes | kFlagExtraTracks | kFlagErrorNumbers);
     }
     explicit Contents(const DiskImage& image)
         : bytes(image.Store().Snapshot()), errors(image.errorBytes), extra(image.extraTracks),

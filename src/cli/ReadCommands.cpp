@@ -207,7 +207,7 @@ static std::string SizeMeaning(DiskImage& image) {
     if (rest > 0)
         text += present < full ? ", and " + std::to_string(rest) + " bytes of the next"
                                : ", and " + std::to_string(rest) + " bytes more, kept as they are";
-    if ((image.flags & kFlagErrorCodes) && !codes.empty())
+    if ((image.flags() & kFlagErrorCodes) && !codes.empty())
         text += ", and " + std::to_string(codes.size()) + " error bytes";
     return text + ")";
 }
@@ -223,7 +223,7 @@ int CmdInfo(Context& ctx, const Args& a) {
     std::printf("Tracks: %d\n", image->trackCount());
     // A single file opened as a disk has no image file of its own to describe.
     if (!image->untitled()) std::printf("Size: %s\n", SizeMeaning(*image).c_str());
-    std::printf("Sector errors: %s\n", (image->flags & kFlagErrorCodes) ? "yes" : "no");
+    std::printf("Sector errors: %s\n", (image->flags() & kFlagErrorCodes) ? "yes" : "no");
     std::printf("Disk name: %s\n", name.c_str());
     std::printf("Disk ID: %s\n", id.c_str());
     std::printf("Entries: %d\n", image->entryCount());

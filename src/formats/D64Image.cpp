@@ -35,7 +35,7 @@ const TrackLayout& D64Image::Layout() { return kLayout; }
 D64Image::D64Image(Settings* settings) : ZonedDiskImage(kGeometry, settings) {}
 
 uint8_t* D64Image::SectorPointer(int track, int sector) {
-    if (track > kTracks && track <= kExtendedTracks && (flags & kFlagExtraTracks)) {
+    if (track > kTracks && track <= kExtendedTracks && (flags_ & kFlagExtraTracks)) {
         size_t offset = kBlockSize * static_cast<size_t>((track - 36) * 17 + sector);
         if (sector < 0 || sector >= 17 || offset + kBlockSize > extraTracks.size()) return nullptr;
         return extraTracks.data() + offset;
@@ -88,10 +88,10 @@ void D64Image::AfterLoad() {
         errorBytes.assign(kErrorCount40, 0);
         const std::span<const uint8_t> whole = Store().Contents();
         std::copy(whole.end() - errorByteCount, whole.end(), errorBytes.begin());
-        flags |= kFlagErrorCodes;
+        flags_ |= kFlagErrorCodes;
         // Drive error numbers (0 = OK, 20..29) rather than the stored codes.
         if (errorBytes[0] == 0 || errorBytes[0] > 12) {
-            flags |= kFlagErrorNumbers;
+            flags_ |= kFlagErrorNumbers;
             for (int i = 0; i < errorByteCount; ++i)
                 errorBytes[i] = errorBytes[i] == 0 ? 1 : static_cast<uint8_t>(errorBytes[i] - 18);
         }
@@ -99,14 +99,14 @@ void D64Image::AfterLoad() {
     if (extended) {
         const std::span<const uint8_t> extra = Store().Contents().subspan(kImageBytes, kExtensionBytes);
         extraTracks.assign(extra.begin(), extra.end());
-        flags |= kFlagExtraTracks;
+        flags_ |= kFlagExtraTracks;
         trackCount_ = kExtendedTracks;
     }
     Store().Resize(kImageBytes);
 }
 
 int D64Image::GetErrorCode(int track, int sector) {
-    if (!(flags & kFlagErrorCodes) || track > kExtendedTracks) return 0;
+    if (!(flags_ & kFlagErrorCodes) || track > kExtendedTracks) return 0;
     int index = kLayout.BlockIndex(track, sector);
     if (index < 0 || static_cast<size_t>(index) >= errorBytes.size()) return 0;
     for (size_t row = 0; row < ErrorCodeTable.size(); ++row)
@@ -115,7 +115,7 @@ int D64Image::GetErrorCode(int track, int sector) {
 }
 
 void D64Image::SetErrorCode(int track, int sector, int code) {
-    if (!(flags & kFlagErrorCodes) || track > kExtendedTracks) return;
+    if (!(flags_ & kFlagErrorCodes) || track > kExtendedTracks) return;
     int index = kLayout.BlockIndex(track, sector);
     if (index < 0 || static_cast<size_t>(index) >= errorBytes.size()) return;
     uint8_t old = errorBytes[index];
@@ -126,32 +126,32 @@ void D64Image::SetErrorCode(int track, int sector, int code) {
 
 void D64Image::ShowCommandChecks() {
     if (!directoryView) return;
-    directoryView->CheckCommand(static_cast<int>(CommandId::SectorErrors), flags & kFlagErrorCodes);
-    directoryView->CheckCommand(static_cast<int>(CommandId::ExtendedTracks), flags & kFlagExtraTracks);
-    directoryView->CheckCommand(static_cast<int>(CommandId::WriteErrorNumbers), flags & kFlagErrorNumbers);
+    directoryView->CheckCommand(static_cast<int>(CommandId::SectorErrors), flags_ & kFlagErrorCodes);
+    directoryView->CheckCommand(static_cast<int>(CommandId::ExtendedTracks), flags_ & kFlagExtraTracks);
+    directoryView->CheckCommand(static_cast<int>(CommandId::WriteErrorNumbers), flags_ & kFlagErrorNumbers);
 }
 
 bool D64Image::HandleCommand(int commandId) {
     switch (static_cast<CommandId>(commandId)) {
     case CommandId::SectorErrors:
-        if (!(flags & kFlagErrorCodes)) {
+        if (!(flags_ & kFlagErrorCodes)) {
             // The table survives switching off, so its codes come back when switched on.
-            errorByteCount = (flags & kFlagExtraTracks) ? kErrorCount40 : kErrorCount35;
+            errorByteCount = (flags_ & kFlagExtraTracks) ? kErrorCount40 : kErrorCount35;
             if (errorBytes.empty()) errorBytes.assign(kErrorCount40, 0);
         }
         Record(UndoKind::ErrorCodesSwitched, 0, 0, 0, {}, "Sector Errors");
-        flags ^= kFlagErrorCodes;
+        flags_ ^= kFlagErrorCodes;
         if (bamView) bamView->Redraw();
         SetModified(true);
         break;
     case CommandId::ExtendedTracks: {
-        bool on = !(flags & kFlagExtraTracks);
+        bool on = !(flags_ & kFlagExtraTracks);
         if (!SetExtendedTracks(on)) return true;
         Record(UndoKind::ExtraTracks, 0, 0, 0, {}, "Extended Tracks");
         break;
     }
     case CommandId::WriteErrorNumbers:
-        flags ^= kFlagErrorNumbers;
+        flags_ ^= kFlagErrorNumbers;
         break;
     default:
         return false;
@@ -164,9 +164,9 @@ bool D64Image::HandleCommand(int commandId) {
 void D64Image::UpdateCommands(CommandStates& states) {
     for (CommandId id : {CommandId::SectorErrors, CommandId::ExtendedTracks, CommandId::WriteErrorNumbers})
         states.Enable(static_cast<int>(id), true);
-    states.Check(static_cast<int>(CommandId::SectorErrors), flags & kFlagErrorCodes);
-    states.Check(static_cast<int>(CommandId::ExtendedTracks), flags & kFlagExtraTracks);
-    states.Check(static_cast<int>(CommandId::WriteErrorNumbers), flags & kFlagErrorNumbers);
+    states.Check(static_cast<int>(CommandId::SectorErrors), flags_ & kFlagErrorCodes);
+    states.Check(static_cast<int>(CommandId::ExtendedTracks), flags_ & kFlagExtraTracks);
+    states.Check(static_cast<int>(CommandId::WriteErrorNumbers), flags_ & kFlagErrorNumbers);
 }
 
 
@@ -189,10 +189,10 @@ void D64Image::TrackOrder(int track, std::vector<int>& order) const {
 
 bool D64Image::SetExtendedTracks(bool on) {
     if (on) {
-        flags |= kFlagExtraTracks;
+        flags_ |= kFlagExtraTracks;
         if (extraTracks.empty()) extraTracks.assign(kExtensionBytes, FillByte());
     } else {
-        flags &= ~kFlagExtraTracks;
+        flags_ &= ~kFlagExtraTracks;
     }
     errorByteCount = on ? kErrorCount40 : kErrorCount35;
     trackCount_ = on ? kExtendedTracks : kTracks;

@@ -16,7 +16,7 @@ namespace tessarind {
 DiskImage::DiskImage(int id, Settings* s)
     : formatId_(id), store_(std::make_unique<MemoryBlockStore>()), settings_(s) {
     maxFileType_ = 4;
-    flags = settings().On(SettingId::ShowDEL) ? uint32_t{kFlagShowDeleted} : 0u;
+    flags_ = settings().On(SettingId::ShowDEL) ? uint32_t{kFlagShowDeleted} : 0u;
 }
 
 DiskImage::~DiskImage() = default;
@@ -26,10 +26,10 @@ DiskImage::~DiskImage() = default;
 bool DiskImage::Open(Interaction* ownerWindow, const std::string& filePath, bool load, bool create) {
     owner_ = ownerWindow;
     bool loaded = false;
-    flags &= ~kFlagUntitled;
+    flags_ &= ~kFlagUntitled;
     if (filePath.empty()) {
         path = "New Disk";
-        flags |= kFlagUntitled;
+        flags_ |= kFlagUntitled;
     } else if (load) {
         loaded = LoadFile(filePath);
         if (!loaded) return false;
@@ -85,16 +85,16 @@ std::vector<std::span<const uint8_t>> DiskImage::FileContents(std::vector<uint8_
     }
     // A file of an odd size holds bytes that no block covers (part of a sector, or bytes past
     // the last track); they are kept as they were read, so an edit never shortens the file.
-    const bool extensions = (flags & (kFlagExtraTracks | kFlagErrorCodes)) != 0;
+    const bool extensions = (flags_ & (kFlagExtraTracks | kFlagErrorCodes)) != 0;
     if (!extensions && pieces.size() <= 1 && (pieces.empty() || pieces[0].data() == begin))
         pieces.assign(1, whole);
-    if ((flags & kFlagExtraTracks) && !extraTracks.empty()) pieces.emplace_back(extraTracks);
+    if ((flags_ & kFlagExtraTracks) && !extraTracks.empty()) pieces.emplace_back(extraTracks);
     codes.clear();
-    if (flags & kFlagErrorCodes) {
+    if (flags_ & kFlagErrorCodes) {
         size_t count = std::min(static_cast<size_t>(std::max(errorByteCount, 0)), errorBytes.size());
         for (size_t i = 0; i < count; ++i) {
             uint8_t code = errorBytes[i];
-            if (flags & kFlagErrorNumbers) code = code == 1 ? 0 : static_cast<uint8_t>(code + 18);
+            if (flags_ & kFlagErrorNumbers) code = code == 1 ? 0 : static_cast<uint8_t>(code + 18);
             codes.push_back(code);
         }
         pieces.emplace_back(codes);
@@ -172,7 +172,7 @@ bool DiskImage::Save(bool saveAs) {
         SafePath();
     }
     if (!WriteFile(path)) return false;
-    flags &= ~kFlagUntitled;
+    flags_ &= ~kFlagUntitled;
     if (path != before && settings_) settings_->AddRecentFile(path);
     return true;
 }
@@ -211,9 +211,9 @@ bool DiskImage::QuerySave(CloseAllState* closing) {
 void DiskImage::SetModified(bool on) {
     if (modified() == on) return;
     if (on)
-        flags |= kFlagModified;
+        flags_ |= kFlagModified;
     else
-        flags &= ~kFlagModified;
+        flags_ &= ~kFlagModified;
     if (directoryView) directoryView->SetWindowText(title() + (on ? " *" : ""));
 }
 
@@ -244,9 +244,9 @@ std::string& DiskImage::SafePath() {
 
 void DiskImage::SetShowDeleted(bool on) {
     if (on)
-        flags |= kFlagShowDeleted;
+        flags_ |= kFlagShowDeleted;
     else
-        flags &= ~kFlagShowDeleted;
+        flags_ &= ~kFlagShowDeleted;
 }
 
 // ---- Directory ----------------------------------------------------------------------------

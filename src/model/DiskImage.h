@@ -365,11 +365,14 @@ public:
     // The image's bytes; formats lay their blocks out in them.
     BlockStore& Store() { return *store_; }
     const BlockStore& Store() const { return *store_; }
-    bool showDeleted() const { return (flags & kFlagShowDeleted) != 0; }
+    // The image's state bits (kFlag...).
+    uint32_t flags() const { return flags_; }
+    void SetFlag(uint32_t flag, bool on) { flags_ = on ? flags_ | flag : flags_ & ~flag; }
+    bool showDeleted() const { return (flags_ & kFlagShowDeleted) != 0; }
     void SetShowDeleted(bool on);
-    bool modified() const { return (flags & kFlagModified) != 0; }
-    bool untitled() const { return (flags & kFlagUntitled) != 0; }
-    bool recordingSuspended() const { return (flags & kFlagUndoSuspended) != 0; }
+    bool modified() const { return (flags_ & kFlagModified) != 0; }
+    bool untitled() const { return (flags_ & kFlagUntitled) != 0; }
+    bool recordingSuspended() const { return (flags_ & kFlagUndoSuspended) != 0; }
     const Settings& settings() const { return settings_ ? *settings_ : Settings::Defaults(); }
     Settings* mutableSettings() const { return settings_; }
     Interaction* owner() const { return owner_; }
@@ -382,10 +385,10 @@ public:
     class SuspendRecording {
     public:
         explicit SuspendRecording(DiskImage& image)
-            : image_(image), was_(image.flags & kFlagUndoSuspended) {
-            image_.flags |= kFlagUndoSuspended;
+            : image_(image), was_(image.flags_ & kFlagUndoSuspended) {
+            image_.flags_ |= kFlagUndoSuspended;
         }
-        ~SuspendRecording() { image_.flags = (image_.flags & ~kFlagUndoSuspended) | was_; }
+        ~SuspendRecording() { image_.flags_ = (image_.flags_ & ~kFlagUndoSuspended) | was_; }
         SuspendRecording(const SuspendRecording&) = delete;
         SuspendRecording& operator=(const SuspendRecording&) = delete;
 
@@ -427,7 +430,6 @@ public:
     std::string path;
     int replayDepth = 0;
     int headerSector = 0, headerTrack = 0;
-    uint32_t flags = 0;
     std::vector<ImageObserver*> childWindows;
     std::deque<DirLevel> dirStack;
 
@@ -451,6 +453,7 @@ protected:
     int maxFileType_ = 4;
     int dirTrack_ = 0, dirSector_ = 0;
     int entryCount_ = 0;
+    uint32_t flags_ = 0;
 
     uint8_t FillByte() const { return static_cast<uint8_t>(settings().Get(SettingId::FillByte)); }
     void ReplayRecord(const UndoRecord& record);

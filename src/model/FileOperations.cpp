@@ -322,7 +322,7 @@ bool DiskImage::WriteFileData(std::span<const uint8_t, kNameLength> name, int in
     // The entry counts the blocks the file takes on the disk: the header of a PC64 file is
     // not written, so it is not counted either.
     const int needed = static_cast<int>((data.size() - skip + 253) / 254);
-    if ((flags & kFlagCanGrow) && FreeBlockCount() < needed) {
+    if ((flags_ & kFlagCanGrow) && FreeBlockCount() < needed) {
         for (int free = FreeBlockCount(); free < needed && SetExtendedTracks(true);) {
             int grown = FreeBlockCount();
             if (grown <= free) break;

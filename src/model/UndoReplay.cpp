@@ -89,8 +89,8 @@ bool DiskImage::UndoOne() {
     UndoRecord record = std::move(*popped);
     if (journal_.Empty()) NotifyUndoText();
 
-    const uint32_t before = flags & (kFlagUndoSuspended | kFlagShowDeleted);
-    flags |= kFlagUndoSuspended;
+    const uint32_t before = flags_ & (kFlagUndoSuspended | kFlagShowDeleted);
+    flags_ |= kFlagUndoSuspended;
     SetShowDeleted(record.showDeleted != 0);
     ++replayNesting_;
     bool replayed = true;
@@ -101,7 +101,7 @@ bool DiskImage::UndoOne() {
             ReplayRecord(record);
     }
     --replayNesting_;
-    flags = (flags & ~(kFlagUndoSuspended | kFlagShowDeleted)) | before;
+    flags_ = (flags_ & ~(kFlagUndoSuspended | kFlagShowDeleted)) | before;
 
     switch (journal_.AfterUndo()) {
     case UndoJournal::SavedState::AsSaved: SetModified(false); break;
@@ -159,10 +159,10 @@ void DiskImage::ReplayRecord(const UndoRecord& r) {
         if (bamView) bamView->Redraw();
         return;
     case UndoKind::ExtraTracks:
-        SetExtendedTracks((flags & kFlagExtraTracks) == 0);
+        SetExtendedTracks((flags_ & kFlagExtraTracks) == 0);
         return;
     case UndoKind::ErrorCodesSwitched:
-        flags ^= kFlagErrorCodes;
+        flags_ ^= kFlagErrorCodes;
         if (bamView) bamView->Redraw();
         return;
     case UndoKind::ToggleSector:

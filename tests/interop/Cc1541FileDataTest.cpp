@@ -67,7 +67,7 @@ TEST(Cc1541FileData, FortyTrackImageReadsAcrossTheExtraTracks) {
 
     auto image = OpenD64(dir / "forty.d64");
     ASSERT_TRUE(image);
-    ASSERT_TRUE(image->flags & kFlagExtraTracks);
+    ASSERT_TRUE(image->flags() & kFlagExtraTracks);
 
     // The big file must reach past track 35, or this test would prove nothing about them.
     DirEntry big = image->EntryAt(0);

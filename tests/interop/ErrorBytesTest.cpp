@@ -57,8 +57,8 @@ void CheckRoundTrip(const std::vector<std::string>& options, size_t sectorBytes,
 
     auto image = OpenD64(dir / "errors.d64");
     ASSERT_TRUE(image);
-    EXPECT_TRUE(image->flags & kFlagErrorCodes);
-    EXPECT_TRUE(image->flags & kFlagErrorNumbers);
+    EXPECT_TRUE(image->flags() & kFlagErrorCodes);
+    EXPECT_TRUE(image->flags() & kFlagErrorNumbers);
     EXPECT_EQ(image->trackCount(), tracks);
     EXPECT_EQ(image->errorByteCount, static_cast<int>(errorCount));
 

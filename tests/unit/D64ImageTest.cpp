@@ -51,7 +51,7 @@ TEST(D64Geometry, ShortFileHasFewerSectors) {
     auto image = Loaded(std::vector<uint8_t>(174848 - 1, 0));
     EXPECT_NE(image->SectorPointer(35, 15), nullptr);
     EXPECT_EQ(image->SectorPointer(35, 16), nullptr);
-    EXPECT_EQ(image->flags & (kFlagErrorCodes | kFlagExtraTracks), 0u);
+    EXPECT_EQ(image->flags() & (kFlagErrorCodes | kFlagExtraTracks), 0u);
     auto tiny = Loaded(std::vector<uint8_t>(100, 0));
     EXPECT_EQ(tiny->SectorPointer(1, 0), nullptr);
     EXPECT_EQ(tiny->entryCount(), 0);
@@ -193,8 +193,8 @@ TEST(D64Variants, ErrorBytesAsDriveNumbersRoundTrip) {
     errors[682] = 29;
     file.insert(file.end(), errors.begin(), errors.end());
     auto image = Loaded(file);
-    EXPECT_TRUE(image->flags & kFlagErrorCodes);
-    EXPECT_TRUE(image->flags & kFlagErrorNumbers);
+    EXPECT_TRUE(image->flags() & kFlagErrorCodes);
+    EXPECT_TRUE(image->flags() & kFlagErrorNumbers);
     EXPECT_EQ(image->errorByteCount, 683);
     EXPECT_EQ(image->GetErrorCode(1, 0), 1); // Header Block Not Found
     EXPECT_EQ(image->GetErrorCode(1, 5), 4); // Checksum Error in Data Block
@@ -210,7 +210,7 @@ TEST(D64Variants, StoredErrorCodesStayAsTheyAre) {
     errors[11] = 6; // no row: reads as OK
     file.insert(file.end(), errors.begin(), errors.end());
     auto image = Loaded(file);
-    EXPECT_FALSE(image->flags & kFlagErrorNumbers);
+    EXPECT_FALSE(image->flags() & kFlagErrorNumbers);
     EXPECT_EQ(image->GetErrorCode(1, 10), 4);
     EXPECT_EQ(image->GetErrorCode(1, 11), 0);
     EXPECT_EQ(Written(*image, "codes.d64"), file);
@@ -276,9 +276,9 @@ TEST(D64Extensions, SwitchesAndErrorCodesUndo) {
     image->UndoCommand();
     EXPECT_EQ(image->GetErrorCode(36, 4), 0);
     image->UndoCommand();
-    EXPECT_FALSE(image->flags & kFlagErrorCodes);
+    EXPECT_FALSE(image->flags() & kFlagErrorCodes);
     image->UndoCommand();
-    EXPECT_FALSE(image->flags & kFlagExtraTracks);
+    EXPECT_FALSE(image->flags() & kFlagExtraTracks);
     EXPECT_EQ(image->trackCount(), 35);
     EXPECT_EQ(Written(*image, "e.d64").size(), 174848u);
     EXPECT_FALSE(image->modified());

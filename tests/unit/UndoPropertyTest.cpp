@@ -83,10 +83,10 @@ void CopyBytes(std::vector<uint8_t>& to, std::span<const uint8_t> from) {
 }
 
 void CaptureInto(State& s, const DiskImage& image) {
-    const bool codes = (image.flags & kFlagErrorCodes) != 0;
-    const bool extra = (image.flags & kFlagExtraTracks) != 0;
+    const bool codes = (image.flags() & kFlagErrorCodes) != 0;
+    const bool extra = (image.flags() & kFlagExtraTracks) != 0;
     CopyBytes(s.image, image.Store().Contents());
-    s.flags = image.flags & ~kNotCompared;
+    s.flags = image.flags() & ~kNotCompared;
     s.trackCount = image.trackCount();
     s.errorByteCount = codes ? image.errorByteCount : 0;
     if (codes)
@@ -106,9 +106,9 @@ State Capture(const DiskImage& image) {
 }
 
 bool Matches(const State& s, const DiskImage& image) {
-    const bool codes = (image.flags & kFlagErrorCodes) != 0;
-    const bool extra = (image.flags & kFlagExtraTracks) != 0;
-    return s.flags == (image.flags & ~kNotCompared) && s.trackCount == image.trackCount() &&
+    const bool codes = (image.flags() & kFlagErrorCodes) != 0;
+    const bool extra = (image.flags() & kFlagExtraTracks) != 0;
+    return s.flags == (image.flags() & ~kNotCompared) && s.trackCount == image.trackCount() &&
            s.errorByteCount == (codes ? image.errorByteCount : 0) &&
            (codes ? s.errorBytes == image.errorBytes : s.errorBytes.empty()) &&
            (extra ? s.extraTracks == image.extraTracks : s.extraTracks.empty()) &&
@@ -803,7 +803,7 @@ std::unique_ptr<D64Image> BuildStart(Dice& dice, Settings& settings, std::string
         Populate(dice, *image, dice.Between(1, 8));
         image->SetExtendedTracks(true);
         image->extraTracks = Noise(D64Image::kExtensionBytes, dice.Next());
-        image->flags |= kFlagErrorCodes;
+        image->SetFlag(kFlagErrorCodes, true);
         image->errorByteCount = D64Image::kErrorCount40;
         image->errorBytes.assign(D64Image::kErrorCount40, 1);
         for (uint8_t& code : image->errorBytes)
