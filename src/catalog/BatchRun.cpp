@@ -87,7 +87,7 @@ uint32_t PaletteColour(int index) {
 bool WriteListing(DiskImage& image, const BatchOptions& options, std::FILE* single) {
     image.SetShowDeleted(options.showDeleted);
     image.Refresh();
-    const std::string target = ListingPath(image.path, options.listingFormat);
+    const std::string target = ListingPath(image.path(), options.listingFormat);
     switch (options.listingFormat) {
     case FormatId::Text:
         return ExportText(image, single, target, nullptr, options.includeSubDirectories);

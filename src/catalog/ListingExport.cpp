@@ -95,7 +95,7 @@ bool ExportCsv(DiskImage& image, std::FILE* stream, const std::string& path, Int
 
     ListingOutput out(stream);
     std::string line;
-    AppendCsvField(line, image.path);
+    AppendCsvField(line, image.path());
     line += "\n0,";
     AppendCsvField(line, ListingText(diskName, lowerCase));
     line.push_back(',');
@@ -133,7 +133,7 @@ bool ExportText(DiskImage& image, std::FILE* stream, const std::string& path, In
                 rendered = false;
                 return false;
             }
-            bool written = out.Write(first ? image.path + "\r\n" : std::string("\n"));
+            bool written = out.Write(first ? image.path() + "\r\n" : std::string("\n"));
             first = false;
             return written && out.Write(text);
         },

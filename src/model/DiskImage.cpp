@@ -28,13 +28,13 @@ bool DiskImage::Open(Interaction* ownerWindow, const std::string& filePath, bool
     bool loaded = false;
     flags_ &= ~kFlagUntitled;
     if (filePath.empty()) {
-        path = "New Disk";
+        path_ = "New Disk";
         flags_ |= kFlagUntitled;
     } else if (load) {
         loaded = LoadFile(filePath);
         if (!loaded) return false;
     } else {
-        path = filePath;
+        path_ = filePath;
     }
     if (!loaded && create && !CreateEmpty()) return false;
     if (store_->Empty() && !loaded) return false;
@@ -44,7 +44,7 @@ bool DiskImage::Open(Interaction* ownerWindow, const std::string& filePath, bool
 }
 
 bool DiskImage::LoadFile(const std::string& filePath) {
-    path = filePath;
+    path_ = filePath;
     if (modified()) SetModified(false);
     std::vector<uint8_t> bytes;
     bool openFailed = false;
@@ -124,7 +124,7 @@ bool DiskImage::WriteFile(const std::string& target) {
 }
 
 bool DiskImage::Save(bool saveAs) {
-    std::string before = path;
+    std::string before = path_;
     if (saveAs || untitled()) {
         if (!owner_) return false;
         int offered = formatId_ == FormatId::G64 ? FormatId::D64 : formatId_;
@@ -135,7 +135,7 @@ bool DiskImage::Save(bool saveAs) {
         std::string ext = DefaultExtension();
         // An untitled image made from a single file keeps that file's name for its title;
         // offering the name as is would save the image over the file.
-        if (std::string own = ContainerExtension(path);
+        if (std::string own = ContainerExtension(path_);
             untitled() && !own.empty() && !ext.empty() && !SameTextIgnoringCase(own, ext))
             request.proposedName.replace(request.proposedName.size() - own.size(), own.size(), ext);
         request.defaultExtension = ext.empty() ? ext : ext.substr(1);
@@ -166,14 +166,14 @@ bool DiskImage::Save(bool saveAs) {
             if (!listed) ReportSystemError("Unable to Save File");
             return listed.value_or(false);
         }
-        path = choice->path;
+        path_ = choice->path;
         if (directoryView) directoryView->SetWindowText(title() + (modified() ? " *" : ""));
     } else {
         SafePath();
     }
-    if (!WriteFile(path)) return false;
+    if (!WriteFile(path_)) return false;
     flags_ &= ~kFlagUntitled;
-    if (path != before && settings_) settings_->AddRecentFile(path);
+    if (path_ != before && settings_) settings_->AddRecentFile(path_);
     return true;
 }
 
@@ -233,13 +233,13 @@ std::string DiskImage::FileNamePart(const std::string& p) {
 }
 
 std::string& DiskImage::SafePath() {
-    size_t slash = path.find_last_of("/\\");
+    size_t slash = path_.find_last_of("/\\");
     size_t start = slash == std::string::npos ? 0 : slash + 1;
-    auto nameBegin = path.begin() + static_cast<std::ptrdiff_t>(start);
-    path.erase(std::remove_if(nameBegin, path.end(),
+    auto nameBegin = path_.begin() + static_cast<std::ptrdiff_t>(start);
+    path_.erase(std::remove_if(nameBegin, path_.end(),
                               [](char c) { return std::strchr("?\"/\\<>*|:", c) != nullptr && c != 0; }),
-               path.end());
-    return path;
+               path_.end());
+    return path_;
 }
 
 void DiskImage::SetShowDeleted(bool on) {

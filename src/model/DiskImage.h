@@ -360,7 +360,10 @@ public:
     // Removes ? " / \ < > * | : from the file-name part of path (in place) and returns it.
     std::string& SafePath();
     static std::string FileNamePart(const std::string& path);
-    std::string title() const { return FileNamePart(path); }
+    std::string title() const { return FileNamePart(path_); }
+    // The host file the image was read from and is saved to; "New Disk" while untitled.
+    const std::string& path() const { return path_; }
+    void SetPath(std::string hostPath) { path_ = std::move(hostPath); }
     uint32_t imageSize() const { return static_cast<uint32_t>(store_->Size()); }
     // The image's bytes; formats lay their blocks out in them.
     BlockStore& Store() { return *store_; }
@@ -427,7 +430,6 @@ public:
     std::vector<uint8_t> errorBytes;
     int errorByteCount = 0;
     std::vector<uint8_t> extraTracks;
-    std::string path;
     int replayDepth = 0;
     int headerSector = 0, headerTrack = 0;
     std::vector<ImageObserver*> childWindows;
@@ -454,6 +456,7 @@ protected:
     int dirTrack_ = 0, dirSector_ = 0;
     int entryCount_ = 0;
     uint32_t flags_ = 0;
+    std::string path_;
 
     uint8_t FillByte() const { return static_cast<uint8_t>(settings().Get(SettingId::FillByte)); }
     void ReplayRecord(const UndoRecord& record);

@@ -67,7 +67,7 @@ TEST_F(DiskImageFiles, MissingFileReportsItsName) {
 TEST_F(DiskImageFiles, UntitledImageShowsNewDisk) {
     D64Image image;
     ASSERT_TRUE(image.Open(nullptr, "", false, true));
-    EXPECT_EQ(image.path, "New Disk");
+    EXPECT_EQ(image.path(), "New Disk");
     EXPECT_TRUE(image.untitled());
     EXPECT_EQ(image.DefaultExtension(), ".d64");
     EXPECT_TRUE(image.CanAcceptKind(12));  // .prg
@@ -79,7 +79,7 @@ TEST_F(DiskImageFiles, ModifiedMarkAppearsOnce) {
     auto image = BlankD64();
     RecordingObserver view;
     image->AttachDirectoryView(&view);
-    image->path = "/x/disk.d64";
+    image->SetPath("/x/disk.d64");
     image->SetModified(true);
     EXPECT_EQ(view.windowText, "disk.d64 *");
     view.windowText.clear();
@@ -147,7 +147,7 @@ TEST_F(DiskImageFiles, UntitledSaveAsksForANameAndRemembersIt) {
     ui.saveChoices.push_back(SaveChoice{p.string(), true, false});
     ASSERT_TRUE(image->Save(false));
     EXPECT_FALSE(image->untitled());
-    EXPECT_EQ(image->path, p.string());
+    EXPECT_EQ(image->path(), p.string());
     EXPECT_EQ(settings.fileMru[0], p.string());
     EXPECT_EQ(Read(p).size(), 174848u);
     EXPECT_TRUE(settings.saveIncludeSubDirectories);
@@ -169,7 +169,7 @@ TEST_F(DiskImageFiles, SaveAsTextWritesAListingAndKeepsTheImage) {
     // The listing names the container it came from.
     EXPECT_EQ(std::string(text.begin(), text.end()).substr(0, own.string().size() + 28),
               own.string() + "\r\n0 \"LISTED          \" LI 2A");
-    EXPECT_EQ(image->path, own.string());
+    EXPECT_EQ(image->path(), own.string());
     EXPECT_TRUE(image->modified());
     EXPECT_FALSE(fs::exists(own));
 }

@@ -66,7 +66,7 @@ std::unique_ptr<D81Image> DiskWithPartition(Settings* settings = nullptr) {
     EXPECT_TRUE(AddFile(*image, {"INSIDE", 0x81, Pattern(600, 3)}));
     EXPECT_TRUE(image->LeaveSubDirectory());
     EXPECT_TRUE(AddFile(*image, {"LAST", 0x82, Pattern(10)}));
-    image->path = "/disks/main.d81";
+    image->SetPath("/disks/main.d81");
     return image;
 }
 
@@ -74,7 +74,7 @@ TEST(ListingExportCsv, OneFileDiskHasThreeLines) {
     TempDir dir{"tessarind-csv"};
     auto image = BlankD64("TEST DISK", "AB 2A");
     ASSERT_TRUE(AddFile(*image, {"GAME", 0x82, Pattern(5 * 254)}));
-    image->path = "/disks/test.d64";
+    image->SetPath("/disks/test.d64");
     ASSERT_TRUE(ExportCsv(*image, nullptr, (dir / "test.csv").string(), nullptr, false));
     EXPECT_EQ(ReadText(dir / "test.csv"), "/disks/test.d64\n"
                                           "0,TEST DISK       ,AB ,2A\n"
@@ -94,7 +94,7 @@ TEST(ListingExportCsv, TypeTextsFollowTheFormatsHighestCode) {
     AddFile(*image, {"C", 0x85, {}}); // no partitions on a 1541
     std::FILE* stream = std::tmpfile();
     ASSERT_NE(stream, nullptr);
-    image->path = "t.d64";
+    image->SetPath("t.d64");
     ASSERT_TRUE(ExportCsv(*image, stream, "ignored.csv", nullptr, false));
     EXPECT_EQ(ReadStream(stream), "t.d64\n"
                                   "0,T               ,00 ,2A\n"
@@ -142,7 +142,7 @@ TEST(ListingExportCsv, FieldsAreQuotedAndEveryNameByteShows) {
     // A name of zero bytes is sixteen characters too.
     DirEntry zeros = AddFile(*image, {"", 0x81, Pattern(10)});
     std::fill(zeros.name().begin(), zeros.name().end(), 0);
-    image->path = "/disks/a, \"b\".d64";
+    image->SetPath("/disks/a, \"b\".d64");
 
     std::FILE* stream = std::tmpfile();
     ASSERT_NE(stream, nullptr);
@@ -171,7 +171,7 @@ TEST(ListingExportCsv, Md5ColumnHashesEachFileOrMarksItUnreadable) {
     const std::vector<uint8_t> data = Pattern(3 * 254 + 17, 9);
     ASSERT_TRUE(AddFile(*image, {"DATA", 0x82, data}));
     ASSERT_TRUE(AddFile(*image, {"GONE", 0x80, Pattern(20)})); // a DEL entry is not read
-    image->path = "h.d64";
+    image->SetPath("h.d64");
 
     // The digest of the file's bytes as an independent tool computes it.
     const std::filesystem::path raw = dir / "data.bin";
@@ -207,7 +207,7 @@ TEST(ListingExportText, PathListingAndLineEnds) {
     TempDir dir{"tessarind-text"};
     auto image = BlankD64("TEST DISK", "AB 2A");
     ASSERT_TRUE(AddFile(*image, {"GAME", 0x82, Pattern(5 * 254)}));
-    image->path = "/disks/test.d64";
+    image->SetPath("/disks/test.d64");
     ASSERT_TRUE(ExportText(*image, nullptr, (dir / "test.txt").string(), nullptr, true));
     EXPECT_EQ(ReadText(dir / "test.txt"), "/disks/test.d64\r\n"
                                           "0 \"TEST DISK       \" AB 2A\n"
@@ -242,7 +242,7 @@ TEST(ListingExport, FormatWithoutPartitionsNeverListsSubDirectories) {
     dir[2] = 0x82;
     std::array<uint8_t, 16> hidden = RawName("HIDDEN");
     std::copy(hidden.begin(), hidden.end(), dir + DirEntryOffset::name);
-    image->path = "flat.d64";
+    image->SetPath("flat.d64");
     ASSERT_TRUE(image->EnterSubDirectory(0)); // the construction really is enterable
     ASSERT_TRUE(image->LeaveSubDirectory());
 
@@ -318,7 +318,7 @@ TEST(ListingExport, CrossLinkedPartitionListedOnce) {
 
 TEST(ListingExport, FailuresAreReportedOnlyToInteractiveCallers) {
     auto image = BlankD64("X");
-    image->path = "x.d64";
+    image->SetPath("x.d64");
     const std::string nowhere = "/nonexistent-tessarind-folder/x.csv";
     RecordingInteraction ui;
     EXPECT_FALSE(ExportCsv(*image, nullptr, nowhere, &ui, false));

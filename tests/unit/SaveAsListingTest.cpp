@@ -67,7 +67,7 @@ protected:
     }
     // The container is untouched by a listing: same path, still changed, no file of its own.
     void ExpectImageKept() {
-        EXPECT_EQ(image->path, Own());
+        EXPECT_EQ(image->path(), Own());
         EXPECT_TRUE(image->modified());
         EXPECT_FALSE(fs::exists(Own()));
     }
