@@ -110,8 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     image.SetShowDeleted((options & 2) != 0);
     image.Refresh();
     snapshot.assign(image.Store().Contents().begin(), image.Store().Contents().end());
-    const std::vector<uint8_t> extra = image.extraTracks;
-    const std::vector<uint8_t> errors = image.errorBytes;
+    const std::vector<uint8_t> extra = image.extraTracks();
+    const std::vector<uint8_t> errors = image.errorBytes();
 
     std::vector<uint8_t> small(100), larger(600);
     for (size_t i = 0; i < small.size(); ++i) small[i] = static_cast<uint8_t>(i);
@@ -136,8 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(++steps <= 1000000, "undo does not come to an end");
     }
     Check(std::ranges::equal(image.Store().Contents(), snapshot), "undo did not restore the image bytes");
-    Check(image.extraTracks == extra, "undo did not restore the extra tracks");
-    Check(image.errorBytes == errors, "undo did not restore the error bytes");
+    Check(image.extraTracks() == extra, "undo did not restore the extra tracks");
+    Check(image.errorBytes() == errors, "undo did not restore the error bytes");
     image.Store().Swap(imageBuffer);
     return 0;
 }

@@ -111,13 +111,13 @@ struct ImageState {
         flags = from.flags() & ~kNotCompared;
         trackCount = from.trackCount;
         const bool codes = (from.flags() & kFlagErrorCodes) != 0;
-        errorByteCount = codes ? from.errorByteCount : 0;
+        errorByteCount = codes ? from.errorByteCount() : 0;
         if (codes)
-            errorBytes.assign(from.errorBytes.begin(), from.errorBytes.end());
+            errorBytes.assign(from.errorBytes().begin(), from.errorBytes().end());
         else
             errorBytes.clear();
         if (from.flags() & kFlagExtraTracks)
-            extraTracks.assign(from.extraTracks.begin(), from.extraTracks.end());
+            extraTracks.assign(from.extraTracks().begin(), from.extraTracks().end());
         else
             extraTracks.clear();
     }
@@ -135,10 +135,10 @@ struct ImageState {
                        " byte " + std::to_string(i % 256) + ") is " + std::to_string(bytes[i]) +
                        ", expected " + std::to_string(image[i]);
         if (flags & kFlagErrorCodes) {
-            if (now.errorByteCount != errorByteCount) return "error byte count differs";
-            if (now.errorBytes != errorBytes) return "error bytes differ";
+            if (now.errorByteCount() != errorByteCount) return "error byte count differs";
+            if (now.errorBytes() != errorBytes) return "error bytes differ";
         }
-        if ((flags & kFlagExtraTracks) && now.extraTracks != extraTracks)
+        if ((flags & kFlagExtraTracks) && now.extraTracks() != extraTracks)
             return "extra tracks differ";
         return {};
     }

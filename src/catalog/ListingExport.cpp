@@ -167,7 +167,7 @@ bool Md5Digest(std::span<const uint8_t> bytes, std::array<uint8_t, 16>& digest) 
 std::optional<bool> WriteSaveAsListing(DiskImage& image, int id, const std::string& target,
                                        bool includeSubDirectories, bool selectionOnly) {
     if (id != FormatId::Text && id != FormatId::Csv && id != FormatId::Bitmap) return std::nullopt;
-    ImageObserver* view = image.directoryView;
+    ImageObserver* view = image.directoryView();
     const bool lowerCase = view && view->ShowsLowerCase();
     if (id == FormatId::Text)
         return ExportText(image, nullptr, target, image.owner(), includeSubDirectories, lowerCase);

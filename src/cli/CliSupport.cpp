@@ -95,13 +95,13 @@ struct Contents {
         return image.flags() & (kFlagErrorCodes | kFlagExtraTracks | kFlagErrorNumbers);
     }
     explicit Contents(const DiskImage& image)
-        : bytes(image.Store().Snapshot()), errors(image.errorBytes), extra(image.extraTracks),
-          flags(Written(image)), errorCount(image.errorByteCount) {}
+        : bytes(image.Store().Snapshot()), errors(image.errorBytes()), extra(image.extraTracks()),
+          flags(Written(image)), errorCount(image.errorByteCount()) {}
     // Compared in place: a second copy of the image would cost more than the comparison.
     bool Matches(const DiskImage& image) const {
         const std::span<const uint8_t> now = image.Store().Contents();
-        return std::equal(bytes.begin(), bytes.end(), now.begin(), now.end()) && errors == image.errorBytes && extra == image.extraTracks &&
-               flags == Written(image) && errorCount == image.errorByteCount;
+        return std::equal(bytes.begin(), bytes.end(), now.begin(), now.end()) && errors == image.errorBytes() && extra == image.extraTracks() &&
+               flags == Written(image) && errorCount == image.errorByteCount();
     }
 };
 

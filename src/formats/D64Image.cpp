@@ -37,8 +37,8 @@ D64Image::D64Image(Settings* settings) : ZonedDiskImage(kGeometry, settings) {}
 uint8_t* D64Image::SectorPointer(int track, int sector) {
     if (track > kTracks && track <= kExtendedTracks && (flags_ & kFlagExtraTracks)) {
         size_t offset = kBlockSize * static_cast<size_t>((track - 36) * 17 + sector);
-        if (sector < 0 || sector >= 17 || offset + kBlockSize > extraTracks.size()) return nullptr;
-        return extraTracks.data() + offset;
+        if (sector < 0 || sector >= 17 || offset + kBlockSize > extraTracks_.size()) return nullptr;
+        return extraTracks_.data() + offset;
     }
     return track <= kTracks ? ZonedDiskImage::SectorPointer(track, sector) : nullptr;
 }
@@ -84,21 +84,21 @@ void D64Image::AfterLoad() {
     default: return; // 35 tracks, or raw sectors: sectors past the end are absent
     }
     if (errors) {
-        errorByteCount = extended ? kErrorCount40 : kErrorCount35;
-        errorBytes.assign(kErrorCount40, 0);
+        errorByteCount_ = extended ? kErrorCount40 : kErrorCount35;
+        errorBytes_.assign(kErrorCount40, 0);
         const std::span<const uint8_t> whole = Store().Contents();
-        std::copy(whole.end() - errorByteCount, whole.end(), errorBytes.begin());
+        std::copy(whole.end() - errorByteCount_, whole.end(), errorBytes_.begin());
         flags_ |= kFlagErrorCodes;
         // Drive error numbers (0 = OK, 20..29) rather than the stored codes.
-        if (errorBytes[0] == 0 || errorBytes[0] > 12) {
+        if (errorBytes_[0] == 0 || errorBytes_[0] > 12) {
             flags_ |= kFlagErrorNumbers;
-            for (int i = 0; i < errorByteCount; ++i)
-                errorBytes[i] = errorBytes[i] == 0 ? 1 : static_cast<uint8_t>(errorBytes[i] - 18);
+            for (int i = 0; i < errorByteCount_; ++i)
+                errorBytes_[i] = errorBytes_[i] == 0 ? 1 : static_cast<uint8_t>(errorBytes_[i] - 18);
         }
     }
     if (extended) {
         const std::span<const uint8_t> extra = Store().Contents().subspan(kImageBytes, kExtensionBytes);
-        extraTracks.assign(extra.begin(), extra.end());
+        extraTracks_.assign(extra.begin(), extra.end());
         flags_ |= kFlagExtraTracks;
         trackCount_ = kExtendedTracks;
     }
@@ -108,27 +108,27 @@ void D64Image::AfterLoad() {
 int D64Image::GetErrorCode(int track, int sector) {
     if (!(flags_ & kFlagErrorCodes) || track > kExtendedTracks) return 0;
     int index = kLayout.BlockIndex(track, sector);
-    if (index < 0 || static_cast<size_t>(index) >= errorBytes.size()) return 0;
+    if (index < 0 || static_cast<size_t>(index) >= errorBytes_.size()) return 0;
     for (size_t row = 0; row < ErrorCodeTable.size(); ++row)
-        if (ErrorCodeTable[row].code == errorBytes[index]) return static_cast<int>(row);
+        if (ErrorCodeTable[row].code == errorBytes_[index]) return static_cast<int>(row);
     return 0;
 }
 
 void D64Image::SetErrorCode(int track, int sector, int code) {
     if (!(flags_ & kFlagErrorCodes) || track > kExtendedTracks) return;
     int index = kLayout.BlockIndex(track, sector);
-    if (index < 0 || static_cast<size_t>(index) >= errorBytes.size()) return;
-    uint8_t old = errorBytes[index];
+    if (index < 0 || static_cast<size_t>(index) >= errorBytes_.size()) return;
+    uint8_t old = errorBytes_[index];
     Record(UndoKind::ErrorCode, track, sector, 0, std::span<const uint8_t>(&old, 1), "Error");
-    errorBytes[index] = static_cast<uint8_t>(code);
+    errorBytes_[index] = static_cast<uint8_t>(code);
     SetModified(true);
 }
 
 void D64Image::ShowCommandChecks() {
-    if (!directoryView) return;
-    directoryView->CheckCommand(static_cast<int>(CommandId::SectorErrors), flags_ & kFlagErrorCodes);
-    directoryView->CheckCommand(static_cast<int>(CommandId::ExtendedTracks), flags_ & kFlagExtraTracks);
-    directoryView->CheckCommand(static_cast<int>(CommandId::WriteErrorNumbers), flags_ & kFlagErrorNumbers);
+    if (!directoryView_) return;
+    directoryView_->CheckCommand(static_cast<int>(CommandId::SectorErrors), flags_ & kFlagErrorCodes);
+    directoryView_->CheckCommand(static_cast<int>(CommandId::ExtendedTracks), flags_ & kFlagExtraTracks);
+    directoryView_->CheckCommand(static_cast<int>(CommandId::WriteErrorNumbers), flags_ & kFlagErrorNumbers);
 }
 
 bool D64Image::HandleCommand(int commandId) {
@@ -136,12 +136,12 @@ bool D64Image::HandleCommand(int commandId) {
     case CommandId::SectorErrors:
         if (!(flags_ & kFlagErrorCodes)) {
             // The table survives switching off, so its codes come back when switched on.
-            errorByteCount = (flags_ & kFlagExtraTracks) ? kErrorCount40 : kErrorCount35;
-            if (errorBytes.empty()) errorBytes.assign(kErrorCount40, 0);
+            errorByteCount_ = (flags_ & kFlagExtraTracks) ? kErrorCount40 : kErrorCount35;
+            if (errorBytes_.empty()) errorBytes_.assign(kErrorCount40, 0);
         }
         Record(UndoKind::ErrorCodesSwitched, 0, 0, 0, {}, "Sector Errors");
         flags_ ^= kFlagErrorCodes;
-        if (bamView) bamView->Redraw();
+        if (bamView_) bamView_->Redraw();
         SetModified(true);
         break;
     case CommandId::ExtendedTracks: {
@@ -190,17 +190,17 @@ void D64Image::TrackOrder(int track, std::vector<int>& order) const {
 bool D64Image::SetExtendedTracks(bool on) {
     if (on) {
         flags_ |= kFlagExtraTracks;
-        if (extraTracks.empty()) extraTracks.assign(kExtensionBytes, FillByte());
+        if (extraTracks_.empty()) extraTracks_.assign(kExtensionBytes, FillByte());
     } else {
         flags_ &= ~kFlagExtraTracks;
     }
-    errorByteCount = on ? kErrorCount40 : kErrorCount35;
+    errorByteCount_ = on ? kErrorCount40 : kErrorCount35;
     trackCount_ = on ? kExtendedTracks : kTracks;
-    if (bamView) {
-        bamView->SetTrackCount(trackCount_);
-        bamView->Redraw();
+    if (bamView_) {
+        bamView_->SetTrackCount(trackCount_);
+        bamView_->Redraw();
     }
-    if (sectorEditor) sectorEditor->SetTrackCount(trackCount_);
+    if (sectorEditor_) sectorEditor_->SetTrackCount(trackCount_);
     SetModified(true);
     return true;
 }

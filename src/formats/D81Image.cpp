@@ -76,7 +76,7 @@ void D81Image::WriteDirectoryHeader(int track, bool partition) {
 void D81Image::FormatHeader() { WriteDirectoryHeader(kDirTrack, false); }
 
 const DirLevel* D81Image::PartitionLevel() const {
-    for (const DirLevel& level : dirStack)
+    for (const DirLevel& level : dirStack_)
         if (level.type == kCbm) return &level;
     return nullptr;
 }
@@ -84,7 +84,7 @@ const DirLevel* D81Image::PartitionLevel() const {
 int D81Image::BamTrack() const {
     // Each level entered through a DIR entry lies inside the directory it was entered from.
     int track = dirTrack_;
-    for (const DirLevel& level : dirStack) {
+    for (const DirLevel& level : dirStack_) {
         if (level.type == kCbm) return track;
         track = level.dirTrack;
     }
@@ -161,7 +161,7 @@ int D81Image::StartTrackFor(int blocks) {
 bool D81Image::CreateSubDirectory(int index) {
     int largest = LargestContiguousSpace();
     if (largest < kMinPartitionBlocks) {
-        if (directoryView) ReportError(owner(), "Not enough contiguous space");
+        if (directoryView_) ReportError(owner(), "Not enough contiguous space");
         return false;
     }
     long asked = largest;
@@ -200,20 +200,20 @@ bool D81Image::CreateSubDirectory(int index) {
     WriteDirectoryHeader(start, true);
 
     // The new partition's own BAM: entered for a moment so that clearing works on it.
-    dirStack.push_front(DirLevel{dirTrack_, dirSector_, index, kCbm, start, 0, size});
+    dirStack_.push_front(DirLevel{dirTrack_, dirSector_, index, kCbm, start, 0, size});
     const int savedTrack = dirTrack_, savedSector = dirSector_;
     dirTrack_ = start;
     dirSector_ = 0;
     ClearBam();
     // The first directory block is taken too, or files could be written over it.
     if (IsBlockFree(start, kFirstDirSector)) ToggleBlock(start, kFirstDirSector);
-    dirStack.pop_front();
+    dirStack_.pop_front();
     dirTrack_ = savedTrack;
     dirSector_ = savedSector;
 
     SetModified(true);
     Refresh();
-    if (directoryView) directoryView->StartRename(index);
+    if (directoryView_) directoryView_->StartRename(index);
     group.Close("Create Sub Directory");
     return true;
 }

@@ -10,8 +10,8 @@ ZonedDiskImage::ZonedDiskImage(const DiskGeometry& geometry, Settings* settings)
     dirSector_ = geometry.firstDirSector;
     trackCount_ = geometry.trackCount;
     maxSectors_ = geometry.maxSectors;
-    headerTrack = geometry.headerTrack;
-    headerSector = geometry.headerSector;
+    headerTrack_ = geometry.headerTrack;
+    headerSector_ = geometry.headerSector;
 }
 
 uint8_t* ZonedDiskImage::SectorPointer(int track, int sector) {
@@ -22,7 +22,7 @@ uint8_t* ZonedDiskImage::SectorPointer(int track, int sector) {
 }
 
 uint8_t* ZonedDiskImage::DiskNamePointer() {
-    uint8_t* header = SectorPointer(headerTrack, headerSector);
+    uint8_t* header = SectorPointer(headerTrack_, headerSector_);
     return header ? header + geometry_.nameOffset : nullptr;
 }
 
@@ -91,7 +91,7 @@ void ZonedDiskImage::SnapshotBam() {
 
 bool ZonedDiskImage::IsHeaderBlock(int track, int sector) {
     BlockList blocks = BamBlocks();
-    if (track == headerTrack && sector == headerSector) return true;
+    if (track == headerTrack_ && sector == headerSector_) return true;
     return std::find(blocks.begin(), blocks.end(), std::make_pair(track, sector)) != blocks.end();
 }
 

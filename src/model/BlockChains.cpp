@@ -172,7 +172,7 @@ void DiskImage::FillFreeSectors() {
         SetModified(true);
         Refresh(); // on a damaged disk a block the BAM calls free may hold directory entries
     }
-    if (sectorEditor) sectorEditor->Redraw();
+    if (sectorEditor_) sectorEditor_->Redraw();
 }
 
 std::optional<std::vector<uint8_t>> DiskImage::ReadFileData(int index,

@@ -174,7 +174,7 @@ constexpr int kBodySize = kSlotSize - 2; // bytes 2-31: a slot without its link 
 void DiskImage::Validate() {
     ClearBam();
     static constexpr char kGeosSignature[] = "GEOS format V";
-    if (const uint8_t* header = SectorPointer(headerTrack, headerSector);
+    if (const uint8_t* header = SectorPointer(headerTrack_, headerSector_);
         header && std::memcmp(header + 173, kGeosSignature, sizeof kGeosSignature - 1) == 0)
         Take(*this, header[171], header[172]); // the GEOS border block
     {
@@ -345,12 +345,12 @@ void DiskImage::MoveEntry(bool up, int index, bool updateView) {
     RecordEntry(up ? UndoKind::MoveUp : UndoKind::MoveDown, neighbour, {},
                 up ? "Move Up" : "Move Down");
     std::swap_ranges(entry.data() + 2, entry.data() + kSlotSize, other.data() + 2);
-    if (directoryView) {
-        directoryView->UpdateLine(index);
-        directoryView->UpdateLine(neighbour);
-        if (updateView) directoryView->SelectLine(neighbour);
+    if (directoryView_) {
+        directoryView_->UpdateLine(index);
+        directoryView_->UpdateLine(neighbour);
+        if (updateView) directoryView_->SelectLine(neighbour);
     }
-    if (sectorEditor) sectorEditor->Redraw();
+    if (sectorEditor_) sectorEditor_->Redraw();
 }
 
 bool DiskImage::MoveEntries(int first, int last, int target) {

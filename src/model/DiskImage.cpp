@@ -88,12 +88,12 @@ std::vector<std::span<const uint8_t>> DiskImage::FileContents(std::vector<uint8_
     const bool extensions = (flags_ & (kFlagExtraTracks | kFlagErrorCodes)) != 0;
     if (!extensions && pieces.size() <= 1 && (pieces.empty() || pieces[0].data() == begin))
         pieces.assign(1, whole);
-    if ((flags_ & kFlagExtraTracks) && !extraTracks.empty()) pieces.emplace_back(extraTracks);
+    if ((flags_ & kFlagExtraTracks) && !extraTracks_.empty()) pieces.emplace_back(extraTracks_);
     codes.clear();
     if (flags_ & kFlagErrorCodes) {
-        size_t count = std::min(static_cast<size_t>(std::max(errorByteCount, 0)), errorBytes.size());
+        size_t count = std::min(static_cast<size_t>(std::max(errorByteCount_, 0)), errorBytes_.size());
         for (size_t i = 0; i < count; ++i) {
-            uint8_t code = errorBytes[i];
+            uint8_t code = errorBytes_[i];
             if (flags_ & kFlagErrorNumbers) code = code == 1 ? 0 : static_cast<uint8_t>(code + 18);
             codes.push_back(code);
         }
@@ -167,7 +167,7 @@ bool DiskImage::Save(bool saveAs) {
             return listed.value_or(false);
         }
         path_ = choice->path;
-        if (directoryView) directoryView->SetWindowText(title() + (modified() ? " *" : ""));
+        if (directoryView_) directoryView_->SetWindowText(title() + (modified() ? " *" : ""));
     } else {
         SafePath();
     }
@@ -214,7 +214,7 @@ void DiskImage::SetModified(bool on) {
         flags_ |= kFlagModified;
     else
         flags_ &= ~kFlagModified;
-    if (directoryView) directoryView->SetWindowText(title() + (on ? " *" : ""));
+    if (directoryView_) directoryView_->SetWindowText(title() + (on ? " *" : ""));
 }
 
 std::string DiskImage::DefaultExtension() const {
@@ -292,7 +292,7 @@ std::vector<DirEntry> DiskImage::ListedEntries() {
 
 void DiskImage::Refresh() {
     entryCount_ = CountEntries();
-    if (directoryView) directoryView->SetEntryCount(entryCount_);
+    if (directoryView_) directoryView_->SetEntryCount(entryCount_);
 }
 
 DirEntry DiskImage::EntryAt(int index) { return EntryAtEx(index, showDeleted()); }
@@ -371,57 +371,57 @@ bool DiskImage::EnterSubDirectory(DirEntry entry, int index) {
     if (entry.typeCode() == kCbm && entry.firstSector() != 0) return false;
     int t = first[0], s = first[1];
     if (t == dirTrack_ && s == dirSector_) return false;
-    for (const DirLevel& level : dirStack)
+    for (const DirLevel& level : dirStack_)
         if (level.dirTrack == t && level.dirSector == s) return false;
     if (!SectorPointer(t, s)) return false;
-    dirStack.push_front(DirLevel{dirTrack_, dirSector_, index, entry.typeCode(), entry.firstTrack(),
+    dirStack_.push_front(DirLevel{dirTrack_, dirSector_, index, entry.typeCode(), entry.firstTrack(),
                                  entry.firstSector(), entry.blocks()});
     dirTrack_ = t;
     dirSector_ = s;
     Refresh();
-    if (directoryView) {
-        directoryView->SelectLine(0);
-        directoryView->EnableCommand(static_cast<int>(CommandId::ParentDirectory), true);
+    if (directoryView_) {
+        directoryView_->SelectLine(0);
+        directoryView_->EnableCommand(static_cast<int>(CommandId::ParentDirectory), true);
     }
     return true;
 }
 
 bool DiskImage::LeaveSubDirectory() {
-    if (dirStack.empty()) return false;
-    DirLevel level = dirStack.front();
-    dirStack.pop_front();
+    if (dirStack_.empty()) return false;
+    DirLevel level = dirStack_.front();
+    dirStack_.pop_front();
     dirTrack_ = level.dirTrack;
     dirSector_ = level.dirSector;
     Refresh();
-    if (directoryView) {
-        directoryView->SelectLine(level.selectedIndex);
-        directoryView->EnableCommand(static_cast<int>(CommandId::ParentDirectory), !dirStack.empty());
+    if (directoryView_) {
+        directoryView_->SelectLine(level.selectedIndex);
+        directoryView_->EnableCommand(static_cast<int>(CommandId::ParentDirectory), !dirStack_.empty());
     }
     return true;
 }
 
 // ---- Views --------------------------------------------------------------------------------
 
-void DiskImage::AttachDirectoryView(ImageObserver* view) { directoryView = view; }
-void DiskImage::AttachBamView(ImageObserver* view) { bamView = view; }
-void DiskImage::AttachSectorEditor(ImageObserver* view) { sectorEditor = view; }
-void DiskImage::AddChildWindow(ImageObserver* view) { childWindows.push_back(view); }
+void DiskImage::AttachDirectoryView(ImageObserver* view) { directoryView_ = view; }
+void DiskImage::AttachBamView(ImageObserver* view) { bamView_ = view; }
+void DiskImage::AttachSectorEditor(ImageObserver* view) { sectorEditor_ = view; }
+void DiskImage::AddChildWindow(ImageObserver* view) { childWindows_.push_back(view); }
 
 void DiskImage::DetachView(ImageObserver* view) {
-    if (directoryView == view)
-        directoryView = nullptr;
-    else if (bamView == view)
-        bamView = nullptr;
-    else if (sectorEditor == view)
-        sectorEditor = nullptr;
+    if (directoryView_ == view)
+        directoryView_ = nullptr;
+    else if (bamView_ == view)
+        bamView_ = nullptr;
+    else if (sectorEditor_ == view)
+        sectorEditor_ = nullptr;
     else
-        std::erase(childWindows, view);
+        std::erase(childWindows_, view);
 }
 
 void DiskImage::RedrawViews() {
-    for (ImageObserver* v : {directoryView, bamView, sectorEditor})
+    for (ImageObserver* v : {directoryView_, bamView_, sectorEditor_})
         if (v) v->Redraw();
-    for (ImageObserver* v : childWindows) v->Redraw();
+    for (ImageObserver* v : childWindows_) v->Redraw();
 }
 
 } // namespace tessarind

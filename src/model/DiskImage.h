@@ -380,7 +380,7 @@ public:
     Settings* mutableSettings() const { return settings_; }
     Interaction* owner() const { return owner_; }
     void SetOwner(Interaction* owner) { owner_ = owner; }
-    const std::deque<DirLevel>& DirStack() const { return dirStack; }
+    const std::deque<DirLevel>& DirStack() const { return dirStack_; }
     // The entries of the current directory, as listed (deleted ones when shown).
     std::vector<DirEntry> ListedEntries();
 
@@ -423,17 +423,21 @@ public:
         bool closed_ = false;
     };
 
-    // ---- Fields -------------------------------------------------------------------------
-    ImageObserver* bamView = nullptr;
-    ImageObserver* sectorEditor = nullptr;
-    ImageObserver* directoryView = nullptr;
-    std::vector<uint8_t> errorBytes;
-    int errorByteCount = 0;
-    std::vector<uint8_t> extraTracks;
-    int replayDepth = 0;
-    int headerSector = 0, headerTrack = 0;
-    std::vector<ImageObserver*> childWindows;
-    std::deque<DirLevel> dirStack;
+    // ---- State ------------------------------------------------------------------------
+    ImageObserver* directoryView() const { return directoryView_; }
+    ImageObserver* bamView() const { return bamView_; }
+    ImageObserver* sectorEditor() const { return sectorEditor_; }
+    // The error code of each block (formats that keep them) and the tracks past the standard
+    // ones, each in effect while its flag is set.
+    const std::vector<uint8_t>& errorBytes() const { return errorBytes_; }
+    int errorByteCount() const { return errorByteCount_; }
+    const std::vector<uint8_t>& extraTracks() const { return extraTracks_; }
+    // For tests that give an image codes or extra tracks of their own.
+    void SetErrorBytes(std::vector<uint8_t> codes, int count) {
+        errorBytes_ = std::move(codes);
+        errorByteCount_ = count;
+    }
+    void SetExtraTracks(std::vector<uint8_t> bytes) { extraTracks_ = std::move(bytes); }
 
     // The geometry and the listed directory, read here and set by the format.
     int formatId() const { return formatId_; }
@@ -449,6 +453,16 @@ public:
     void SetDirTrack(int track) { dirTrack_ = track; }
 
 protected:
+    ImageObserver* bamView_ = nullptr;
+    ImageObserver* sectorEditor_ = nullptr;
+    ImageObserver* directoryView_ = nullptr;
+    std::vector<ImageObserver*> childWindows_;
+    std::vector<uint8_t> errorBytes_;
+    int errorByteCount_ = 0;
+    std::vector<uint8_t> extraTracks_;
+    int replayDepth_ = 0;
+    int headerSector_ = 0, headerTrack_ = 0;
+    std::deque<DirLevel> dirStack_;
     int formatId_ = 0;
     int trackCount_ = 0;
     int maxSectors_ = 0;

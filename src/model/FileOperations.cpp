@@ -89,7 +89,7 @@ void DiskImage::RemoveEntry(int index, bool freeBlocks) {
     group.Close("Remove File");
     Refresh();
     RedrawViews();
-    if (directoryView) directoryView->SelectLine(std::min(index, entryCount_ - 1));
+    if (directoryView_) directoryView_->SelectLine(std::min(index, entryCount_ - 1));
 }
 
 std::optional<InsertSlot> DiskImage::FindSlotForInsert(int index) {
@@ -213,8 +213,8 @@ bool DiskImage::UpdateDirBackLink(int position, int track, int sector) {
 }
 
 void DiskImage::UpdateParentDirectory() {
-    if (dirStack.empty() || dirStack.front().type != kDir) return;
-    const DirLevel& level = dirStack.front();
+    if (dirStack_.empty() || dirStack_.front().type != kDir) return;
+    const DirLevel& level = dirStack_.front();
     const uint8_t* header = SectorPointer(level.firstTrack, level.firstSector);
     if (!header) return;
     uint8_t* parent = SectorPointer(header[36], header[37]);
@@ -671,8 +671,8 @@ bool ChangeField(DiskImage& image, DirEntry entry, int offset, std::span<const u
     // A type byte that becomes 0 (or stops being 0) takes the entry out of a listing that
     // hides deleted entries (or brings it back).
     if ((entry.type() != 0) != wasListed) image.Refresh();
-    if (image.directoryView) image.directoryView->UpdateLine(index);
-    if (image.sectorEditor) image.sectorEditor->Redraw();
+    if (image.directoryView()) image.directoryView()->UpdateLine(index);
+    if (image.sectorEditor()) image.sectorEditor()->Redraw();
     return true;
 }
 
@@ -781,7 +781,7 @@ void DiskImage::SetBytes(int track, int sector, std::span<const uint8_t> data, i
     std::copy(data.begin(), data.end(), block + offset);
     SetModified(true);
     Refresh(); // the bytes may be the listed directory's
-    if (sectorEditor) sectorEditor->Redraw();
+    if (sectorEditor_) sectorEditor_->Redraw();
 }
 
 void DiskImage::AlignName(int index, Align mode) {

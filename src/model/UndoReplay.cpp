@@ -80,7 +80,7 @@ void DiskImage::Group::Abandon(uint32_t count) {
 }
 
 void DiskImage::NotifyUndoText() {
-    if (directoryView) directoryView->SetUndoText(UndoItemText(), UndoEnabled());
+    if (directoryView_) directoryView_->SetUndoText(UndoItemText(), UndoEnabled());
 }
 
 bool DiskImage::UndoOne() {
@@ -148,22 +148,22 @@ void DiskImage::ReplayRecord(const UndoRecord& r) {
         if (!block || r.data.empty() || r.offset + r.data.size() > kBlockSize) return;
         std::memcpy(block + r.offset, r.data.data(), r.data.size());
         if (r.kind == UndoKind::Bam) {
-            if (bamView) bamView->Redraw();
-        } else if (sectorEditor) {
-            sectorEditor->BlockChanged(r.track, r.sector, static_cast<int>(r.offset));
+            if (bamView_) bamView_->Redraw();
+        } else if (sectorEditor_) {
+            sectorEditor_->BlockChanged(r.track, r.sector, static_cast<int>(r.offset));
         }
         return;
     }
     case UndoKind::ErrorCode:
         if (!r.data.empty()) SetErrorCode(r.track, r.sector, r.data[0]);
-        if (bamView) bamView->Redraw();
+        if (bamView_) bamView_->Redraw();
         return;
     case UndoKind::ExtraTracks:
         SetExtendedTracks((flags_ & kFlagExtraTracks) == 0);
         return;
     case UndoKind::ErrorCodesSwitched:
         flags_ ^= kFlagErrorCodes;
-        if (bamView) bamView->Redraw();
+        if (bamView_) bamView_->Redraw();
         return;
     case UndoKind::ToggleSector:
         ToggleBlock(r.track, r.sector);
@@ -177,10 +177,10 @@ void DiskImage::ReplayRecord(const UndoRecord& r) {
         }
         return;
     case UndoKind::MoveDown:
-        MoveEntry(true, r.index, replayDepth == 0);
+        MoveEntry(true, r.index, replayDepth_ == 0);
         return;
     case UndoKind::MoveUp:
-        MoveEntry(false, r.index, replayDepth == 0);
+        MoveEntry(false, r.index, replayDepth_ == 0);
         return;
     case UndoKind::RemoveSaved:
         InsertEntry(r.index, r.data);
@@ -189,11 +189,11 @@ void DiskImage::ReplayRecord(const UndoRecord& r) {
         RemoveEntry(r.index, false);
         return;
     case UndoKind::ShiftStart:
-        replayDepth = replayDepth > 0 ? replayDepth - 1 : 0;
-        if (directoryView) directoryView->UpdateLine(r.index);
+        replayDepth_ = replayDepth_ > 0 ? replayDepth_ - 1 : 0;
+        if (directoryView_) directoryView_->UpdateLine(r.index);
         return;
     case UndoKind::ShiftEnd:
-        ++replayDepth;
+        ++replayDepth_;
         return;
     case UndoKind::DiskName:
         if (std::span<uint8_t> name = DiskName(); !name.empty() && r.data.size() == name.size())
@@ -211,13 +211,13 @@ void DiskImage::ReplayRecord(const UndoRecord& r) {
         uint8_t* block = SectorPointer(r.track, r.sector);
         if (!block || r.data.empty() || r.offset + r.data.size() > kBlockSize) return;
         std::memcpy(block + r.offset, r.data.data(), r.data.size());
-        if (directoryView) directoryView->UpdateLine(r.index);
+        if (directoryView_) directoryView_->UpdateLine(r.index);
         return;
     }
     DirEntry entry = EntryAtEx(r.index, showDeleted());
     if (!entry || r.data.empty() || field + r.data.size() > kSlotSize) return;
     std::memcpy(entry.data() + field, r.data.data(), r.data.size());
-    if (directoryView) directoryView->UpdateLine(r.index);
+    if (directoryView_) directoryView_->UpdateLine(r.index);
 }
 
 } // namespace tessarind

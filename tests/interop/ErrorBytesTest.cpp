@@ -60,7 +60,7 @@ void CheckRoundTrip(const std::vector<std::string>& options, size_t sectorBytes,
     EXPECT_TRUE(image->flags() & kFlagErrorCodes);
     EXPECT_TRUE(image->flags() & kFlagErrorNumbers);
     EXPECT_EQ(image->trackCount(), tracks);
-    EXPECT_EQ(image->errorByteCount, static_cast<int>(errorCount));
+    EXPECT_EQ(image->errorByteCount(), static_cast<int>(errorCount));
 
     // Track 1, sector 0 carries 20.
     EXPECT_EQ(image->GetErrorCode(1, 0), 1);

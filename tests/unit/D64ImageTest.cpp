@@ -195,7 +195,7 @@ TEST(D64Variants, ErrorBytesAsDriveNumbersRoundTrip) {
     auto image = Loaded(file);
     EXPECT_TRUE(image->flags() & kFlagErrorCodes);
     EXPECT_TRUE(image->flags() & kFlagErrorNumbers);
-    EXPECT_EQ(image->errorByteCount, 683);
+    EXPECT_EQ(image->errorByteCount(), 683);
     EXPECT_EQ(image->GetErrorCode(1, 0), 1); // Header Block Not Found
     EXPECT_EQ(image->GetErrorCode(1, 5), 4); // Checksum Error in Data Block
     EXPECT_EQ(image->GetErrorCode(35, 16), 8);
@@ -226,7 +226,7 @@ TEST(D64Variants, FortyTracksWithErrorBytes) {
     file.insert(file.end(), errors.begin(), errors.end());
     auto image = Loaded(file);
     EXPECT_EQ(image->trackCount(), 40);
-    EXPECT_EQ(image->errorByteCount, 768);
+    EXPECT_EQ(image->errorByteCount(), 768);
     EXPECT_EQ(image->Store().Size(), 174848u);
     ASSERT_NE(image->SectorPointer(36, 0), nullptr);
     EXPECT_EQ(image->SectorPointer(36, 0)[0], extension[0]);

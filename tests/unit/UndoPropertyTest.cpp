@@ -88,13 +88,13 @@ void CaptureInto(State& s, const DiskImage& image) {
     CopyBytes(s.image, image.Store().Contents());
     s.flags = image.flags() & ~kNotCompared;
     s.trackCount = image.trackCount();
-    s.errorByteCount = codes ? image.errorByteCount : 0;
+    s.errorByteCount = codes ? image.errorByteCount() : 0;
     if (codes)
-        CopyBytes(s.errorBytes, image.errorBytes);
+        CopyBytes(s.errorBytes, image.errorBytes());
     else
         s.errorBytes.clear();
     if (extra)
-        CopyBytes(s.extraTracks, image.extraTracks);
+        CopyBytes(s.extraTracks, image.extraTracks());
     else
         s.extraTracks.clear();
 }
@@ -109,9 +109,9 @@ bool Matches(const State& s, const DiskImage& image) {
     const bool codes = (image.flags() & kFlagErrorCodes) != 0;
     const bool extra = (image.flags() & kFlagExtraTracks) != 0;
     return s.flags == (image.flags() & ~kNotCompared) && s.trackCount == image.trackCount() &&
-           s.errorByteCount == (codes ? image.errorByteCount : 0) &&
-           (codes ? s.errorBytes == image.errorBytes : s.errorBytes.empty()) &&
-           (extra ? s.extraTracks == image.extraTracks : s.extraTracks.empty()) &&
+           s.errorByteCount == (codes ? image.errorByteCount() : 0) &&
+           (codes ? s.errorBytes == image.errorBytes() : s.errorBytes.empty()) &&
+           (extra ? s.extraTracks == image.extraTracks() : s.extraTracks.empty()) &&
            std::ranges::equal(s.image, image.Store().Contents());
 }
 
@@ -802,12 +802,12 @@ std::unique_ptr<D64Image> BuildStart(Dice& dice, Settings& settings, std::string
         // Extended tracks and error codes, both part of the image while switched on.
         Populate(dice, *image, dice.Between(1, 8));
         image->SetExtendedTracks(true);
-        image->extraTracks = Noise(D64Image::kExtensionBytes, dice.Next());
+        image->SetExtraTracks(Noise(D64Image::kExtensionBytes, dice.Next()));
         image->SetFlag(kFlagErrorCodes, true);
-        image->errorByteCount = D64Image::kErrorCount40;
-        image->errorBytes.assign(D64Image::kErrorCount40, 1);
-        for (uint8_t& code : image->errorBytes)
+        std::vector<uint8_t> codes(D64Image::kErrorCount40, 1);
+        for (uint8_t& code : codes)
             if (dice.Percent(5)) code = ErrorCodeTable[dice.Between(0, 8)].code;
+        image->SetErrorBytes(std::move(codes), D64Image::kErrorCount40);
         what << "extended tracks with error codes";
     }
     // Start from a clean image with nothing to undo.
