@@ -109,7 +109,7 @@ struct ImageState {
         const std::span<const uint8_t> bytes = from.Store().Contents();
         image.assign(bytes.begin(), bytes.end());
         flags = from.flags() & ~kNotCompared;
-        trackCount = from.trackCount;
+        trackCount = from.trackCount();
         const bool codes = (from.flags() & kFlagErrorCodes) != 0;
         errorByteCount = codes ? from.errorByteCount() : 0;
         if (codes)
@@ -124,7 +124,7 @@ struct ImageState {
     // Empty when `now` matches, else what differs first.
     std::string Difference(const DiskImage& now) const {
         if ((now.flags() & ~kNotCompared) != flags) return "flags differ";
-        if (now.trackCount != trackCount) return "track count differs";
+        if (now.trackCount() != trackCount) return "track count differs";
         const std::span<const uint8_t> bytes = now.Store().Contents();
         if (bytes.size() != image.size())
             return "image size " + std::to_string(bytes.size()) + ", expected " +
