@@ -13,8 +13,8 @@ namespace tessarind {
 
 class FormatCatalog;
 
-// An empty object of a disk image kind (1541, 1571, 1581, 8050, 8250) by format id; none for
-// other kinds. Open it with create set to make a blank disk.
+// An empty object of an image kind of the built-in catalog by format id; none for other
+// kinds. Open it with create set to make a blank disk.
 std::unique_ptr<DiskImage> MakeDiskImage(int formatId, Settings* settings);
 
 // Opens `hostPath`, or `data` when it is not empty (then `formatId`, when not 0, names the
