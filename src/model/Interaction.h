@@ -53,6 +53,9 @@ public:
                                              bool /*includeSubDirectories*/, bool /*selectionOnly*/) {
         return std::nullopt;
     }
+    // Opens PETSCII text (an archive's notes, say) in a text window titled `title`; an owner
+    // without windows lets it pass.
+    virtual void ShowText(const std::string& /*title*/, std::vector<uint8_t> /*petscii*/) {}
 };
 
 // Shown with caption "Error" when the interaction exists.
