@@ -6,6 +6,8 @@
 #include <queue>
 #include <utility>
 
+#include "support/ImageBuilder.h"
+
 namespace tessarind::testing {
 namespace {
 
@@ -66,6 +68,24 @@ size_t BlocksOf(size_t bytes) {
 }
 
 } // namespace
+
+std::vector<uint8_t> SampleText(size_t size, int seed) {
+    const std::string line = "10 PRINT \"HELLO, WORLD\":GOTO 10\r20 REM SOME MORE TEXT HERE\r";
+    std::vector<uint8_t> text;
+    for (size_t i = 0; text.size() < size; ++i)
+        text.push_back(static_cast<uint8_t>(line[(i * 7 + i / 61 + seed) % line.size()]));
+    return text;
+}
+
+std::vector<uint8_t> SampleRuns() {
+    std::vector<uint8_t> data = Pattern(300, 3);
+    for (uint8_t value : {0xFE, 0xDB, 0x00, 0x41})
+        for (size_t run : {1, 2, 3, 4, 255, 256, 300}) {
+            data.insert(data.end(), run, value);
+            data.push_back(0x42);
+        }
+    return data;
+}
 
 void BitWriter::Bit(int bit) {
     if (used_ == 8) {

@@ -8,6 +8,13 @@
 
 namespace tessarind::testing {
 
+// Text-like bytes, few distinct values (a BASIC listing's): squeezed to short codes.
+std::vector<uint8_t> SampleText(size_t size, int seed = 0);
+
+// Runs of every length around the packing limits, of the marker values 0xFE and 0xDB too,
+// between noise.
+std::vector<uint8_t> SampleRuns();
+
 // Bits packed into bytes least significant bit first, as the ARC methods read them.
 class BitWriter {
 public:

@@ -19,27 +19,10 @@ using testing::BuildArc;
 using testing::BuildSda;
 using testing::Pattern;
 using testing::RawName;
+using testing::SampleRuns;
+using testing::SampleText;
 using testing::UnpackedMembers;
 using Bytes = std::vector<uint8_t>;
-
-Bytes Text(size_t size) {
-    const std::string line = "10 PRINT \"HELLO, WORLD\":GOTO 10\r20 REM SOME MORE TEXT HERE\r";
-    Bytes text;
-    for (size_t i = 0; text.size() < size; ++i)
-        text.push_back(line[(i * 7 + i / 61) % line.size()]);
-    return text;
-}
-
-// Runs of every length around the packing limits, of the markers too, between noise.
-Bytes Runs() {
-    Bytes data = Pattern(300, 3);
-    for (uint8_t value : {0xFE, 0xDB, 0x00, 0x41})
-        for (size_t run : {1, 2, 3, 4, 255, 256, 300}) {
-            data.insert(data.end(), run, value);
-            data.push_back(0x42);
-        }
-    return data;
-}
 
 // Every method of both header versions, into a 1541 and a 1581 image: members of each type
 // (the letter in either case), one without data, one with a name longer than 16 bytes, REL
@@ -52,11 +35,11 @@ TEST(ArcArchive, EveryMethodOfEveryVersionUnpacksWhatWentIn) {
                              std::to_string(method) + (large ? " 1581" : " 1541"));
                 const uint8_t marker = version < 2 ? 0xDB : 0xFE;
                 std::vector<ArcMember> members = {
-                    {"TEXT", 'S', Text(3000), method, version, marker},
-                    {"RUNS", 'P', Runs(), method, version, marker},
+                    {"TEXT", 'S', SampleText(3000), method, version, marker},
+                    {"RUNS", 'P', SampleRuns(), method, version, marker},
                     {"NOISE", 'u', Pattern(40000, 7), method, version, marker},
                     {"EMPTY", 'D', {}, method, version, marker},
-                    {"A NAME LONGER THAN SIXTEEN", 'x', Text(10), method, version, marker},
+                    {"A NAME LONGER THAN SIXTEEN", 'x', SampleText(10), method, version, marker},
                     {"RECORDS", 'R', Pattern(40 * 50, 9), method, version, marker, 40},
                 };
                 auto image = BlankTarget(large);
@@ -265,7 +248,8 @@ TEST(ArcArchive, CrunchCodesGrowWiderAsTheDictionaryFills) {
 // The stub's line number (blocks + 6) and the digit at byte 8 place the archive; a file too
 // short to be one, a stub that cannot be one, or one that points past the end opens nothing.
 TEST(ArcArchive, SelfDissolvingStubIsSkipped) {
-    const std::vector<ArcMember> members = {{"ONE", 'P', Text(500), 3}, {"TWO", 'S', Runs(), 1}};
+    const std::vector<ArcMember> members = {{"ONE", 'P', SampleText(500), 3},
+                                            {"TWO", 'S', SampleRuns(), 1}};
     const Bytes arc = BuildArc(members);
     const Bytes small = BuildArc({members[0]});
     struct Case {
@@ -305,7 +289,7 @@ TEST(ArcArchive, SelfDissolvingStubIsSkipped) {
 TEST(ArcArchive, MemberBeyondTheDiskFails) {
     auto image = BlankTarget(false);
     const Bytes archive =
-        BuildArc({{"SMALL", 'P', Text(100), 0}, {"HUGE", 'P', Bytes(200000, 1), 1}});
+        BuildArc({{"SMALL", 'P', SampleText(100), 0}, {"HUGE", 'P', Bytes(200000, 1), 1}});
     EXPECT_FALSE(UnpackArc(*image, archive, false, nullptr));
 }
 
