@@ -1,0 +1,45 @@
+// Unpacks an ARC file into a blank 1541 image, the work of opening one in the editor, for
+// arc_vs_cbmconvert.sh. With --write it makes the archive that script times: one crunched
+// member of 100 KB of text-like bytes.
+//   ArcUnpack --write FILE
+//   ArcUnpack FILE [TIMES]   prints the size of each member of the last run
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "archives/Arc.h"
+#include "formats/D64Image.h"
+#include "support/ArcEncoder.h"
+
+using namespace tessarind;
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--write") {
+        const testing::ArcMember member{"BENCH TEXT", 'S', testing::SampleText(100 * 1024), 3};
+        const std::vector<uint8_t> archive = testing::BuildArc({member});
+        std::ofstream out(argv[2], std::ios::binary);
+        out.write(reinterpret_cast<const char*>(archive.data()),
+                  static_cast<std::streamsize>(archive.size()));
+        return out ? 0 : 1;
+    }
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: ArcUnpack --write FILE | ArcUnpack FILE [TIMES]\n");
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    const std::vector<uint8_t> archive((std::istreambuf_iterator<char>(in)), {});
+    const int times = argc > 2 ? std::atoi(argv[2]) : 1;
+    for (int i = 0; i < times; ++i) {
+        D64Image image;
+        if (!image.Open(nullptr, "", false, true) || !UnpackArc(image, archive, false, nullptr))
+            return 1;
+        if (i + 1 < times) continue;
+        for (int e = 0; e < image.entryCount(); ++e)
+            std::printf("%zu\n", image.ReadFileData(e).value_or(std::vector<uint8_t>{}).size());
+    }
+    return 0;
+}
