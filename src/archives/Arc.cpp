@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <optional>
 #include <vector>
 
@@ -30,6 +31,15 @@ enum Method : int {
     CrunchedOnePass = 5
 };
 
+// Each byte value with its bits in reverse order.
+constexpr std::array<uint8_t, 256> kReversed = [] {
+    std::array<uint8_t, 256> table{};
+    for (int v = 0; v < 256; ++v)
+        for (int bit = 0; bit < 8; ++bit)
+            if (v & (1 << bit)) table[v] |= static_cast<uint8_t>(0x80 >> bit);
+    return table;
+}();
+
 // Reads one member's bytes and bits through the context's cursor, never past `end`. Bits are
 // taken from each byte least significant first.
 class MemberReader {
@@ -53,25 +63,31 @@ public:
         }
         return bit;
     }
-    // The first bit read becomes bit 0.
+    // The first bit read becomes bit 0. At most 24 bits.
     std::optional<uint32_t> LowFirst(int count) {
-        uint32_t value = 0;
-        for (int i = 0; i < count; ++i) {
-            const int bit = Bit();
-            if (bit < 0) return std::nullopt;
-            value |= static_cast<uint32_t>(bit) << i;
+        if (count <= 0) return 0u;
+        const int offset = std::countr_zero(c_.bitMask);
+        const std::size_t available = c_.cursor < end_ ? (end_ - c_.cursor) * 8 - offset : 0;
+        if (available < static_cast<std::size_t>(count)) {
+            c_.cursor = end_;
+            return std::nullopt;
         }
-        return value;
+        uint32_t word = 0;
+        for (std::size_t i = 0; i < 4 && c_.cursor + i < end_; ++i)
+            word |= static_cast<uint32_t>(c_.bytes[c_.cursor + i]) << (8 * i);
+        const int used = offset + count;
+        c_.cursor += static_cast<std::size_t>(used / 8);
+        c_.bitMask = static_cast<uint8_t>(1u << (used % 8));
+        return (word >> offset) & ((1u << count) - 1);
     }
-    // Each new bit is shifted in at the bottom.
+    // Each new bit is shifted in at the bottom: the bits read, in reverse. At most 24 bits.
     std::optional<uint32_t> HighFirst(int count) {
-        uint32_t value = 0;
-        for (int i = 0; i < count; ++i) {
-            const int bit = Bit();
-            if (bit < 0) return std::nullopt;
-            value = (value << 1) | static_cast<uint32_t>(bit);
-        }
-        return value;
+        const std::optional<uint32_t> bits = LowFirst(count);
+        if (!bits || count <= 0) return bits;
+        uint32_t reversed = 0;
+        for (int i = 0; i < 4; ++i)
+            reversed = (reversed << 8) | kReversed[(*bits >> (8 * i)) & 0xFF];
+        return reversed >> (32 - count);
     }
 
 private:
