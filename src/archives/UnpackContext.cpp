@@ -19,7 +19,8 @@ std::array<uint8_t, kNameLength> PaddedName(std::span<const uint8_t> bytes) {
 }
 
 bool WriteArchiveMember(UnpackContext& context, std::span<const uint8_t, kNameLength> name,
-                        int typeCode, std::span<const uint8_t> data, int recordLength) {
+                        int typeCode, std::span<const uint8_t> data, int recordLength,
+                        const std::function<void(DirEntry)>& finish) {
     DiskImage& image = context.target;
     std::array<uint8_t, kSlotSize> slot{};
     DirEntry entry(slot.data());
@@ -40,6 +41,7 @@ bool WriteArchiveMember(UnpackContext& context, std::span<const uint8_t, kNameLe
     entry.type() = static_cast<uint8_t>((typeCode & 7) | kTypeClosed);
     std::copy(name.begin(), name.end(), entry.name().begin());
     entry.setBlocksRaw(static_cast<uint16_t>(std::min<std::size_t>((data.size() + 253) / 254, 0xFFFF)));
+    if (finish) finish(entry);
     if (!image.InsertEntry(context.nextIndex, std::span<const uint8_t>(slot).subspan(2))) return false;
     ++context.nextIndex;
     return true;

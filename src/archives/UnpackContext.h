@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <array>
@@ -38,9 +39,11 @@ struct UnpackContext {
 // chain, side sectors for a REL member (recordLength 1-254), a closed entry of the CBM type
 // code with the name (already padded with shifted spaces) and the block count of the length,
 // listed at `nextIndex`, which then moves on. False, with nothing listed, when the image has
-// no room for it.
+// no room for it. `finish`, when given, may change the entry before it is listed (a format
+// whose records carry the type byte, block count or date of their own).
 bool WriteArchiveMember(UnpackContext& context, std::span<const uint8_t, kNameLength> name,
-                        int typeCode, std::span<const uint8_t> data, int recordLength = 0);
+                        int typeCode, std::span<const uint8_t> data, int recordLength = 0,
+                        const std::function<void(DirEntry)>& finish = {});
 
 // A member name from the archive's bytes: at most 16 of them, the rest shifted spaces.
 std::array<uint8_t, kNameLength> PaddedName(std::span<const uint8_t> bytes);
