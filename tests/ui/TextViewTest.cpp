@@ -160,6 +160,20 @@ private slots:
                 redPixels += set;
             }
         QVERIFY(redPixels > 0);
+        // Export writes the bytes under the name proposed without ".seq".
+        f.ui.saveChoices.push_back(SaveChoice{f.PathText(QStringLiteral("out.seq"))});
+        f.frame->ExecuteCommand(cmd::Export);
+        QCOMPARE(f.ui.saveRequests.back().proposedName, std::string("red"));
+        QFile exported(f.Path(QStringLiteral("out.seq")));
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        QCOMPARE(exported.readAll(), QByteArray("\x1C" "A"));
+        // The font switch gives 40 x 25 cells of the other size.
+        const int before = view->cellSize();
+        QTest::keyClick(view, Qt::Key_8);
+        f.frame->ExecuteCommand(cmd::ToggleFontSize);
+        QCOMPARE(view->columns(), 40);
+        QVERIFY(view->cellSize() != before);
+        QCOMPARE(view->viewport()->width(), 40 * view->cellSize());
 
         // A program that is no BASIC program says so.
         f.frame->client()->setActiveSubWindow(disk->Window());
