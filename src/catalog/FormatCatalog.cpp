@@ -49,8 +49,9 @@ std::unique_ptr<DiskImage> OpenHoldingFile(const FactoryCall& call) {
 std::unique_ptr<DiskImage> OpenTextDocument(const FactoryCall& call) {
     auto document = std::make_unique<TextDocument>(call.row.id, call.settings);
     document->SetOwner(call.reportErrors ? call.owner : nullptr);
-    const bool opened = call.data.empty() ? document->Open(document->owner(), call.path, true, false)
-                                          : document->OpenBytes(call.path, call.data);
+    const bool opened = call.data.empty()
+                            ? document->Open(document->owner(), call.path, true, false)
+                            : document->OpenBytes(call.path, call.data);
     if (!opened) return nullptr;
     document->SetOwner(call.owner);
     return document;
@@ -64,7 +65,9 @@ CatalogRow NotYetMade(int id, std::string_view newText, int newCommand) {
     return {id, nullptr, nullptr, false, false, newText, newCommand};
 }
 CatalogRow SingleFile(int id) { return {id, OpenHoldingFile, nullptr, false, false, {}, 0}; }
-CatalogRow TextFile(int id) { return {id, OpenTextDocument, nullptr, false, false, {}, 0}; }
+CatalogRow TextFile(int id) {
+    return {id, OpenTextDocument, nullptr, false, false, {}, 0};
+}
 CatalogRow Quiet(int id) { return {id, nullptr, nullptr, false, true, {}, 0}; }
 
 } // namespace

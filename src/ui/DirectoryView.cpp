@@ -260,9 +260,10 @@ void DirectoryView::ViewCurrent() {
             ReportError(ui, "Unable to Open File");
             return;
         }
-        ShowTextWindow(frame_, *image_, std::move(*data),
-                       QString::fromStdString(image_->ExportName(entry, *FindRowById(FormatId::Seq))),
-                       {true, codes, true, false});
+        ShowTextWindow(
+            frame_, *image_, std::move(*data),
+            QString::fromStdString(image_->ExportName(entry, *FindRowById(FormatId::Seq))),
+            {true, codes, true, false});
     } else if (type == kPrg) {
         std::optional<std::vector<uint8_t>> listing = Detokenize(*image_, current_);
         if (!listing) {

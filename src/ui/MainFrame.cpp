@@ -387,8 +387,8 @@ ImageDocument* MainFrame::Adopt(std::unique_ptr<DiskImage> image) {
         // A text document's one view is its text; it is titled with the host path.
         const std::span<const uint8_t> bytes = text->Text();
         const QString path = QString::fromStdString(text->path());
-        view = new PetsciiTextView(this, *text, {bytes.begin(), bytes.end()}, path,
-                                   text->CbmName(), text->openingSwitches, ViewStyle());
+        view = new PetsciiTextView(this, *text, {bytes.begin(), bytes.end()}, path, text->CbmName(),
+                                   text->openingSwitches, ViewStyle());
         text->AttachDirectoryView(view);
     } else {
         view = new DirectoryView(this, document->image(), ViewStyle());

@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(f.ui.saveRequests.back().proposedName, std::string("red"));
         QFile exported(f.Path(QStringLiteral("out.seq")));
         QVERIFY(exported.open(QIODevice::ReadOnly));
-        QCOMPARE(exported.readAll(), QByteArray("\x1C" "A"));
+        QCOMPARE(exported.readAll(), QByteArray("\034A"));
         // The font switch gives 40 x 25 cells of the other size.
         const int before = view->cellSize();
         QTest::keyClick(view, Qt::Key_8);

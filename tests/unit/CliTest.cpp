@@ -404,7 +404,8 @@ TEST_F(CliTest, TypeLaysTextOutAsTheViewerShowsIt) {
     };
     for (const Case& c : std::vector<Case>{
              {{"type", "letters.seq"}, 0, a40 + "\n" + a40 + "\n" + std::string(10, 'A') + "\n"},
-             {{"type", "letters.seq", "--width", "80"}, 0,
+             {{"type", "letters.seq", "--width", "80"},
+              0,
               std::string(80, 'A') + "\n" + std::string(10, 'A') + "\n"},
              {{"type", "codes.seq"}, 0, "?RED\nAB?X\n"},
              {{"type", "codes.seq", "--codes"}, 0, "XED\nAB\n"},
