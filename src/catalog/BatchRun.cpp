@@ -170,7 +170,8 @@ BatchResult RunBatch(const std::string& folder, const BatchOptions& options,
             if (onProgress) onProgress(path, result.processed);
             std::unique_ptr<DiskImage> image =
                 OpenContainer(nullptr, path, {}, 0, nullptr, false, &own);
-            if (!image) return true;
+            // A text document (SEQ or host text) holds no files: it is no disk.
+            if (!image || !image->DiskNamePointer()) return true;
             if (!listing) {
                 ExportRun run;
                 run.overwrite = options.overwrite;

@@ -185,7 +185,8 @@ FolderSearchResult SearchFolder(const std::string& folder, const NameMatcher& ma
             if (onSearching) onSearching(path);
             std::unique_ptr<DiskImage> image =
                 OpenContainer(nullptr, path, {}, 0, nullptr, false, &own);
-            if (!image) return true;
+            // A text document (SEQ or host text) holds no files: it is no disk.
+            if (!image || !image->DiskNamePointer()) return true;
             ++result.searched;
             const int hits = FindFiles(*image, matches, path, onMatch);
             result.found += hits;

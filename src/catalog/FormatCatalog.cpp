@@ -7,6 +7,7 @@
 #include "formats/D71Image.h"
 #include "formats/D80Image.h"
 #include "formats/D81Image.h"
+#include "formats/TextDocument.h"
 #include "text/AsciiCase.h"
 #include "text/Petscii.h"
 
@@ -44,6 +45,18 @@ std::unique_ptr<DiskImage> OpenHoldingFile(const FactoryCall& call) {
     return image;
 }
 
+// SEQ, PC64 sequential and host text files open as the text they hold.
+std::unique_ptr<DiskImage> OpenTextDocument(const FactoryCall& call) {
+    auto document = std::make_unique<TextDocument>(call.row.id, call.settings);
+    document->SetOwner(call.reportErrors ? call.owner : nullptr);
+    const bool opened = call.data.empty()
+                            ? document->Open(document->owner(), call.path, true, false)
+                            : document->OpenBytes(call.path, call.data);
+    if (!opened) return nullptr;
+    document->SetOwner(call.owner);
+    return document;
+}
+
 CatalogRow Disk(int id, ImageFactory make, std::string_view newText, int newCommand) {
     return {id, OpenImageKind, make, true, false, newText, newCommand};
 }
@@ -52,6 +65,9 @@ CatalogRow NotYetMade(int id, std::string_view newText, int newCommand) {
     return {id, nullptr, nullptr, false, false, newText, newCommand};
 }
 CatalogRow SingleFile(int id) { return {id, OpenHoldingFile, nullptr, false, false, {}, 0}; }
+CatalogRow TextFile(int id) {
+    return {id, OpenTextDocument, nullptr, false, false, {}, 0};
+}
 CatalogRow Quiet(int id) { return {id, nullptr, nullptr, false, true, {}, 0}; }
 
 } // namespace
@@ -87,9 +103,9 @@ const FormatCatalog& FormatCatalog::Builtin() {
         SingleFile(FormatId::P00),
         SingleFile(FormatId::U00),
         SingleFile(FormatId::R00),
-        // Sequential files until they have a viewer of their own: shown as the file they are.
-        SingleFile(FormatId::S00),
-        SingleFile(FormatId::Seq),
+        TextFile(FormatId::S00),
+        TextFile(FormatId::Seq),
+        TextFile(FormatId::Text),
         SingleFile(FormatId::Unnamed),
         // Listings written by Save As, the catch-all filter and the Zipcode pattern name no
         // container at all.

@@ -16,6 +16,8 @@
 #include "catalog/DirectoryListing.h"
 #include "catalog/DirectoryPicture.h"
 #include "text/Petscii.h"
+#include "text/PetsciiLayout.h"
+#include "formats/TextDocument.h"
 
 namespace tessarind::cli {
 
@@ -267,10 +269,32 @@ int CmdBasic(Context& ctx, const Args& a) {
     return kOk;
 }
 
+namespace {
+
+// SEQ text as the text viewer lays it out, one screen line per host line.
+void PrintLaidOut(std::span<const uint8_t> petscii, const Args& a) {
+    TextLayoutOptions options;
+    options.switches.interpretCodes = a.Has("--codes");
+    options.width = std::stoi(a.Value("--width", "40"));
+    std::string text = LayoutAsHostText(petscii, options, a.Has("--lower"));
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+} // namespace
+
 int CmdType(Context& ctx, const Args& a) {
-    if (a.positional.size() != 2) throw UsageError{"type needs IMAGE and FILE"};
+    if (a.positional.empty() || a.positional.size() > 2)
+        throw UsageError{"type needs IMAGE and FILE, or a text file"};
+    const std::string width = a.Value("--width", "40");
+    if (width != "40" && width != "80") throw UsageError{"--width is 40 or 80"};
     auto image = OpenImage(ctx, a.positional[0]);
     if (!image) return kFailed;
+    if (a.positional.size() == 1) {
+        auto* document = dynamic_cast<TextDocument*>(image.get());
+        if (!document) throw UsageError{"type needs FILE inside " + a.positional[0]};
+        PrintLaidOut(document->Text(), a);
+        return kOk;
+    }
     std::optional<int> index = FindOneEntry(*image, a.positional[1]);
     if (!index) return kFailed;
     std::string reason;
@@ -281,10 +305,7 @@ int CmdType(Context& ctx, const Args& a) {
         return kFailed;
     }
     // What could be read is shown; a chain that breaks off is said after it.
-    if (data) {
-        std::string text = HostText(*data, false);
-        std::fwrite(text.data(), 1, text.size(), stdout);
-    }
+    if (data) PrintLaidOut(*data, a);
     if (!broken) return kOk;
     std::fflush(stdout);
     ctx.ui.Message(image->BrokenChainText(image->EntryAt(*index), *broken), "Error");

@@ -7,8 +7,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <limits>
+#include <memory>
 
 #include "catalog/ListingExport.h"
+#include "formats/TextDocument.h"
+#include "model/FormatRegistry.h"
+#include "ui/MainFrame.h"
 
 namespace tessarind {
 
@@ -80,6 +84,17 @@ std::optional<bool> DialogInteraction::WriteListing(DiskImage& image, int format
                                                     const std::string& path,
                                                     bool includeSubDirectories, bool selectionOnly) {
     return WriteSaveAsListing(image, formatId, path, includeSubDirectories, selectionOnly);
+}
+
+void DialogInteraction::ShowText(const std::string& title, std::vector<uint8_t> petscii) {
+    auto* frame = dynamic_cast<MainFrame*>(parent_);
+    if (!frame) return;
+    auto document = std::make_unique<TextDocument>(FormatId::Seq, &frame->settings());
+    document->OpenBytes(title, petscii);
+    // Notes are shown as their author laid them out, codes acting when so set.
+    document->openingSwitches = {false, frame->settings().On(SettingId::DefaultCtrlChar), false,
+                                 false};
+    frame->ShowDocument(std::move(document));
 }
 
 } // namespace tessarind

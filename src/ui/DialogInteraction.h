@@ -20,6 +20,8 @@ public:
                                              bool& dialogFailed) override;
     std::optional<bool> WriteListing(DiskImage& image, int formatId, const std::string& path,
                                      bool includeSubDirectories, bool selectionOnly) override;
+    // A text document of the bytes in a text view of the frame.
+    void ShowText(const std::string& title, std::vector<uint8_t> petscii) override;
 
 private:
     QWidget* parent_;

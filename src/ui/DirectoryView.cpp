@@ -8,6 +8,10 @@
 
 #include "model/DiskImage.h"
 #include "catalog/DirectoryListing.h"
+#include "model/BasicListing.h"
+#include "model/FormatRegistry.h"
+#include "text/Petscii.h"
+#include "ui/PetsciiTextView.h"
 #include "ui/CommandActions.h"
 #include "ui/DialogFilter.h"
 #include "ui/MainFrame.h"
@@ -112,8 +116,8 @@ void DirectoryView::UpdateEntryCommands() {
         Check(kTypeItems[code], selected && type == code);
     }
     Enable(Insert, true);
-    // Sub-directories can be entered; the text views of files come later.
-    Enable(ViewFile, firstBlock && (type == kCbm || type == kDir));
+    // SEQ files and BASIC programs are shown as text; sub-directories are entered.
+    Enable(ViewFile, firstBlock && (type == kSeq || type == kPrg || type == kCbm || type == kDir));
     Enable(CreateSubDir, image.maxFileType() > 4);
     Enable(Export, firstBlock && type >= kSeq && type <= kRel);
     for (CommandId id : kLaterItems)
@@ -247,9 +251,30 @@ void DirectoryView::InsertBlank() {
 void DirectoryView::ViewCurrent() {
     DirEntry entry = image_->EntryAt(current_);
     const int type = entry.typeCode();
-    if (type != kCbm && type != kDir) return;
-    if (!image_->EnterSubDirectory(current_))
-        ReportError(image_->owner(), "Unable to Open Directory");
+    Interaction* ui = image_->owner();
+    const bool codes = image_->settings().On(SettingId::DefaultCtrlChar);
+    const std::string name = HostFileName(entry.name(), 256, image_->settings());
+    if (type == kSeq) {
+        std::optional<std::vector<uint8_t>> data = image_->ReadFileData(current_);
+        if (!data) {
+            ReportError(ui, "Unable to Open File");
+            return;
+        }
+        ShowTextWindow(
+            frame_, *image_, std::move(*data),
+            QString::fromStdString(image_->ExportName(entry, *FindRowById(FormatId::Seq))),
+            {true, codes, true, false});
+    } else if (type == kPrg) {
+        std::optional<std::vector<uint8_t>> listing = Detokenize(*image_, current_);
+        if (!listing) {
+            ReportError(ui, "Unable to View File");
+            return;
+        }
+        ShowTextWindow(frame_, *image_, std::move(*listing), QString::fromStdString(name),
+                       {false, codes, false, false});
+    } else if (type == kCbm || type == kDir) {
+        if (!image_->EnterSubDirectory(current_)) ReportError(ui, "Unable to Open Directory");
+    }
 }
 
 void DirectoryView::StartRename(int index) {

@@ -20,6 +20,7 @@
 #include "ui/CommandActions.h"
 #include "ui/KeyCommandTable.h"
 #include "ui/MainFrame.h"
+#include "ui/PetsciiTextView.h"
 #include "ui/ToolbarIcons.h"
 
 namespace tessarind {
@@ -48,24 +49,6 @@ std::vector<ExportChoice> ExportChoices(const DirEntry& entry) {
     default:
         return {{"PRG", ".prg"}, {"PC64", ".p00"}};
     }
-}
-
-// The listing of List Dir as a read-only text window.
-void ShowListingWindow(MainFrame& frame, const QString& title, const std::vector<uint8_t>& text) {
-    auto* window = new QMdiSubWindow;
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->setWindowIcon(ToolbarIcons::ProgramIcon());
-    auto* edit = new QPlainTextEdit(window);
-    edit->setReadOnly(true);
-    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    edit->setPlainText(QString::fromLatin1(reinterpret_cast<const char*>(text.data()),
-                                           static_cast<qsizetype>(text.size())));
-    window->setWidget(edit);
-    window->setWindowTitle(title);
-    frame.client()->addSubWindow(window);
-    window->resize(360, 420);
-    window->show();
 }
 
 } // namespace
@@ -245,12 +228,14 @@ void EntryListView::ExportSelection() {
 }
 
 void EntryListView::ListDirectoryText() {
-    std::vector<uint8_t> text = ListDirectory(*image_, ListingForm::Ascii, !ShowsUpperCase());
+    std::vector<uint8_t> text = ListDirectory(*image_, ListingForm::Petscii, !ShowsUpperCase());
     if (text.empty()) {
         if (Interaction* ui = image_->owner()) ui->Message("Unable to Read Directory", "Error");
         return;
     }
-    if (frame_) ShowListingWindow(*frame_, windowTitle() + QStringLiteral(": DIR"), text);
+    const QString title = QString::asprintf("%s%s", qPrintable(windowTitle()), ": DIR");
+    ShowTextWindow(frame_, *image_, std::move(text), title,
+                   {false, image_->settings().On(SettingId::DefaultCtrlChar), false, false});
 }
 
 // ---- Keys ---------------------------------------------------------------------------------------

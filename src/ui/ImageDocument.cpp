@@ -2,6 +2,7 @@
 
 #include <QMdiSubWindow>
 
+#include "ui/ImageView.h"
 #include "ui/ViewWindow.h"
 
 namespace tessarind {
@@ -11,6 +12,12 @@ ImageDocument::~ImageDocument() {
 }
 
 void ImageDocument::CloseViews() {
+    for (const QPointer<ImageView>& child : children_) {
+        if (!child) continue;
+        child->Detach();
+        if (QMdiSubWindow* window = child->Window()) window->close();
+    }
+    children_.clear();
     if (!view_) return;
     ViewWindow* view = view_;
     view_ = nullptr;

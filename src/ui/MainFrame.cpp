@@ -39,6 +39,8 @@
 #include "ui/ImageDocument.h"
 #include "ui/DirPreview.h"
 #include "ui/DirectoryView.h"
+#include "ui/PetsciiTextView.h"
+#include "formats/TextDocument.h"
 #include "ui/InPlaceEditor.h"
 #include "ui/MainMenu.h"
 #include "ui/OptionsDialog.h"
@@ -372,13 +374,28 @@ ImageDocument* MainFrame::NewImage(int formatId) {
     return image ? Adopt(std::move(image)) : nullptr;
 }
 
+ImageDocument* MainFrame::ShowDocument(std::unique_ptr<DiskImage> image) {
+    return image ? Adopt(std::move(image)) : nullptr;
+}
+
 ImageDocument* MainFrame::Adopt(std::unique_ptr<DiskImage> image) {
     image->SetOwner(interaction_);
     images_.push_front(std::make_unique<ImageDocument>(std::move(image)));
     ImageDocument* document = images_.front().get();
-    auto* view = new DirectoryView(this, document->image(), ViewStyle());
+    ImageView* view = nullptr;
+    if (auto* text = dynamic_cast<TextDocument*>(&document->image())) {
+        // A text document's one view is its text; it is titled with the host path.
+        const std::span<const uint8_t> bytes = text->Text();
+        const QString path = QString::fromStdString(text->path());
+        view = new PetsciiTextView(this, *text, {bytes.begin(), bytes.end()}, path, text->CbmName(),
+                                   text->openingSwitches, ViewStyle());
+        text->AttachDirectoryView(view);
+    } else {
+        view = new DirectoryView(this, document->image(), ViewStyle());
+    }
     document->SetDirectoryView(view);
     QMdiSubWindow* window = view->MakeWindow();
+    if (dynamic_cast<PetsciiTextView*>(view)) view->SetWindowText(document->image().path());
     client_->addSubWindow(window);
     // Sized once it carries the client area's title bar.
     view->FitWindow(true);

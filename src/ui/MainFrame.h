@@ -60,6 +60,8 @@ public:
     ImageDocument* OpenPath(const std::string& path);
     // A new empty container of a format-registry kind.
     ImageDocument* NewImage(int formatId);
+    // Shows a container made elsewhere (a text document of an archive's notes, say).
+    ImageDocument* ShowDocument(std::unique_ptr<DiskImage> image);
     // Closes every container, newest first, asking to save changed ones. False when the
     // user kept one open; then it and every one after it stay.
     bool CloseAll();

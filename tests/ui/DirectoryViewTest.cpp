@@ -302,12 +302,15 @@ private slots:
                 done = modalShown;
             } else if (id == cmd::ListDir) {
                 done = HasWindowTitled(*f.frame, QStringLiteral("sample.d64: DIR"));
+            } else if (id == cmd::ViewFile) {
+                // SECOND is the SEQ file: its data open in a text view.
+                done = HasWindowTitled(*f.frame, QStringLiteral("second.seq"));
             } else if (id == cmd::NewD64 || id == cmd::NewD71 || id == cmd::NewD81) {
                 const int formatId = id == cmd::NewD64 ? 1 : id == cmd::NewD71 ? 2 : 3;
                 done = f.frame->openImages().size() == 2 && f.frame->activeView() != f.view &&
                        f.frame->activeView()->Image()->formatId() == formatId;
             } else {
-                // View File on a SEQ file, jumps, Uncompress, the BAM editor and Run In.
+                // Jumps, Uncompress, the BAM editor and Run In.
                 done = !f.frame->IsEnabled(id) && !f.image->modified() &&
                        f.frame->activeView() == f.view;
             }

@@ -388,6 +388,39 @@ TEST_F(CliTest, ExtractNeverReplacesAHostFileWithoutForce) {
     EXPECT_EQ(tree(), extracted);
 }
 
+TEST_F(CliTest, TypeLaysTextOutAsTheViewerShowsIt) {
+    std::vector<uint8_t> seq(90, 'A');
+    const std::vector<uint8_t> codes = {0x1C, 'R', 'E', 'D', 0x0D, 'A', 'B', 0x93, 'X'};
+    HostFile("letters.seq", seq);
+    HostFile("codes.seq", codes);
+    auto image = BlankD64("D");
+    AddFile(*image, {"CODES", 0x81, codes});
+    ASSERT_TRUE(image->WriteFile((dir / "d.d64").string()));
+    const std::string a40(40, 'A');
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string output;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"type", "letters.seq"}, 0, a40 + "\n" + a40 + "\n" + std::string(10, 'A') + "\n"},
+             {{"type", "letters.seq", "--width", "80"},
+              0,
+              std::string(80, 'A') + "\n" + std::string(10, 'A') + "\n"},
+             {{"type", "codes.seq"}, 0, "?RED\nAB?X\n"},
+             {{"type", "codes.seq", "--codes"}, 0, "XED\nAB\n"},
+             {{"type", "codes.seq", "--lower"}, 0, "?red\nab?x\n"},
+             {{"type", "d.d64", "CODES", "--codes"}, 0, "XED\nAB\n"},
+             {{"type", "letters.seq", "--width", "50"}, 2, ""},
+             {{"type", "d.d64"}, 2, ""},
+         }) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        ProcessResult run = Cli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.output, c.output);
+    }
+}
+
 TEST_F(CliTest, HelpPrintsTheUsageTheReadmeShows) {
     std::vector<uint8_t> bytes;
     bool openFailed = false;

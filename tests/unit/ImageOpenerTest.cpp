@@ -6,6 +6,8 @@
 
 #include "model/FormatRegistry.h"
 #include "catalog/ImageOpener.h"
+#include "formats/TextDocument.h"
+#include "text/PetsciiLayout.h"
 #include "model/SafeFile.h"
 #include "support/ImageBuilder.h"
 #include "support/Recorders.h"
@@ -170,8 +172,6 @@ TEST_F(OpenContainerTest, SingleFileKindsKeepTheirTypeAndPc64ItsName) {
     std::vector<uint8_t> p00(26, 0);
     std::memcpy(p00.data(), "C64File\0REAL NAME", 17);
     p00.push_back(42);
-    std::vector<uint8_t> s00 = p00;
-    std::memcpy(s00.data() + 8, "REAL TEXT", 9);
     struct Case {
         const char* file;
         std::vector<uint8_t> bytes;
@@ -180,9 +180,8 @@ TEST_F(OpenContainerTest, SingleFileKindsKeepTheirTypeAndPc64ItsName) {
     };
     for (const Case& c :
          {Case{"tool.usr", Pattern(20), 0x83, "TOOL"}, Case{"old.del", Pattern(20), 0x80, "OLD"},
-          Case{"Loader.PRG", Pattern(20), 0x82, "\xCCOADER"}, Case{"any.p00", p00, 0x82, "REAL NAME"},
-          Case{"notes.seq", Pattern(20), 0x81, "NOTES"}, Case{"text.S00", s00, 0x81, "REAL TEXT"},
-          Case{"user.u00", p00, 0x83, "REAL NAME"}}) {
+          Case{"Loader.PRG", Pattern(20), 0x82, "\xCCOADER"},
+          Case{"any.p00", p00, 0x82, "REAL NAME"}, Case{"user.u00", p00, 0x83, "REAL NAME"}}) {
         SCOPED_TRACE(c.file);
         auto image = Open(HostFile(c.file, c.bytes));
         ASSERT_NE(image, nullptr);
@@ -191,6 +190,48 @@ TEST_F(OpenContainerTest, SingleFileKindsKeepTheirTypeAndPc64ItsName) {
         EXPECT_EQ(NameOf(*image, 0), c.name);
         EXPECT_TRUE(image->untitled());
     }
+}
+
+TEST_F(OpenContainerTest, SequentialAndHostTextFilesOpenAsTheirText) {
+    std::vector<uint8_t> s00(26, 0);
+    std::memcpy(s00.data(), "C64File\0REAL TEXT", 17);
+    const std::vector<uint8_t> body = {'H', 'I', 0x0D, 0x1C, 'X'};
+    s00.insert(s00.end(), body.begin(), body.end());
+    struct Case {
+        const char* file;
+        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> text;
+        const char* cbmName;
+    };
+    const std::vector<uint8_t> host = {'H', 'i', '\n', 'n', 'e', 'w', '_', '\r', '\n', '\n', 'x'};
+    for (const Case& c : {
+             Case{"notes.seq", body, body, "NOTES"},
+             Case{"Read.Me.S00", s00, body, "\322EAD"},
+             Case{"any.txt", host, {0xC8, 'I', 0x0D, 'N', 'E', 'W', 0xA4, 0x0D, 0x0D, 'X'}, "ANY"},
+             Case{"empty.seq", {}, {}, "EMPTY"},
+         }) {
+        SCOPED_TRACE(c.file);
+        const std::string path = HostFile(c.file, c.bytes);
+        for (bool inMemory : {false, true}) {
+            auto image = inMemory ? OpenContainer(&ui, path, c.bytes, 0, nullptr, true, &settings)
+                                  : Open(path);
+            ASSERT_NE(image, nullptr);
+            auto* document = dynamic_cast<TextDocument*>(image.get());
+            ASSERT_NE(document, nullptr);
+            EXPECT_EQ(std::vector<uint8_t>(document->Text().begin(), document->Text().end()),
+                      c.text);
+            const auto name = document->CbmName();
+            EXPECT_EQ(std::string(name.begin(), name.end()).substr(0, std::strlen(c.cbmName)),
+                      c.cbmName);
+            EXPECT_EQ(document->CountEntries(), 0);
+            EXPECT_EQ(document->DiskNamePointer(), nullptr);
+        }
+    }
+    // Host text keeps one screen line per host line.
+    auto text = Open(HostFile("lines.txt", {'o', 'n', 'e', '\n', 't', 'w', 'o', '\n'}));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(LayoutAsHostText(static_cast<TextDocument&>(*text).Text(), {}, false), "ONE\nTWO\n");
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(OpenContainerTest, APc64FileWithoutItsSignatureIsRefused) {
