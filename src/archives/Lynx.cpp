@@ -15,7 +15,6 @@ namespace {
 
 constexpr uint8_t kReturn = 0x0D;
 constexpr std::size_t kBlock = 254;
-constexpr std::size_t kMinimumArchive = 256;
 constexpr int kMaxDigits = 6;
 // A side sector lists 120 data blocks; the count a Lynx directory gives a relative file
 // includes its side sectors, so every 121 blocks hold one of them.
@@ -95,7 +94,9 @@ std::optional<std::size_t> TextStart(std::span<const uint8_t> bytes) {
 
 bool UnpackLynx(DiskImage& target, std::span<const uint8_t> archive, bool interactive,
                 Interaction* ui) {
-    if (archive.size() < kMinimumArchive) return false;
+    // Writers end the archive after the last member's data, or after the directory when
+    // the last members are empty: an archive may be shorter than its directory blocks.
+    if (archive.size() < 2) return false;
     UnpackContext context(target, archive, interactive, ui, target.entryCount());
     std::optional<std::size_t> text = TextStart(archive);
     if (!text) return false;
@@ -105,8 +106,7 @@ bool UnpackLynx(DiskImage& target, std::span<const uint8_t> archive, bool intera
     std::optional<uint32_t> directoryBlocks = directory.Number();
     if (!directoryBlocks || *directoryBlocks == 0) return false;
     uint64_t memberStart = uint64_t{*directoryBlocks} * kBlock;
-    if (memberStart > archive.size()) return false;
-    const std::size_t directoryEnd = static_cast<std::size_t>(memberStart);
+    const uint64_t directoryEnd = memberStart;
     directory.SkipLine();
     std::optional<uint32_t> count = directory.Number();
     if (!count || *count == 0) return false;

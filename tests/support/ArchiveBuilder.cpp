@@ -63,8 +63,6 @@ std::vector<uint8_t> LynxArchive(const std::vector<LynxMember>& members) {
             if (used) out.resize(out.size() + kBlock - used, 0);
         }
     }
-    // Lynx archives are at least 256 bytes long.
-    if (out.size() < 256) out.resize(256, 0);
     return out;
 }
 

@@ -83,6 +83,20 @@ TEST(Lynx, MembersFollowTheFilesAlreadyListed) {
     ExpectMembers(image, members, 1);
 }
 
+// Writers leave the directory block unpadded when the last members are empty.
+TEST(Lynx, ArchivesEndingInsideTheirDirectoryBlocksUnpackWhole) {
+    const std::vector<LynxMember> members = {{"EMPTY", 'P', {}}, {"ALSO EMPTY", 'S', {}}};
+    std::vector<uint8_t> archive = LynxArchive(members);
+    const uint8_t last[] = {' ', '0', ' ', '\r'};
+    auto end = std::find_end(archive.begin(), archive.end(), std::begin(last), std::end(last));
+    ASSERT_NE(end, archive.end());
+    archive.erase(end + 4, archive.end());
+    ASSERT_LT(archive.size(), 254u);
+    auto image = BlankD64();
+    EXPECT_TRUE(UnpackLynx(*image, archive, false, nullptr));
+    ExpectMembers(*image, members);
+}
+
 TEST(Lynx, ArchivesThatBreakOffKeepWhatTheyHold) {
     const std::vector<LynxMember> members = {{"FIRST", 'P', Pattern(500, 1)},
                                              {"SECOND", 'S', Pattern(700, 2)}};
@@ -122,15 +136,16 @@ TEST(Lynx, DamagedDirectoriesWriteNothingOrWhatTheyList) {
         std::vector<uint8_t> archive;
         int written;
     };
-    std::vector<uint8_t> shortArchive(good.begin(), good.begin() + 255);
+    std::vector<uint8_t> twoBytes(good.begin(), good.begin() + 2);
     std::vector<uint8_t> badLink = good;
     badLink[2] = 0xFF; // the first line's link points past the end
     badLink[3] = 0xFF;
     const Case cases[] = {
-        {"shorter than 256 bytes", shortArchive, 0},
+        {"load address only", twoBytes, 0},
         {"stub link outside", badLink, 0},
         {"no directory blocks", replace(" 1  *LYNX", " 0  *LYNX"), 0},
-        {"directory past the end", replace(" 1  *LYNX", " 9  *LYNX"), 0},
+        // The members' data would lie past the end: they are written empty.
+        {"data past the end", replace(" 1  *LYNX", " 9  *LYNX"), 2},
         {"no members", replace(" 2 \r", " 0 \r"), 0},
         // Promises nine members: the two listed are written, then the text runs out.
         {"more members promised", replace(" 2 \r", " 9 \r"), 2},
