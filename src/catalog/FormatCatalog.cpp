@@ -3,11 +3,14 @@
 #include <array>
 #include <vector>
 
+#include "archives/UnpackArchive.h"
+#include "archives/Zipcode.h"
 #include "formats/D64Image.h"
 #include "formats/D71Image.h"
 #include "formats/D80Image.h"
 #include "formats/D81Image.h"
 #include "formats/TextDocument.h"
+#include "model/SafeFile.h"
 #include "text/AsciiCase.h"
 #include "text/Petscii.h"
 
@@ -57,6 +60,35 @@ std::unique_ptr<DiskImage> OpenTextDocument(const FactoryCall& call) {
     return document;
 }
 
+// An archive unpacks into a new image of its own; a kind without a reader yet is refused.
+std::unique_ptr<DiskImage> OpenArchive(const FactoryCall& call) {
+    Interaction* ui = call.reportErrors ? call.owner : nullptr;
+    const std::string name = DiskImage::FileNamePart(call.path);
+    if (!ArchiveReaderFor(call.row.id)) {
+        ReportError(ui, "Unable to Open File " + name + ": unpacking " +
+                            std::string(call.row.Info().displayName) +
+                            " files is not available yet");
+        return nullptr;
+    }
+    std::vector<uint8_t> read;
+    std::span<const uint8_t> bytes = call.data;
+    if (bytes.empty()) {
+        bool openFailed = false;
+        if (!ReadWholeFile(call.path, read, openFailed)) {
+            ReportError(ui, "Unable to Open File " + name);
+            return nullptr;
+        }
+        bytes = read;
+    }
+    return UnpackArchive(bytes, call.path, call.row.id, call.owner, call.reportErrors,
+                         call.settings);
+}
+
+// Any part of a Zipcode set opens the whole set.
+std::unique_ptr<DiskImage> OpenZipcode(const FactoryCall& call) {
+    return OpenZipcodeSet(call.owner, call.path, call.reportErrors, call.settings);
+}
+
 CatalogRow Disk(int id, ImageFactory make, std::string_view newText, int newCommand) {
     return {id, OpenImageKind, make, true, false, newText, newCommand};
 }
@@ -68,6 +100,7 @@ CatalogRow SingleFile(int id) { return {id, OpenHoldingFile, nullptr, false, fal
 CatalogRow TextFile(int id) {
     return {id, OpenTextDocument, nullptr, false, false, {}, 0};
 }
+CatalogRow Archive(int id) { return {id, OpenArchive, nullptr, false, false, {}, 0}; }
 CatalogRow Quiet(int id) { return {id, nullptr, nullptr, false, true, {}, 0}; }
 
 } // namespace
@@ -107,12 +140,20 @@ const FormatCatalog& FormatCatalog::Builtin() {
         TextFile(FormatId::Seq),
         TextFile(FormatId::Text),
         SingleFile(FormatId::Unnamed),
-        // Listings written by Save As, the catch-all filter and the Zipcode pattern name no
-        // container at all.
+        Archive(FormatId::Sda),
+        Archive(FormatId::Arc),
+        Archive(FormatId::Lha),
+        Archive(FormatId::Lynx),
+        Archive(FormatId::Cvt),
+        Archive(FormatId::Sfx),
+        Archive(FormatId::Ark),
+        Archive(FormatId::Wr3),
+        // Opened by the name of any of its parts, never by an extension.
+        {FormatId::Zipcode, OpenZipcode, nullptr, false, true, {}, 0},
+        // Listings written by Save As and the catch-all filter name no container at all.
         Quiet(FormatId::Bitmap),
         Quiet(FormatId::Csv),
         Quiet(FormatId::All),
-        Quiet(FormatId::Zipcode),
     });
     return catalog;
 }

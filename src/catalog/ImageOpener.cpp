@@ -39,8 +39,16 @@ std::unique_ptr<DiskImage> OpenContainer(const FormatCatalog& catalog, Interacti
         known = row ? &row->Info() : FindRowById(formatId);
     }
     if (!known) {
-        // Zipcode sets are not read yet; the caller reports the failure.
-        if (IsZipcodePart(hostPath)) return nullptr;
+        // Any part of a Zipcode set opens the set; its extension, if any, names no kind.
+        if (IsZipcodePart(hostPath) && data.empty()) {
+            const CatalogRow* set = catalog.ById(FormatId::Zipcode);
+            if (!set || !set->open) return nullptr;
+            std::unique_ptr<DiskImage> image =
+                set->open(FactoryCall{*set, owner, hostPath, reportErrors, data, settings});
+            if (image && reportErrors && formatId == 0 && settings)
+                settings->AddRecentFile(hostPath);
+            return image;
+        }
         ReportError(ui, "Unknown File Extension " + hostPath);
         return nullptr;
     }

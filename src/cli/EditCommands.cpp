@@ -189,6 +189,8 @@ int CmdConvert(Context& ctx, const Args& a) {
         std::fprintf(stderr, "%s already exists\n", output.c_str());
         return kFailed;
     }
+    // An archive unpacks into the kind of image asked for, where it has a choice.
+    if (kind->id == FormatId::D81) ctx.settings.Set(SettingId::DecompressTo81, 1);
     std::unique_ptr<DiskImage> image = OpenImage(ctx, input);
     if (!image) return kFailed;
     if (image->formatId() != kind->id) {

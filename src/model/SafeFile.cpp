@@ -116,7 +116,9 @@ WriteResult WriteWholeFile(const std::string& target,
         (void)::fchmod(fd, old.st_mode & 07777);
     }
     bool ok = WritePieces(fd, pieces);
-    ok = ::fsync(fd) == 0 && ok;
+    // The flush makes sure the rename never puts an incomplete file in the previous one's
+    // place; a new file replaces nothing and is not held up for it.
+    if (exists) ok = ::fsync(fd) == 0 && ok;
     int error = ok ? 0 : (errno ? errno : EIO);
     ok = ::close(fd) == 0 && ok;
     std::error_code ec;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archives/StoredArchive.h"
 #include "model/DiskImage.h"
 #include "catalog/DirectoryListing.h"
 #include "model/BasicListing.h"
@@ -31,8 +32,7 @@ constexpr int kSizeLength = 5;
 constexpr CommandId kTypeItems[] = {TypeDel, TypeSeq, TypePrg, TypeUsr, TypeRel, TypeCbm};
 constexpr CommandId kAlignItems[] = {Expand, LeftJustify, Center, RightJustify};
 // Shown by the context menu but not offered yet.
-constexpr CommandId kLaterItems[] = {JumpToSector, JumpToSideSector, JumpToEntrySector, Uncompress,
-                                     BamEditor};
+constexpr CommandId kLaterItems[] = {JumpToSector, JumpToSideSector, JumpToEntrySector, BamEditor};
 
 int NameLength(std::span<const uint8_t> name) {
     return static_cast<int>(std::find(name.begin(), name.end(), kPad) - name.begin());
@@ -109,7 +109,7 @@ void DirectoryView::UpdateEntryCommands() {
 
     Enable(MoveFileUp, selected && current_ > 0);
     Enable(MoveFileDown, selected && current_ < RowCount() - 1);
-    for (CommandId id : {Rename, Remove, Splat, Lock, ChangeFileSize, AutoFileSize})
+    for (CommandId id : {Rename, Remove, Splat, Lock, ChangeFileSize, AutoFileSize, Uncompress})
         Enable(id, selected);
     for (int code = 0; code < 6; ++code) {
         Enable(kTypeItems[code], selected && (code < 5 || image.maxFileType() >= 5));
@@ -187,7 +187,8 @@ bool DirectoryView::HandleCommand(CommandId id) {
                                   id == Splat || id == Lock || id == MoveFileUp ||
                                   id == MoveFileDown || id == ChangeFileSize ||
                                   id == AutoFileSize || id == Expand || id == LeftJustify ||
-                                  id == Center || id == RightJustify || id == ViewFile;
+                                  id == Center || id == RightJustify || id == ViewFile ||
+                                  id == Uncompress;
         return entryCommand;
     } else if (id == Remove) {
         image.RemoveEntry(current_, true);
@@ -222,6 +223,8 @@ bool DirectoryView::HandleCommand(CommandId id) {
         SelectIndex(current_);
     } else if (id == ViewFile) {
         ViewCurrent();
+    } else if (id == Uncompress) {
+        UncompressCurrent();
     } else {
         return false;
     }
@@ -275,6 +278,17 @@ void DirectoryView::ViewCurrent() {
     } else if (type == kCbm || type == kDir) {
         if (!image_->EnterSubDirectory(current_)) ReportError(ui, "Unable to Open Directory");
     }
+}
+
+void DirectoryView::UncompressCurrent() {
+    Interaction* owner = frame_ ? frame_->interaction() : image_->owner();
+    std::unique_ptr<DiskImage> unpacked = OpenStoredArchive(
+        *image_, current_, owner, frame_ ? &frame_->settings() : image_->mutableSettings());
+    if (!unpacked || !frame_) {
+        ReportError(owner, "Unable to Decompress File");
+        return;
+    }
+    frame_->AddImage(std::move(unpacked));
 }
 
 void DirectoryView::StartRename(int index) {

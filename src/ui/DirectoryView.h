@@ -48,6 +48,8 @@ private:
     void StartSizeEdit();
     void InsertBlank();
     void ViewCurrent();
+    // Opens the archive or Zipcode set the current entry holds in a window of its own.
+    void UncompressCurrent();
     void Enable(CommandId id, bool on) { EnableCommand(cmd::Number(id), on); }
     void Check(CommandId id, bool on) { CheckCommand(cmd::Number(id), on); }
 };

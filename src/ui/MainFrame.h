@@ -88,6 +88,8 @@ public:
     Settings& settings() const { return settings_; }
     // The answerer of the core's and the frame's questions: the dialogs, or a stand-in.
     Interaction* interaction() const { return interaction_; }
+    // Shows a container made elsewhere (an unpacked archive) in a window of its own.
+    ImageDocument* AddImage(std::unique_ptr<DiskImage> image) { return Adopt(std::move(image)); }
     void SetInteraction(Interaction* interaction);
     void RefreshRecentFiles();
     void RefreshWindowList();

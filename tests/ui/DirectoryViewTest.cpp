@@ -20,6 +20,8 @@
 
 #include "UiTestSupport.h"
 #include "model/DiskImage.h"
+#include "model/FormatRegistry.h"
+#include "support/ArchiveBuilder.h"
 #include "catalog/ImageOpener.h"
 #include "text/CbmFont.h"
 #include "catalog/DirectoryListing.h"
@@ -309,8 +311,11 @@ private slots:
                 const int formatId = id == cmd::NewD64 ? 1 : id == cmd::NewD71 ? 2 : 3;
                 done = f.frame->openImages().size() == 2 && f.frame->activeView() != f.view &&
                        f.frame->activeView()->Image()->formatId() == formatId;
+            } else if (id == cmd::Uncompress) {
+                // SECOND holds no archive.
+                done = f.HasMessage("Unable to Decompress File") && f.frame->activeView() == f.view;
             } else {
-                // Jumps, Uncompress, the BAM editor and Run In.
+                // Jumps, the BAM editor and Run In.
                 done = !f.frame->IsEnabled(id) && !f.image->modified() &&
                        f.frame->activeView() == f.view;
             }
@@ -508,8 +513,30 @@ private slots:
         QVERIFY(!f.frame->IsEnabled(cmd::Expand));
         QVERIFY(!f.frame->IsEnabled(cmd::Center));
         // Features still to come stay off.
-        for (CommandId id : {cmd::BamEditor, cmd::JumpToSector, cmd::Uncompress, cmd::RunIn(1)})
+        QVERIFY(f.frame->IsEnabled(cmd::Uncompress));
+        for (CommandId id : {cmd::BamEditor, cmd::JumpToSector, cmd::RunIn(1)})
             QVERIFY(!f.frame->IsEnabled(id));
+    }
+
+    // An entry whose name marks an archive opens unpacked in a window of its own; any other
+    // entry says it cannot.
+    void uncompressOpensTheArchiveAnEntryHolds() {
+        ViewFixture f;
+        std::array<uint8_t, 16> name = RawName("PACKED.LNX");
+        QVERIFY(f.image->WriteFileData(name, 0, false, LynxArchive({{"INSIDE", 'P', Pattern(50)}}),
+                                       0, *FindRowById(FormatId::Prg)));
+        f.view->SelectIndex(0);
+        f.frame->ExecuteCommand(cmd::Uncompress);
+        auto* unpacked = dynamic_cast<DirectoryView*>(f.frame->activeView());
+        QVERIFY(unpacked && unpacked != f.view);
+        QCOMPARE(unpacked->Image()->title(), std::string("packed"));
+        QCOMPARE(NameOf(*unpacked->Image(), 0), std::string("INSIDE"));
+        QVERIFY(f.ui.messages.empty());
+
+        f.view->SelectIndex(1); // FIRST: no archive
+        QVERIFY(f.view->HandleCommand(cmd::Uncompress));
+        QVERIFY(f.HasMessage("Unable to Decompress File"));
+        QCOMPARE(f.frame->activeView(), static_cast<ViewWindow*>(unpacked));
     }
 
     // ---- In-place editing -------------------------------------------------------------------

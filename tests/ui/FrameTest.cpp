@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include "UiTestSupport.h"
+#include "support/ArchiveBuilder.h"
 #include "ui/CommandActions.h"
 #include "ui/ImageDocument.h"
 #include "ui/DirectoryView.h"
@@ -75,6 +77,34 @@ private slots:
         QVERIFY(view->listingText().contains(QStringLiteral("664 BLOCKS FREE.")));
     }
 
+    // Two parts of one Zipcode set open the set once; a Lynx archive opens unpacked beside it.
+    void zipcodePartsAndLynxArchivesOpenAsNewImages() {
+        FrameFixture f;
+        for (int part = 1; part <= 4; ++part) {
+            const std::vector<uint8_t> bytes =
+                ZipcodePartBuilder(part == 1).Fill(part, 0, static_cast<uint8_t>(part)).Bytes();
+            QFile file(f.Path(QStringLiteral("%1!game").arg(part)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+        }
+        const std::vector<uint8_t> archive = LynxArchive({{"MEMBER", 'P', Pattern(100)}});
+        QFile lynx(f.Path(QStringLiteral("tools.lnx")));
+        QVERIFY(lynx.open(QIODevice::WriteOnly));
+        lynx.write(reinterpret_cast<const char*>(archive.data()), static_cast<qint64>(archive.size()));
+        lynx.close();
+
+        f.frame->OpenCommandLine("tessarind 2!game 1!game tools.lnx");
+        QCOMPARE(f.frame->openImages().size(), size_t{2});
+        QVERIFY(f.ui.messages.empty());
+        DiskImage& unpacked = f.frame->openImages().front()->image();
+        QCOMPARE(unpacked.title(), std::string("tools"));
+        QCOMPARE(unpacked.entryCount(), 1);
+        QVERIFY(unpacked.modified());
+        DiskImage& set = f.frame->openImages().back()->image();
+        QCOMPARE(set.title(), std::string("game"));
+        QCOMPARE(int(set.SectorPointer(3, 0)[0]), 3);
+    }
+
     void quotedPathWithBlanksOpens() {
         FrameFixture f;
         f.Image(QStringLiteral("my old disk.d64"));
@@ -99,9 +129,6 @@ private slots:
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write("not a disk");
         text.close();
-        QFile part(f.Path(QStringLiteral("1!game")));
-        QVERIFY(part.open(QIODevice::WriteOnly));
-        part.close();
         QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("folder.d64")));
         // The opener's reason when it gives one (checked when the table has its words),
         // otherwise the frame's own message with the whole path.
@@ -113,7 +140,7 @@ private slots:
             {"notes.xyz", true, "Unknown File Extension "},
             {"folder.d64", true, nullptr}, // the system's words for a failed read
             {"missing.d64", false, nullptr},
-            {"1!game", false, nullptr},
+            {"missing.lnx", false, nullptr},
         };
         for (const auto& c : cases) {
             f.ui.messages.clear();

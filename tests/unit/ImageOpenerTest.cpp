@@ -112,9 +112,8 @@ TEST_F(OpenContainerTest, WhatOpensNothingAndWhatItSays) {
              Case{"game.d64x", "Unknown File Extension " + full}, // matched in full only
              Case{"dir.d64/file", "Unknown File Extension " + inFolder},
              Case{"6!DISK", "Unknown File Extension " + six},
-             Case{"1!DISK", ""}, // Zipcode sets are not read yet
-             Case{"set/5!DISK", ""},
-             Case{"sub/games.lnx", "Unable to Open File games.lnx"}, // not read yet
+             Case{"sub/games.arc",
+                  "Unable to Open File games.arc: unpacking Archive files is not available yet"},
              Case{"dir.bmp", ""},
              Case{"dir.CSV", ""},
              Case{"all.*", ""},
