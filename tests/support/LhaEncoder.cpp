@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "archives/Lha.h"
 
@@ -207,11 +208,11 @@ std::vector<uint8_t> EncodeLh1(std::span<const uint8_t> data) {
 
 std::vector<uint8_t> LhaMemberBytes(const LhaMember& member) {
     const std::vector<uint8_t> body = member.packed ? EncodeLh1(member.data) : member.data;
-    std::vector<uint8_t> header;
-    header.push_back(static_cast<uint8_t>(22 + member.name.size()));
-    header.push_back(0); // checksum, below
-    const char* method = member.packed ? "-lh1-" : "-lh0-";
-    header.insert(header.end(), method, method + 5);
+    const std::string_view method = member.packed ? "-lh1-" : "-lh0-";
+    std::vector<uint8_t> header = {static_cast<uint8_t>(22 + member.name.size()),
+                                   0}; // 0: checksum, below
+    header.reserve(24 + member.name.size() + body.size());
+    header.insert(header.end(), method.begin(), method.end());
     PutLe(header, static_cast<uint32_t>(body.size()), 4);
     PutLe(header, static_cast<uint32_t>(member.data.size()), 4);
     PutLe(header, 0x28210000, 4); // 1 January 2000, midnight
