@@ -1,10 +1,11 @@
 // Feeds arbitrary bytes to the LHA and self-extracting LHA readers: truncated headers, lying
 // sizes and broken "-lh1-" codes must end in a refusal, never in a read past the input or an
-// allocation beyond what the input can hold.
+// allocation beyond what the input can hold (run with -malloc_limit_mb to catch one).
 //
 // The first input byte chooses: bit 0 the self-extracting form (the rest is put behind a
-// stub of the length that byte 103 names), bit 1 a 1581 target instead of a 1541, bit 2 an
-// interactive run (messages and the title go to a silent owner). The rest is the archive.
+// stub, bit 3 choosing which of the two lengths its byte 103 names), bit 1 a 1581 target
+// instead of a 1541, bit 2 an interactive run (messages and the title go to a silent owner).
+// The rest is the archive; its first two bytes also size a run of the decoder alone.
 
 #include <cstdint>
 #include <cstdio>
@@ -57,9 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         UnpackLha(*image, archive, interactive, &owner);
     }
-    // The decoder alone on the raw bytes, asked for an output size from the input's end.
+    // The decoder alone on the raw bytes, asked for an output size from its first two.
     if (archive.size() >= 3) {
-        const std::size_t want = (archive[0] | archive[1] << 8) % (archive.size() * 48 + 1);
+        const std::size_t want = static_cast<std::size_t>(archive[0] | archive[1] << 8);
         std::vector<uint8_t> out(want);
         DecodeLh1(archive.subspan(2), out);
     }
