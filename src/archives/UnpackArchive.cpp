@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "archives/Arc.h"
+#include "archives/Ark.h"
+#include "archives/Lha.h"
 #include "archives/Lynx.h"
 #include "formats/D64Image.h"
 #include "formats/D81Image.h"
@@ -19,7 +22,8 @@ struct ReaderRow {
 
 // The archive kinds that can be unpacked.
 constexpr ReaderRow kReaders[] = {
-    {FormatId::Lynx, UnpackLynx},
+    {FormatId::Sda, UnpackSda}, {FormatId::Arc, UnpackArc}, {FormatId::Lha, UnpackLha},
+    {FormatId::Lynx, UnpackLynx}, {FormatId::Sfx, UnpackSfx}, {FormatId::Ark, UnpackArk},
 };
 
 // A 35-track 1541 image: an archive at least this long cannot fit on one.

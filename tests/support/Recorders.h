@@ -42,6 +42,14 @@ public:
         saveChoices.pop_front();
         return c;
     }
+    struct Text {
+        std::string title;
+        std::vector<uint8_t> petscii;
+    };
+    std::vector<Text> texts; // what ShowText was given
+    void ShowText(const std::string& title, std::vector<uint8_t> petscii) override {
+        texts.push_back({title, std::move(petscii)});
+    }
     std::optional<bool> WriteListing(DiskImage& image, int formatId, const std::string& path,
                                      bool subDirectories, bool selectionOnly) override {
         return WriteSaveAsListing(image, formatId, path, subDirectories, selectionOnly);

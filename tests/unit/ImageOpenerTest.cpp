@@ -112,8 +112,8 @@ TEST_F(OpenContainerTest, WhatOpensNothingAndWhatItSays) {
              Case{"game.d64x", "Unknown File Extension " + full}, // matched in full only
              Case{"dir.d64/file", "Unknown File Extension " + inFolder},
              Case{"6!DISK", "Unknown File Extension " + six},
-             Case{"sub/games.arc",
-                  "Unable to Open File games.arc: unpacking Archive files is not available yet"},
+             Case{"sub/games.wr3",
+                  "Unable to Open File games.wr3: unpacking GEOS Wraptor files is not available yet"},
              Case{"dir.bmp", ""},
              Case{"dir.CSV", ""},
              Case{"all.*", ""},
