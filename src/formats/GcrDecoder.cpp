@@ -1,6 +1,7 @@
 #include "formats/GcrDecoder.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace tessarind {
 
@@ -34,24 +35,35 @@ constexpr uint8_t kHeaderId = 0x08;
 // going round to the first byte after the last one. Every position lies within `bytes`.
 class BitRing {
 public:
-    BitRing(std::span<const uint8_t> bytes, size_t start, size_t count)
-        : bytes_(bytes), total_(bytes.size() * 8), start_(total_ ? start % total_ : 0),
+    // `start` is a byte boundary, so bit i starts a stored byte when i does.
+    BitRing(std::span<const uint8_t> bytes, size_t startByte, size_t count)
+        : bytes_(bytes), total_(bytes.size() * 8),
+          start_(bytes.empty() ? 0 : (startByte % bytes.size()) * 8),
           count_(std::min(count, total_)) {}
 
     size_t Count() const { return count_; }
     unsigned Bit(size_t i) const {
-        size_t p = i + start_;
-        if (p >= total_) p -= total_;
+        const size_t p = Position(i);
         return (bytes_[p >> 3] >> (7 - (p & 7))) & 1u;
     }
+    // The stored byte that starts at bit i (a multiple of 8).
+    uint8_t Whole(size_t i) const { return bytes_[Position(i) >> 3]; }
+    // One byte from the ten code bits at i.
     uint8_t Byte(size_t i) const {
-        unsigned ten = 0;
-        for (size_t b = 0; b < 10; ++b)
-            ten = (ten << 1) | Bit(i + b);
-        return DecodeGcrByte(ten);
+        const size_t p = Position(i);
+        const size_t k = p >> 3;
+        const size_t k1 = k + 1 == bytes_.size() ? 0 : k + 1;
+        const size_t k2 = k1 + 1 == bytes_.size() ? 0 : k1 + 1;
+        const uint32_t window =
+            uint32_t{bytes_[k]} << 16 | uint32_t{bytes_[k1]} << 8 | uint32_t{bytes_[k2]};
+        return DecodeGcrByte((window >> (14 - (p & 7))) & 0x3FF);
     }
 
 private:
+    size_t Position(size_t i) const {
+        size_t p = i + start_;
+        return p >= total_ ? p - total_ : p;
+    }
     std::span<const uint8_t> bytes_;
     size_t total_;
     size_t start_;
@@ -72,6 +84,22 @@ void ScanTrack(const BitRing& bits, uint8_t fill, std::vector<GcrSector>& slots,
     bool headerDamaged = false;
     int run = 0;
     for (size_t i = 0; i < count;) {
+        // A whole byte at a time while no sync can end inside it: ones run on, or the run
+        // that reaches its first zero is too short and the byte's last ones start the next.
+        if (i % 8 == 0 && i + 8 <= count) {
+            const uint8_t byte = bits.Whole(i);
+            if (byte == 0xFF) {
+                run += 8;
+                i += 8;
+                continue;
+            }
+            const int leading = std::countl_one(byte);
+            if (run + leading <= kSyncOnes) {
+                run = std::countr_one(byte);
+                i += 8;
+                continue;
+            }
+        }
         if (bits.Bit(i)) {
             ++run;
             ++i;
@@ -189,7 +217,7 @@ GcrTracks DecodeG64(std::span<const uint8_t> file, const TrackLayout& layout, in
         circular.assign(sectors.size(), GcrSector{});
         const std::span<const uint8_t> ring =
             file.subspan(std::min(dataStart, file.size()), stored);
-        ScanTrack(BitRing(ring, ring.size() * 4, ring.size() * 8), fill, circular, ring.size() * 8,
+        ScanTrack(BitRing(ring, ring.size() / 2, ring.size() * 8), fill, circular, ring.size() * 8,
                   circularInside);
 
         // A data block the first scan decoded from bytes past the stored data (the padding
