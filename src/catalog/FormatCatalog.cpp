@@ -9,6 +9,7 @@
 #include "formats/D71Image.h"
 #include "formats/D80Image.h"
 #include "formats/D81Image.h"
+#include "formats/G64Image.h"
 #include "formats/TextDocument.h"
 #include "model/SafeFile.h"
 #include "text/AsciiCase.h"
@@ -92,6 +93,10 @@ std::unique_ptr<DiskImage> OpenZipcode(const FactoryCall& call) {
 CatalogRow Disk(int id, ImageFactory make, std::string_view newText, int newCommand) {
     return {id, OpenImageKind, make, true, false, newText, newCommand};
 }
+// A kind that is only read: New does not offer it.
+CatalogRow ReadOnlyDisk(int id, ImageFactory make) {
+    return {id, OpenImageKind, make, false, false, {}, 0};
+}
 // A kind New offers that cannot be made yet: its item stays greyed.
 CatalogRow NotYetMade(int id, std::string_view newText, int newCommand) {
     return {id, nullptr, nullptr, false, false, newText, newCommand};
@@ -123,6 +128,7 @@ const FormatCatalog& FormatCatalog::Builtin() {
         Disk(FormatId::D80, MakeImage<D80Image>, "D&80", 2116),
         Disk(FormatId::D81, MakeImage<D81Image>, "D&81\t8", 2059),
         Disk(FormatId::D82, MakeImage<D82Image>, "D&82", 2117),
+        ReadOnlyDisk(FormatId::G64, MakeImage<G64Image>),
         NotYetMade(FormatId::D2m, "D&2M", 2087),
         NotYetMade(FormatId::Dfi, "D&FI", 2160),
         NotYetMade(FormatId::Dnp, "D&NP", 2086),

@@ -114,10 +114,13 @@ int ChangeImage(Context& ctx, const std::string& path,
     if (image->untitled()) {
         std::string target = path.substr(0, path.size() - ContainerExtension(path).size()) +
                              image->DefaultExtension();
+        // An image kind that opens untitled is one that is only read (a GCR image).
+        const FormatRow* row = FindRowForPath(path);
+        const char* what = row && row->kind == kKindImage ? "is only read, never written"
+                                                          : "is a single file, not a disk image";
         std::fprintf(stderr,
-                     "%s is a single file, not a disk image, and is left as it is; convert it "
-                     "first: tessarind-cli convert %s %s\n",
-                     path.c_str(), path.c_str(), target.c_str());
+                     "%s %s, and is left as it is; convert it first: tessarind-cli convert %s %s\n",
+                     path.c_str(), what, path.c_str(), target.c_str());
         return kFailed;
     }
     // Compared by contents: some changes mark the image modified and change nothing (a

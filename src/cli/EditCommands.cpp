@@ -193,7 +193,8 @@ int CmdConvert(Context& ctx, const Args& a) {
     if (kind->id == FormatId::D81) ctx.settings.Set(SettingId::DecompressTo81, 1);
     std::unique_ptr<DiskImage> image = OpenImage(ctx, input);
     if (!image) return kFailed;
-    if (image->formatId() != kind->id) {
+    // An image read from another form (a GCR image) saves as the kind it decodes to.
+    if (image->formatId() != kind->id && image->DefaultExtension() != kind->Info().extension) {
         const FormatRow* from = FindRowById(image->formatId());
         std::fprintf(stderr, "%s: converting a %s image to %s is not available yet\n",
                      input.c_str(), from ? std::string(from->displayName).c_str() : "?",

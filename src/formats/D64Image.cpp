@@ -32,6 +32,12 @@ constexpr DiskGeometry kGeometry{FormatId::D64, &kLayout, &kBam, D64Image::kTrac
 
 const TrackLayout& D64Image::Layout() { return kLayout; }
 
+DiskGeometry D64Image::GeometryAs(int formatId) {
+    DiskGeometry geometry = kGeometry;
+    geometry.formatId = formatId;
+    return geometry;
+}
+
 D64Image::D64Image(Settings* settings) : ZonedDiskImage(kGeometry, settings) {}
 
 uint8_t* D64Image::SectorPointer(int track, int sector) {

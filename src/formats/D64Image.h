@@ -43,6 +43,8 @@ public:
 protected:
     // The 1571 shares the 1541's first side and directory.
     D64Image(const DiskGeometry& geometry, Settings* settings) : ZonedDiskImage(geometry, settings) {}
+    // The 1541's geometry under another kind's format id (an image read from another form).
+    static DiskGeometry GeometryAs(int formatId);
     // Header of a blank disk in 18/0 and the empty directory block 18/1.
     void FormatHeader() override;
 
