@@ -7,6 +7,8 @@
 #include "formats/D71Image.h"
 #include "formats/D80Image.h"
 #include "formats/D81Image.h"
+#include "formats/DfiImage.h"
+#include "formats/T64Image.h"
 #include "text/AsciiCase.h"
 #include "text/Petscii.h"
 
@@ -75,9 +77,9 @@ const FormatCatalog& FormatCatalog::Builtin() {
         Disk(FormatId::D81, MakeImage<D81Image>, "D&81\t8", 2059),
         Disk(FormatId::D82, MakeImage<D82Image>, "D&82", 2117),
         NotYetMade(FormatId::D2m, "D&2M", 2087),
-        NotYetMade(FormatId::Dfi, "D&FI", 2160),
+        Disk(FormatId::Dfi, MakeImage<DfiImage>, "D&FI", 2160),
         NotYetMade(FormatId::Dnp, "D&NP", 2086),
-        NotYetMade(FormatId::T64, "&T64", 2180),
+        Disk(FormatId::T64, MakeImage<T64Image>, "&T64", 2180),
         SingleFile(FormatId::Prg),
         SingleFile(FormatId::Usr),
         SingleFile(FormatId::Rel),
