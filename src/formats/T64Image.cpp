@@ -77,14 +77,16 @@ void T64Image::SetSize(size_t size) {
 }
 
 void T64Image::EnsureCapacity(size_t bytes) {
+    // Whole pseudo-sectors, so that the last, partial one of the tape still has 256 bytes.
     const size_t capacity = Store().Size();
-    if (bytes <= capacity) return;
     const size_t grown = (bytes + kBlockSize - 1) / kBlockSize * kBlockSize;
+    if (grown <= capacity) return;
     Store().Resize(grown);
     std::memset(Store().At(capacity, grown - capacity), FillByte(), grown - capacity);
 }
 
 void T64Image::InsertBytes(size_t offset, size_t length) {
+    if (length == 0) return;
     offset = std::min(offset, size_);
     EnsureCapacity(size_ + length);
     uint8_t* base = Store().At(0, size_ + length);
@@ -330,7 +332,8 @@ bool T64Image::WriteFileData(std::span<const uint8_t, kNameLength> name, int ind
     Record(kUndoTruncate, 0, 0, static_cast<uint32_t>(size_), {}, "Append File");
     const size_t at = size_;
     EnsureCapacity(size_ + file.size() - 2);
-    std::memcpy(Store().At(at, file.size() - 2), file.data() + 2, file.size() - 2);
+    if (file.size() > 2)
+        std::memcpy(Store().At(at, file.size() - 2), file.data() + 2, file.size() - 2);
     SetSize(size_ + file.size() - 2);
     if (!InsertEntry(index, slot)) {
         group.Abandon();
@@ -591,6 +594,7 @@ bool T64Image::ReplayFormatUndo(const UndoRecord& r) {
         Truncate(r.offset);
     } else if (r.kind == kUndoReinsert) {
         if (r.offset > size_) return true;
+        if (r.data.empty()) return true;
         InsertBytes(r.offset, r.data.size());
         std::memcpy(Store().At(r.offset, r.data.size()), r.data.data(), r.data.size());
     } else {

@@ -83,6 +83,19 @@ public:
     void RemoveEntry(int index, bool withData) override;
     bool RenameEntry(DirEntry entry, std::span<const uint8_t, kNameLength> name,
                      int index) override;
+    // A tape slot has no block count, lock, splat, GEOS or chain fields: the disk edits of
+    // them would write into its addresses and offset.
+    bool SetBlocks(DirEntry, uint16_t, int) override { return false; }
+    bool SetLocked(DirEntry, bool, int) override { return false; }
+    bool SetSplat(DirEntry, bool, int) override { return false; }
+    bool SetFileType(DirEntry, int, int) override { return false; }
+    bool SetGeosType(DirEntry, uint8_t, int) override { return false; }
+    bool SetDate(DirEntry, std::span<const uint8_t, 5>, int) override { return false; }
+    bool SetFirstTrack(DirEntry, uint8_t, int) override { return false; }
+    bool SetFirstSector(DirEntry, uint8_t, int) override { return false; }
+    bool SetSideTrack(DirEntry, uint8_t, int) override { return false; }
+    bool SetSideSector(DirEntry, uint8_t, int) override { return false; }
+    bool SetGeosStructure(DirEntry, uint8_t, int) override { return false; }
 
     // ---- Maintenance ------------------------------------------------------------------------
     void Validate() override;

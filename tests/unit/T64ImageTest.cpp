@@ -210,6 +210,26 @@ TEST(T64Image, EditsListAsExpectedAndUndoToTheSameBytes) {
     }
 }
 
+TEST(T64Image, DiskEntryEditsLeaveTheSlotsAlone) {
+    auto tape = SampleTape();
+    const std::vector<uint8_t> before = TapeBytesOf(*tape);
+    DirEntry entry = tape->EntryAt(0);
+    const std::array<uint8_t, 5> date{};
+    EXPECT_FALSE(tape->SetLocked(entry, true, 0));
+    EXPECT_FALSE(tape->SetSplat(entry, true, 0));
+    EXPECT_FALSE(tape->SetFileType(entry, kSeq, 0));
+    EXPECT_FALSE(tape->SetBlocks(entry, 9, 0));
+    EXPECT_FALSE(tape->SetDate(entry, date, 0));
+    EXPECT_FALSE(tape->SetFirstTrack(entry, 1, 0));
+    EXPECT_EQ(TapeBytesOf(*tape), before);
+    // A rename writes the slot's own name field, padded with blanks.
+    EXPECT_TRUE(tape->RenameFile(entry, testing::RawName("NEW NAME"), 0));
+    EXPECT_EQ(TapeNames(*tape)[0], "NEW NAME");
+    EXPECT_EQ(tape->SlotPointer(0)[31], ' ');
+    tape->UndoCommand();
+    EXPECT_EQ(TapeBytesOf(*tape), before);
+}
+
 TEST(T64Image, InsertReusesTheNearestFreeSlotTheLowerOfTwo) {
     // Slots: A (free) C (free) E; inserting before C is as near to both free slots.
     auto tape = NewTape();
@@ -287,8 +307,11 @@ TEST(T64Image, TapesThatLieAreReadWithinTheirBytes) {
         EXPECT_EQ(tape.CountEntries(), c.listed) << c.what;
         EXPECT_EQ(tape.ReadFileData(0).has_value(), c.firstReads) << c.what;
         EXPECT_FALSE(tape.EntryAtEx(0x10000, true)) << c.what;
-        // Edits either work within the bytes or change nothing; undo restores the bytes.
+        // Edits either work within the bytes or change nothing; undo restores the bytes, also
+        // in the last pseudo-sector, which the tape fills only in part.
         const std::vector<uint8_t> before = TapeBytesOf(tape);
+        EXPECT_NE(tape.SectorPointer(1, 0), nullptr) << c.what;
+        tape.ClearEntry(tape.EntryAt(0), 0);
         tape.RemoveEntry(0, true);
         AppendTapeFile(tape, {"NEW", 0x0801, Pattern(10)}, 0);
         tape.Sort(true, false);
