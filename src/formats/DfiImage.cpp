@@ -104,7 +104,9 @@ void DfiImage::SnapshotBam() {
 
 void DfiImage::ClearBam() {
     SnapshotBam();
-    for (int i = 0; i < kBamSectors; ++i)
+    // The BAM sectors of tracks the archive does not have are left as they are: the snapshot
+    // does not hold them, and a track added later clears its own bytes.
+    for (int i = 0; i < std::min((trackCount_ + 7) / 8, kBamSectors); ++i)
         if (uint8_t* bam = SectorPointer(kHeaderTrack, kFirstBamSector + i))
             std::memset(bam, 0, kBlockSize);
     SuspendRecording quiet(*this);
@@ -299,6 +301,7 @@ bool DfiImage::CreateEmpty() {
     dir[1] = 0xFF;
     dirTrack_ = kHeaderTrack;
     dirSector_ = kFirstDirSector;
+    std::memset(SectorPointer(kHeaderTrack, kFirstBamSector), 0, kBlockSize * kBamSectors);
     {
         SuspendRecording quiet(*this);
         ClearBam();
