@@ -30,6 +30,7 @@
 
 #include "catalog/ImageOpener.h"
 #include "catalog/FormatCatalog.h"
+#include "formats/T64Image.h"
 #include "ui/BlankImages.h"
 #include "ui/CommandActions.h"
 #include "ui/CommandEnableTable.h"
@@ -39,6 +40,7 @@
 #include "ui/ImageDocument.h"
 #include "ui/DirPreview.h"
 #include "ui/DirectoryView.h"
+#include "ui/TapeView.h"
 #include "ui/InPlaceEditor.h"
 #include "ui/MainMenu.h"
 #include "ui/OptionsDialog.h"
@@ -376,7 +378,11 @@ ImageDocument* MainFrame::Adopt(std::unique_ptr<DiskImage> image) {
     image->SetOwner(interaction_);
     images_.push_front(std::make_unique<ImageDocument>(std::move(image)));
     ImageDocument* document = images_.front().get();
-    auto* view = new DirectoryView(this, document->image(), ViewStyle());
+    EntryListView* view = nullptr;
+    if (auto* tape = dynamic_cast<T64Image*>(&document->image()))
+        view = new TapeView(this, *tape, ViewStyle());
+    else
+        view = new DirectoryView(this, document->image(), ViewStyle());
     document->SetDirectoryView(view);
     QMdiSubWindow* window = view->MakeWindow();
     client_->addSubWindow(window);
