@@ -29,11 +29,15 @@ constexpr CommandId kLaterItems[] = {JumpToSector, ViewFile,     LeftJustify,
 } // namespace
 
 TapeView::TapeView(MainFrame* frame, T64Image& tape, const Style& style, QWidget* parent)
-    : EntryListView(frame, tape, style, parent), tape_(tape) {
+    : EntryListView(frame, tape, style, parent) {
     tape.AttachDirectoryView(this);
     UpdateScrollRange();
     if (RowCount() > 0) EntryListView::SelectIndex(0);
     ScrollTo(-1);
+}
+
+T64Image* TapeView::Tape() const {
+    return static_cast<T64Image*>(image_);
 }
 
 int TapeView::RowCount() const {
@@ -41,8 +45,9 @@ int TapeView::RowCount() const {
 }
 
 bool TapeView::HasFile(int index) const {
-    const std::optional<int> slot = tape_.ListedSlot(index);
-    return slot && tape_.SlotPointer(*slot)[0] != 0;
+    if (!image_) return false;
+    const std::optional<int> slot = Tape()->ListedSlot(index);
+    return slot && Tape()->SlotPointer(*slot)[0] != 0;
 }
 
 Picture TapeView::RenderPicture(QSize size) {
@@ -52,7 +57,7 @@ Picture TapeView::RenderPicture(QSize size) {
     viewport.rows = (size.height() + cellSize() - 1) / cellSize();
     viewport.selectionFirst = first_;
     viewport.selectionLast = last_;
-    return RenderDirectory(TapeListingRows(tape_), TextStyle(), viewport);
+    return RenderDirectory(TapeListingRows(*Tape()), TextStyle(), viewport);
 }
 
 void TapeView::SelectIndex(int index) {
@@ -66,7 +71,7 @@ void TapeView::Activated() {
 }
 
 void TapeView::UpdateEntryCommands() {
-    if (!IsActiveView()) return;
+    if (!IsActiveView() || !image_) return;
     const bool selected = current_ >= 0 && current_ < RowCount();
     const bool file = selected && HasFile(current_);
     EnableCommand(Number(Rename), file);
@@ -79,7 +84,7 @@ void TapeView::UpdateEntryCommands() {
         EnableCommand(Number(id), false);
     for (int entry = 1; entry <= kRunInCount; ++entry)
         EnableCommand(Number(RunIn(entry)), false);
-    CheckCommand(Number(ShowDeletedFiles), tape_.showDeleted());
+    CheckCommand(Number(ShowDeletedFiles), Tape()->showDeleted());
 }
 
 bool TapeView::HandleCommand(CommandId id) {
@@ -91,21 +96,21 @@ bool TapeView::HandleCommand(CommandId id) {
         const QString filter =
             DialogFilter::NameFilters(DialogFilter::Build(DialogFilter::ImportGroups()))
                 .join(QStringLiteral(";;"));
-        ImportFiles(QFileDialog::getOpenFileNames(frame_, QStringLiteral("Import"),
-                                                  QString::fromStdString(tape_.settings().location),
-                                                  filter));
+        ImportFiles(QFileDialog::getOpenFileNames(
+            frame_, QStringLiteral("Import"), QString::fromStdString(Tape()->settings().location),
+            filter));
     } else if (id == ShowDeletedFiles) {
-        tape_.SetShowDeleted(!tape_.showDeleted());
-        tape_.Refresh();
+        Tape()->SetShowDeleted(!Tape()->showDeleted());
+        Tape()->Refresh();
         SelectIndex(current_);
     } else if (id == Remove) {
         if (!HasFile(current_)) return true;
-        tape_.RemoveEntry(current_, true);
+        Tape()->RemoveEntry(current_, true);
         SelectIndex(current_);
     } else if (id == Rename) {
         StartNameEdit();
     } else if (id == MoveFileUp || id == MoveFileDown) {
-        tape_.MoveEntry(id == MoveFileUp, current_, true); // selects the moved entry
+        Tape()->MoveEntry(id == MoveFileUp, current_, true); // selects the moved entry
         UpdateEntryCommands();
     } else if (EntryListView::HandleCommand(id)) {
         // Undo, sorting and validation may have changed the listing.
@@ -119,33 +124,35 @@ bool TapeView::HandleCommand(CommandId id) {
 }
 
 void TapeView::ImportFiles(const QStringList& paths) {
+    if (!image_) return;
     int index = std::max(current_, 0);
     int inserted = -1;
     for (const QString& path : paths) {
-        if (!tape_.ImportHostFile(path.toStdString(), index, true)) continue;
+        if (!Tape()->ImportHostFile(path.toStdString(), index, true)) continue;
         inserted = index++;
     }
-    tape_.Refresh();
+    Tape()->Refresh();
     if (inserted >= 0) SelectIndex(inserted);
     Redraw();
 }
 
 void TapeView::ExportSelected() {
-    Interaction* ui = tape_.owner();
+    if (!image_) return;
+    Interaction* ui = Tape()->owner();
     if (!ui || first_ < 0) return;
-    Settings* settings = tape_.mutableSettings();
+    Settings* settings = Tape()->mutableSettings();
     for (int index = first_; index <= last_; ++index) {
-        const std::optional<std::vector<uint8_t>> data = tape_.ReadFileData(index);
+        const std::optional<std::vector<uint8_t>> data = Tape()->ReadFileData(index);
         if (!data) continue;
         // The name without its padding blanks, as a host name.
-        const uint8_t* slot = tape_.SlotPointer(*tape_.ListedSlot(index));
+        const uint8_t* slot = Tape()->SlotPointer(*Tape()->ListedSlot(index));
         std::array<uint8_t, kNameLength> name;
         std::copy_n(slot + kSlotName, kNameLength, name.begin());
         for (size_t i = kNameLength; i > 0 && name[i - 1] == ' '; --i)
             name[i - 1] = kPad;
         SaveRequest request;
         request.folder = settings ? settings->lastSaveFolder : std::string();
-        request.proposedName = HostFileName(name, 256, tape_.settings()) + ".prg";
+        request.proposedName = HostFileName(name, 256, Tape()->settings()) + ".prg";
         request.defaultExtension = "prg";
         request.filters.push_back({"PRG", ".prg"});
         bool dialogFailed = false;
@@ -157,7 +164,7 @@ void TapeView::ExportSelected() {
         if (settings)
             settings->lastSaveFolder = std::filesystem::path(choice->path).parent_path().string();
         if (WriteWholeFile(choice->path, *data) != WriteResult::Ok)
-            ui->Message("Unable to Export File " + HostFileName(name, 256, tape_.settings()),
+            ui->Message("Unable to Export File " + HostFileName(name, 256, Tape()->settings()),
                         "Error");
     }
 }
@@ -170,7 +177,7 @@ void TapeView::StartRename(int index) {
 void TapeView::StartNameEdit() {
     if (!HasFile(current_)) return;
     EnsureVisible(current_);
-    const uint8_t* slot = tape_.SlotPointer(*tape_.ListedSlot(current_));
+    const uint8_t* slot = Tape()->SlotPointer(*Tape()->ListedSlot(current_));
     std::vector<uint8_t> name(slot + kSlotName, slot + kSlotName + kNameLength);
     StartEdit({UndoKind::Name, current_, name, "Rename File"},
               {kNameColumn, RowOfIndex(current_), kNameLength, name, false});
@@ -180,9 +187,10 @@ void TapeView::CommitEdit(const std::vector<uint8_t>& bytes) {
     const PendingEdit edit = pending_;
     pending_ = PendingEdit{};
     if (!image_ || bytes.size() != kNameLength) return;
-    tape_.RenameEntry(tape_.EntryAt(edit.index),
-                      std::span<const uint8_t, kNameLength>(bytes.data(), kNameLength), edit.index);
-    tape_.RedrawViews();
+    Tape()->RenameEntry(Tape()->EntryAt(edit.index),
+                        std::span<const uint8_t, kNameLength>(bytes.data(), kNameLength),
+                        edit.index);
+    Tape()->RedrawViews();
     SelectIndex(current_);
 }
 

@@ -35,8 +35,8 @@ private:
     void StartNameEdit();
     void ExportSelected();
     bool HasFile(int index) const;
-
-    T64Image& tape_;
+    // The tape while the view shows one (the image goes before its views on closing).
+    T64Image* Tape() const;
 };
 
 } // namespace tessarind
