@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalog/TapeListing.h"
+#include "formats/T64Image.h"
 #include "model/DiskImage.h"
 #include "text/Petscii.h"
 
@@ -78,6 +80,7 @@ ListingRow FreeBlocksRow(int freeBlocks) {
 }
 
 std::vector<ListingRow> ListingRows(DiskImage& image) {
+    if (auto* tape = dynamic_cast<T64Image*>(&image)) return TapeListingRows(*tape);
     std::vector<ListingRow> rows;
     rows.push_back(HeaderRow(image));
     for (DirEntry entry : image.ListedEntries()) rows.push_back(EntryRow(entry.data(), image.maxFileType()));

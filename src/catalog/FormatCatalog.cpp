@@ -9,7 +9,9 @@
 #include "formats/D71Image.h"
 #include "formats/D80Image.h"
 #include "formats/D81Image.h"
+#include "formats/DfiImage.h"
 #include "formats/G64Image.h"
+#include "formats/T64Image.h"
 #include "formats/TextDocument.h"
 #include "model/SafeFile.h"
 #include "text/AsciiCase.h"
@@ -130,9 +132,9 @@ const FormatCatalog& FormatCatalog::Builtin() {
         Disk(FormatId::D82, MakeImage<D82Image>, "D&82", 2117),
         ReadOnlyDisk(FormatId::G64, MakeImage<G64Image>),
         NotYetMade(FormatId::D2m, "D&2M", 2087),
-        NotYetMade(FormatId::Dfi, "D&FI", 2160),
+        Disk(FormatId::Dfi, MakeImage<DfiImage>, "D&FI", 2160),
         NotYetMade(FormatId::Dnp, "D&NP", 2086),
-        NotYetMade(FormatId::T64, "&T64", 2180),
+        Disk(FormatId::T64, MakeImage<T64Image>, "&T64", 2180),
         SingleFile(FormatId::Prg),
         SingleFile(FormatId::Usr),
         SingleFile(FormatId::Rel),

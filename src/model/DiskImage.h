@@ -186,7 +186,7 @@ public:
     virtual bool LoadFromMemory(std::span<const uint8_t> data);
     virtual bool WriteFile(const std::string& path);
     // The pieces WriteFile writes, in order; `codes` holds the error bytes as written.
-    std::vector<std::span<const uint8_t>> FileContents(std::vector<uint8_t>& codes);
+    virtual std::vector<std::span<const uint8_t>> FileContents(std::vector<uint8_t>& codes);
     virtual bool Save(bool saveAs);
     virtual bool QuerySave(CloseAllState* closing = nullptr);
     virtual void SetModified(bool on);

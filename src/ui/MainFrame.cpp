@@ -30,6 +30,7 @@
 
 #include "catalog/ImageOpener.h"
 #include "catalog/FormatCatalog.h"
+#include "formats/T64Image.h"
 #include "ui/BlankImages.h"
 #include "ui/CommandActions.h"
 #include "ui/CommandEnableTable.h"
@@ -41,6 +42,7 @@
 #include "ui/DirectoryView.h"
 #include "ui/PetsciiTextView.h"
 #include "formats/TextDocument.h"
+#include "ui/TapeView.h"
 #include "ui/InPlaceEditor.h"
 #include "ui/MainMenu.h"
 #include "ui/OptionsDialog.h"
@@ -390,6 +392,8 @@ ImageDocument* MainFrame::Adopt(std::unique_ptr<DiskImage> image) {
         view = new PetsciiTextView(this, *text, {bytes.begin(), bytes.end()}, path, text->CbmName(),
                                    text->openingSwitches, ViewStyle());
         text->AttachDirectoryView(view);
+    } else if (auto* tape = dynamic_cast<T64Image*>(&document->image())) {
+        view = new TapeView(this, *tape, ViewStyle());
     } else {
         view = new DirectoryView(this, document->image(), ViewStyle());
     }

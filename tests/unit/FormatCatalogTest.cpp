@@ -88,14 +88,17 @@ TEST(FormatCatalog, EveryRowIsAKindOfTheRegistryAndEveryBlankKindMakesItself) {
         ASSERT_TRUE(blank->Open(nullptr, "", false, true));
         EXPECT_EQ(blank->formatId(), row.id);
         EXPECT_EQ(blank->entryCount(), 0);
-        EXPECT_GT(blank->FreeBlockCount(), 0);
+        // A tape has no blocks to be free.
+        if (row.id != FormatId::T64) {
+            EXPECT_GT(blank->FreeBlockCount(), 0);
+        }
         EXPECT_FALSE(blank->DiskName().empty());
     }
 }
 
 TEST(FormatCatalog, NewRefusesAKindThatCannotBeMadeBlank) {
     TempDir dir;
-    for (const char* name : {"hd.dhd", "fd.d2m", "tape.t64"}) {
+    for (const char* name : {"hd.dhd", "fd.d2m"}) {
         testing::ProcessResult made =
             testing::RunProcess({"sh", "-c", std::string(TESSARIND_CLI) + " new " + name + " 2>&1"},
                                 dir.path());
