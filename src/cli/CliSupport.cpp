@@ -142,8 +142,9 @@ std::vector<int> FindEntries(DiskImage& image, const std::string& typed) {
             return found;
         }
     }
+    std::array<uint8_t, kSlotSize> scratch{};
     for (int i = 0; i < image.entryCount(); ++i) {
-        DirEntry e = image.EntryAt(i);
+        DirEntry e = image.EntryAsListed(i, scratch);
         if (e && MatchesTypedName(typed, e.name())) found.push_back(i);
     }
     return found;

@@ -78,7 +78,8 @@ int ExtractNamed(DiskImage& image, const std::string& typed, const fs::path& fol
     for (int index : FindEntries(image, typed)) {
         ++count;
         if (!named.insert({image.dirTrack(), image.dirSector(), index}).second) continue;
-        DirEntry entry = image.EntryAt(index);
+        std::array<uint8_t, kSlotSize> scratch{};
+        DirEntry entry = image.EntryAsListed(index, scratch);
         const FormatRow* row = RowForExportMode(mode, entry.typeCode());
         if (!row) {
             std::fprintf(stderr, "%s: a %s file is not extracted in %s mode; skipped\n",

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
 #include "model/FormatRegistry.h"
@@ -601,6 +602,41 @@ bool T64Image::ReplayFormatUndo(const UndoRecord& r) {
         return false;
     }
     return true;
+}
+
+DirEntry T64Image::EntryAsListed(int index, std::array<uint8_t, kSlotSize>& scratch) {
+    const std::optional<int> listed = ListedSlot(index);
+    const uint8_t* slot = listed ? SlotPointer(*listed) : nullptr;
+    if (!slot) return DirEntry();
+    scratch.fill(0);
+    DirEntry entry(scratch.data());
+    const int code = slot[1] & 7;
+    entry.type() = static_cast<uint8_t>(kTypeClosed | (code == kSeq || code == kUsr ? code : kPrg));
+    // Tape names are padded with blanks; a disk name with shifted spaces.
+    int end = kNameLength;
+    while (end > 0 && slot[kSlotName + static_cast<size_t>(end) - 1] == 0x20) --end;
+    for (int i = 0; i < kNameLength; ++i)
+        entry.name()[static_cast<size_t>(i)] = i < end ? slot[kSlotName + static_cast<size_t>(i)] : kPad;
+    entry.setBlocksRaw(static_cast<uint16_t>(FileBlocks(index)));
+    return entry;
+}
+
+bool T64Image::ExportAllFiles(const std::string& folder, ExportMode mode, ExportRun& run) {
+    const int notWrittenBefore = run.notWritten;
+    std::error_code ec;
+    bool made = false;
+    std::array<uint8_t, kSlotSize> scratch{};
+    for (int index = 0; index < CountEntries(); ++index) {
+        const DirEntry entry = EntryAsListed(index, scratch);
+        const FormatRow* row = entry ? RowForExportMode(mode, entry.typeCode()) : nullptr;
+        if (!row) continue;
+        if (!made) {
+            std::filesystem::create_directories(folder, ec);
+            made = true;
+        }
+        ExportInto(index, folder, *row, run);
+    }
+    return run.notWritten == notWrittenBefore;
 }
 
 } // namespace tessarind

@@ -104,6 +104,11 @@ public:
     bool MoveEntries(int first, int last, int target) override;
     bool ReplayFormatUndo(const UndoRecord& record) override;
 
+    // Name matching and export see each file as a closed directory entry of its name and type.
+    DirEntry EntryAsListed(int index, std::array<uint8_t, kSlotSize>& scratch) override;
+    bool ExportAllFiles(const std::string& folder, ExportMode mode, ExportRun& run) override;
+    using DiskImage::ExportAllFiles;
+
     // The listed block count of a slot: (end - start + 253) div 254.
     static int SlotBlocks(const uint8_t* slot);
 

@@ -271,7 +271,12 @@ public:
     // a run of its own, host files that exist are left alone. True when every file was
     // written whole.
     virtual bool ExportAllFiles(const std::string& folder, ExportMode mode);
-    bool ExportAllFiles(const std::string& folder, ExportMode mode, ExportRun& run);
+    virtual bool ExportAllFiles(const std::string& folder, ExportMode mode, ExportRun& run);
+    // An entry as name matching and export see it: the directory slot itself, or for a format
+    // whose entries are no directory slots, one built in `scratch`.
+    virtual DirEntry EntryAsListed(int index, std::array<uint8_t, kSlotSize>& /*scratch*/) {
+        return EntryAt(index);
+    }
     // Writes one entry as `row` into `folder` under its export name, as a file of `run`.
     ExportedFile ExportInto(int index, const std::string& folder, const FormatRow& row,
                             ExportRun& run);

@@ -493,7 +493,8 @@ std::optional<std::vector<uint8_t>> ExportForm(DiskImage& image, DirEntry entry,
 bool DiskImage::ExportFile(int index, const std::string& target, bool interactive,
                            const FormatRow* row, std::optional<ChainBreak>* brokenOut) {
     Interaction* ui = interactive ? owner() : nullptr;
-    DirEntry entry = EntryAt(index);
+    std::array<uint8_t, kSlotSize> scratch{};
+    DirEntry entry = EntryAsListed(index, scratch);
     std::optional<ChainBreak> broken;
     std::string reason;
     std::optional<std::vector<uint8_t>> data =
@@ -549,7 +550,8 @@ ExportedFile DiskImage::ExportInto(int index, const std::string& folder, const F
                                    ExportRun& run) {
     namespace fs = std::filesystem;
     ExportedFile result;
-    DirEntry entry = EntryAt(index);
+    std::array<uint8_t, kSlotSize> scratch{};
+    DirEntry entry = EntryAsListed(index, scratch);
     if (entry) {
         result.name = ListedName(entry.name(), false);
         result.path = run.Claim(folder, ExportName(entry, row));

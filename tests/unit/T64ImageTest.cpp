@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "formats/T64Image.h"
+#include "model/SafeFile.h"
 #include "support/ImageBuilder.h"
 #include "support/Process.h"
 #include "support/TapeBuilder.h"
@@ -319,6 +321,24 @@ TEST(T64Image, TapesThatLieAreReadWithinTheirBytes) {
         while (tape.UndoOne()) {
         }
         EXPECT_EQ(TapeBytesOf(tape), before) << c.what;
+    }
+}
+
+// Exporting a tape writes each listed file under its name, as Export of the tape view and
+// the command line's extract see it.
+TEST(T64Image, ExportWritesEveryListedFileUnderItsName) {
+    auto tape = SampleTape();
+    const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "tape-export";
+    std::filesystem::remove_all(dir);
+    ExportRun run;
+    ASSERT_TRUE(tape->ExportAllFiles(dir.string(), ExportMode::Native, run));
+    EXPECT_EQ(run.written, 3);
+    const char* names[] = {"alpha.prg", "bravo.prg", "delta.prg"};
+    for (int i = 0; i < 3; ++i) {
+        std::vector<uint8_t> bytes;
+        bool openFailed = false;
+        ASSERT_TRUE(ReadWholeFile((dir / names[i]).string(), bytes, openFailed)) << names[i];
+        EXPECT_EQ(bytes, tape->ReadFileData(i)) << names[i];
     }
 }
 
