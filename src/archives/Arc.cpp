@@ -245,22 +245,6 @@ struct MemberHeader {
     int recordLength = 0;
 };
 
-int TypeOfLetter(uint8_t letter) {
-    if (letter >= 'a' && letter <= 'z') letter = static_cast<uint8_t>(letter - 'a' + 'A');
-    switch (letter) {
-    case 'D':
-        return kDel;
-    case 'S':
-        return kSeq;
-    case 'U':
-        return kUsr;
-    case 'R':
-        return kRel;
-    default:
-        return kPrg;
-    }
-}
-
 // The header at `at`; the context's cursor is left on the byte after it. None when it does
 // not fit the archive or counts no blocks (the next header would be this one again).
 std::optional<MemberHeader> ReadHeader(UnpackContext& context, std::size_t at) {
@@ -272,7 +256,7 @@ std::optional<MemberHeader> ReadHeader(UnpackContext& context, std::size_t at) {
     header.method = h[1];
     header.length = h[4] | (h[5] << 8) | (static_cast<std::size_t>(h[6]) << 16);
     header.blocks = h[7] | (h[8] << 8);
-    header.typeCode = TypeOfLetter(h[9]);
+    header.typeCode = MemberTypeOfLetter(h[9]);
     const std::size_t nameLength = h[10];
     const std::size_t extra = header.version < 2 ? 1 : 3;
     // A member's last block must at least begin inside the archive; the last member of a

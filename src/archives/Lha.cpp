@@ -230,25 +230,7 @@ struct MemberName {
 MemberName ReadName(std::span<const uint8_t> field) {
     MemberName name;
     const std::size_t n = field.size();
-    if (n >= 2 && field[n - 2] == 0) {
-        switch (field[n - 1] & ~0x20) { // letters compared in upper case
-        case 'D':
-            name.typeCode = kDel;
-            break;
-        case 'S':
-            name.typeCode = kSeq;
-            break;
-        case 'U':
-            name.typeCode = kUsr;
-            break;
-        case 'R':
-            name.typeCode = kRel;
-            break;
-        default:
-            name.typeCode = kPrg;
-            break;
-        }
-    }
+    if (n >= 2 && field[n - 2] == 0) name.typeCode = MemberTypeOfLetter(field[n - 1]);
     const auto head = field.first(std::min(n, kNameBytesUsed));
     const auto end = std::find(head.begin(), head.end(), uint8_t{0});
     name.stored = std::string_view(reinterpret_cast<const char*>(head.data()),

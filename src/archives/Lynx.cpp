@@ -57,22 +57,6 @@ struct DirectoryText {
     }
 };
 
-int TypeOfLetter(uint8_t letter) {
-    if (letter >= 'a' && letter <= 'z') letter = static_cast<uint8_t>(letter - 'a' + 'A');
-    switch (letter) {
-    case 'D':
-        return kDel;
-    case 'S':
-        return kSeq;
-    case 'U':
-        return kUsr;
-    case 'R':
-        return kRel;
-    default:
-        return kPrg;
-    }
-}
-
 // Where the directory text begins: after the zero link that ends the BASIC stub. None when a
 // link leads outside the archive.
 std::optional<std::size_t> TextStart(std::span<const uint8_t> bytes) {
@@ -119,7 +103,7 @@ bool UnpackLynx(DiskImage& target, std::span<const uint8_t> archive, bool intera
         const std::array<uint8_t, kNameLength> name = PaddedName(directory.Line());
         std::optional<uint32_t> blocks = directory.Number();
         directory.SkipLine();
-        const int type = directory.AtEnd() ? kPrg : TypeOfLetter(directory.Peek());
+        const int type = directory.AtEnd() ? kPrg : MemberTypeOfLetter(directory.Peek());
         int recordLength = 0;
         if (type == kRel) {
             directory.SkipLine();

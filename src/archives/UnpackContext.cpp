@@ -11,6 +11,25 @@ void UnpackContext::Tell(const std::string& text) const {
     if (interactive) ReportError(ui, text);
 }
 
+int MemberTypeOfLetter(uint8_t letter) {
+    switch (letter) {
+    case 'D':
+    case 'd':
+        return kDel;
+    case 'S':
+    case 's':
+        return kSeq;
+    case 'U':
+    case 'u':
+        return kUsr;
+    case 'R':
+    case 'r':
+        return kRel;
+    default:
+        return kPrg;
+    }
+}
+
 std::array<uint8_t, kNameLength> PaddedName(std::span<const uint8_t> bytes) {
     std::array<uint8_t, kNameLength> name;
     name.fill(kPad);

@@ -45,6 +45,10 @@ bool WriteArchiveMember(UnpackContext& context, std::span<const uint8_t, kNameLe
                         int typeCode, std::span<const uint8_t> data, int recordLength = 0,
                         const std::function<void(DirEntry)>& finish = {});
 
+// The CBM type code a member's type letter names, in either case: D, S, U, R; anything else
+// is a program.
+int MemberTypeOfLetter(uint8_t letter);
+
 // A member name from the archive's bytes: at most 16 of them, the rest shifted spaces.
 std::array<uint8_t, kNameLength> PaddedName(std::span<const uint8_t> bytes);
 
