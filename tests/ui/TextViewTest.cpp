@@ -37,8 +37,8 @@ struct TextFixture : FrameFixture {
     // A 1541 image holding `files`, opened; its directory view.
     DirectoryView* OpenDisk(const std::vector<FileSpec>& files) {
         auto image = BlankD64("TEXTS");
-        for (const FileSpec& spec : files)
-            AddFile(*image, spec);
+        for (const FileSpec& file : files)
+            AddFile(*image, file);
         image->WriteFile(PathText(QStringLiteral("texts.d64")));
         frame->OpenPath(PathText(QStringLiteral("texts.d64")));
         return dynamic_cast<DirectoryView*>(frame->activeView());
