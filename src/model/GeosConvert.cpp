@@ -19,6 +19,9 @@ constexpr std::size_t kStructureAt = 30;
 constexpr std::size_t kSignatureAt = 33;
 constexpr char kSignature[] = " formatted GEOS file";
 constexpr std::size_t kSignatureLength = sizeof kSignature - 1;
+// The version that follows the signature in the Convert files of the wild; other tools take
+// a file without it for a plain one.
+constexpr char kVersion[] = " V1.0";
 constexpr int kRecords = 127;
 constexpr int kEntryBodyOffset = 2;
 
@@ -128,6 +131,7 @@ std::optional<std::vector<uint8_t>> ExportConvert(DiskImage& image, DirEntry ent
     std::copy_n(entry.data() + kEntryBodyOffset, kEntryBytes, out.begin());
     std::memcpy(out.data() + kStructureAt, vlir ? "PRG" : "SEQ", 3);
     std::memcpy(out.data() + kSignatureAt, kSignature, kSignatureLength);
+    std::memcpy(out.data() + kSignatureAt + kSignatureLength, kVersion, sizeof kVersion - 1);
     std::copy_n(info + 2, kData, out.begin() + kInfoAt);
 
     // Appends a chain's bytes; the walk tells its blocks and where it broke off.

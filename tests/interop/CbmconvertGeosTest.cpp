@@ -41,19 +41,26 @@ const std::vector<GeosFileSpec>& Files() {
     return files;
 }
 
-// The host name cbmconvert gives a file of an upper-case CBM name.
+// The peer converts a host file to a GEOS file only when it is typed USR, as GEOS files are.
 std::string HostName(std::string name) {
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name + ".cvt";
+    return name + ".usr";
 }
 
 // The bytes of a Convert file whose meaning is defined: not where the file lay on its disk
-// (entry bytes 1, 2, 19, 20), nor the free text after the signature.
+// (entry bytes 1, 2, 19, 20), nor the structure word, which the peer writes as "PRG" for
+// sequential files too (the structure is the entry's byte 21).
 std::vector<uint8_t> DefinedFields(std::vector<uint8_t> cvt) {
     if (cvt.size() < kConvertHeaderSize) return cvt;
-    for (std::size_t at : {1u, 2u, 19u, 20u}) cvt[at] = 0;
-    std::fill(cvt.begin() + 53, cvt.begin() + 254, 0);
+    for (std::size_t at : {1u, 2u, 19u, 20u, 30u, 31u, 32u}) cvt[at] = 0;
     return cvt;
+}
+
+// The CBM name a Convert file carries in its entry.
+std::string CbmNameIn(const std::vector<uint8_t>& cvt) {
+    if (cvt.size() < 19) return {};
+    const auto from = cvt.begin() + 3, to = cvt.begin() + 19;
+    return std::string(from, std::find(from, to, kPad));
 }
 
 TEST(CbmconvertGeos, ConvertFilesExtractedByThePeerAreTheOnesWeExport) {
@@ -63,13 +70,15 @@ TEST(CbmconvertGeos, ConvertFilesExtractedByThePeerAreTheOnesWeExport) {
     std::map<std::string, std::vector<uint8_t>> ours;
     for (const GeosFileSpec& file : Files()) {
         ASSERT_TRUE(AddGeosFile(*image, file));
-        ours[HostName(file.name)] = *image->ReadFileData(image->entryCount() - 1);
+        ours[file.name] = *image->ReadFileData(image->entryCount() - 1);
     }
     ASSERT_TRUE(image->WriteFile((dir / "geos.d64").string()));
     const auto run = Cbmconvert({"-N", "-d", (dir / "geos.d64").string()}, dir / "out");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_FALSE(CbmconvertComplained(run)) << run.output;
-    const auto theirs = FilesIn(dir / "out");
+    // The peer names its Convert files after its own scheme: they are told by the name inside.
+    std::map<std::string, std::vector<uint8_t>> theirs;
+    for (auto& [hostName, bytes] : FilesIn(dir / "out")) theirs[CbmNameIn(bytes)] = bytes;
     ASSERT_EQ(theirs.size(), ours.size()) << run.output;
     for (const auto& [name, bytes] : ours) {
         SCOPED_TRACE(name);

@@ -47,9 +47,9 @@ TEST(GeosConvert, ExportWritesTheDefinedLayout) {
         const std::vector<uint8_t> cvt = image->ReadFileData(0).value_or(std::vector<uint8_t>{});
         ASSERT_GE(cvt.size(), kConvertHeaderSize);
         EXPECT_TRUE(std::equal(entry.data() + 2, entry.data() + 32, cvt.begin()));
-        EXPECT_EQ(std::string(cvt.begin() + 30, cvt.begin() + 53),
-                  std::string(file.vlir ? "PRG" : "SEQ") + " formatted GEOS file");
-        EXPECT_TRUE(std::all_of(cvt.begin() + 53, cvt.begin() + 254, [](uint8_t b) { return b == 0; }));
+        EXPECT_EQ(std::string(cvt.begin() + 30, cvt.begin() + 58),
+                  std::string(file.vlir ? "PRG" : "SEQ") + " formatted GEOS file V1.0");
+        EXPECT_TRUE(std::all_of(cvt.begin() + 58, cvt.begin() + 254, [](uint8_t b) { return b == 0; }));
         EXPECT_EQ(std::vector<uint8_t>(cvt.begin() + 254, cvt.begin() + 508), InfoBlockData(file));
         if (!file.vlir) {
             EXPECT_EQ(std::vector<uint8_t>(cvt.begin() + 508, cvt.end()), file.data);
