@@ -59,6 +59,10 @@ bool ImportConvert(DiskImage& image, std::span<const uint8_t> bytes, bool intera
     std::array<uint8_t, kSlotSize> slot{};
     std::copy_n(bytes.begin(), kEntryBytes, slot.begin() + kEntryBodyOffset);
     DirEntry entry(slot.data());
+    // Only a DEL, SEQ, PRG or USR entry of either structure is a GEOS file: any other would
+    // take the info block for side sectors or a partition.
+    // A type byte of 0 is a scratched slot: the file would be written but never listed.
+    if (entry.type() == 0 || (entry.type() & 4) != 0 || entry.recordLength() > 1) return false;
     const bool vlir = entry.recordLength() == 1;
     if (vlir && bytes.size() < kConvertVlirHeaderSize) return false;
 

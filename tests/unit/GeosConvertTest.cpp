@@ -141,7 +141,16 @@ TEST(GeosConvert, ImportRefusesWhatIsNoWholeConvertFile) {
     std::vector<uint8_t> noLastValue = vlir;
     noLastValue[510] = 2; // the second record: two blocks with no last-block value
     noLastValue[511] = 0;
+    std::vector<uint8_t> relative = sequential;
+    relative[0] = 0x84;
+    std::vector<uint8_t> scratched = sequential;
+    scratched[0] = 0;
+    std::vector<uint8_t> structure2 = sequential;
+    structure2[21] = 2;
     const std::vector<Case> cases = {
+        {"a REL entry", relative, false},
+        {"a scratched entry", scratched, false},
+        {"structure 2", structure2, false},
         {"507 bytes", std::vector<uint8_t>(sequential.begin(), sequential.end() - 1), false},
         {"header only", sequential, true},
         {"no signature", unsigned_, false},
