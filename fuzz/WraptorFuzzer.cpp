@@ -28,8 +28,8 @@ void Check(bool ok, const char* what) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::unique_ptr<DiskImage> image = UnpackArchive(std::span<const uint8_t>(data, size),
-                                                     "fuzz.wr3", FormatId::Wr3, nullptr, false, nullptr);
+    std::unique_ptr<DiskImage> image = UnpackArchive(
+        std::span<const uint8_t>(data, size), "fuzz.wr3", FormatId::Wr3, nullptr, false, nullptr);
     if (!image) return 0;
     Check(image->Journal().empty(), "unpacking left undo steps");
     size_t total = 0;

@@ -25,7 +25,7 @@ constexpr std::size_t kEntryBytes = 8;   // copied into the entry from its byte 
 constexpr std::size_t kDataAt = 9;       // after the entry bytes and one unused byte
 constexpr std::size_t kInfoAt = kDataAt; // a GEOS file's info block data
 constexpr std::size_t kBlockData = 254;
-constexpr std::size_t kGeosDataAt = kInfoAt + kBlockData;  // 263
+constexpr std::size_t kGeosDataAt = kInfoAt + kBlockData;    // 263
 constexpr std::size_t kRecordsAt = kGeosDataAt + kBlockData; // 517
 constexpr int kRecords = 127;
 
@@ -95,11 +95,13 @@ bool DecodeStream(UnpackContext& context, std::vector<uint8_t>& out) {
 
 // The blocks a chain of `bytes` bytes takes.
 uint16_t ChainBlocks(std::size_t bytes) {
-    return static_cast<uint16_t>(std::min<std::size_t>((bytes + kBlockData - 1) / kBlockData, 0xFFFF));
+    return static_cast<uint16_t>(
+        std::min<std::size_t>((bytes + kBlockData - 1) / kBlockData, 0xFFFF));
 }
 
 // Takes a free block for 254 bytes of data behind the link $00 $FF.
-bool WriteLoneBlock(DiskImage& image, std::span<const uint8_t> data, uint8_t& track, uint8_t& sector) {
+bool WriteLoneBlock(DiskImage& image, std::span<const uint8_t> data, uint8_t& track,
+                    uint8_t& sector) {
     int t = 0, s = 0;
     uint8_t* block = image.AllocateBlock(t, s, true);
     if (!block) return false;
@@ -117,7 +119,8 @@ bool WriteLoneBlock(DiskImage& image, std::span<const uint8_t> data, uint8_t& tr
 bool WriteGeosFile(UnpackContext& context, DirEntry entry, std::span<const uint8_t> data) {
     DiskImage& image = context.target;
     if (data.size() <= kRecordsAt + 1) return false;
-    if (!WriteLoneBlock(image, data.subspan(kInfoAt, kBlockData), entry.sideTrack(), entry.sideSector()))
+    if (!WriteLoneBlock(image, data.subspan(kInfoAt, kBlockData), entry.sideTrack(),
+                        entry.sideSector()))
         return false;
     std::size_t blocks = 1;
     int t = 0, s = 0;
@@ -170,7 +173,8 @@ bool WriteGeosFile(UnpackContext& context, DirEntry entry, std::span<const uint8
         ++blocks;
     }
     entry.setBlocksRaw(static_cast<uint16_t>(std::min<std::size_t>(blocks, 0xFFFF)));
-    if (!image.InsertEntry(context.nextIndex, std::span<const uint8_t>(entry.data() + 2, kSlotSize - 2)))
+    if (!image.InsertEntry(context.nextIndex,
+                           std::span<const uint8_t>(entry.data() + 2, kSlotSize - 2)))
         return false;
     ++context.nextIndex;
     return true;
@@ -179,13 +183,15 @@ bool WriteGeosFile(UnpackContext& context, DirEntry entry, std::span<const uint8
 // Unpacks the file at the context's cursor.
 bool UnpackWraptorFile(UnpackContext& context) {
     if (context.Remaining() < sizeof kMagic ||
-        !std::equal(std::begin(kMagic), std::end(kMagic), context.bytes.begin() + static_cast<std::ptrdiff_t>(context.cursor))) {
+        !std::equal(std::begin(kMagic), std::end(kMagic),
+                    context.bytes.begin() + static_cast<std::ptrdiff_t>(context.cursor))) {
         context.Tell("Error decompressing");
         return false;
     }
     context.cursor += sizeof kMagic;
     const std::size_t nameAt = context.cursor;
-    while (context.Remaining() > 0 && context.bytes[context.cursor] != 0) ++context.cursor;
+    while (context.Remaining() > 0 && context.bytes[context.cursor] != 0)
+        ++context.cursor;
     if (context.Remaining() < 2) return false; // the zero byte and the type byte
     const std::array<uint8_t, kNameLength> name =
         PaddedName(context.bytes.subspan(nameAt, context.cursor - nameAt));

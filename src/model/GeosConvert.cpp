@@ -11,10 +11,10 @@ namespace tessarind {
 
 namespace {
 
-constexpr std::size_t kData = 254;           // the data bytes of a block
-constexpr std::size_t kEntryBytes = 30;       // a slot from its type byte on
-constexpr std::size_t kInfoAt = 254;          // the info block's data
-constexpr std::size_t kIndexAt = 508;         // a VLIR file's converted index
+constexpr std::size_t kData = 254;      // the data bytes of a block
+constexpr std::size_t kEntryBytes = 30; // a slot from its type byte on
+constexpr std::size_t kInfoAt = 254;    // the info block's data
+constexpr std::size_t kIndexAt = 508;   // a VLIR file's converted index
 constexpr std::size_t kStructureAt = 30;
 constexpr std::size_t kSignatureAt = 33;
 constexpr char kSignature[] = " formatted GEOS file";
@@ -144,8 +144,9 @@ std::optional<std::vector<uint8_t>> ExportConvert(DiskImage& image, DirEntry ent
         const std::size_t from = out.size();
         out.resize(from + walk.bytes);
         image.WalkChain(t, s, false, std::span<uint8_t>(out).subspan(from));
-        if (!walk.complete) breakAt(walk.brokenTrack, walk.brokenSector,
-                                    static_cast<uint32_t>(out.size() - kConvertHeaderSize));
+        if (!walk.complete)
+            breakAt(walk.brokenTrack, walk.brokenSector,
+                    static_cast<uint32_t>(out.size() - kConvertHeaderSize));
         return walk;
     };
     if (!vlir) {

@@ -14,7 +14,7 @@ namespace tessarind {
 class DiskImage;
 struct ChainBreak;
 
-inline constexpr std::size_t kConvertHeaderSize = 508;  // entry block and info block
+inline constexpr std::size_t kConvertHeaderSize = 508;     // entry block and info block
 inline constexpr std::size_t kConvertVlirHeaderSize = 762; // plus the converted index
 
 // Whether `bytes` start like a Convert file: long enough and signed.

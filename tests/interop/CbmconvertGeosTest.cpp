@@ -35,7 +35,11 @@ const std::vector<GeosFileSpec>& Files() {
     static const std::vector<GeosFileSpec> files = {
         {"WRITER DOC", 0x83, 7, false, Pattern(700, 11), {}},
         {"FULL SEQ", 0x83, 7, false, Pattern(508, 12), {}},
-        {"GEOWRITE APP", 0x83, 6, true, {},
+        {"GEOWRITE APP",
+         0x83,
+         6,
+         true,
+         {},
          {Pattern(1000, 13), Record{}, Pattern(254, 14), Pattern(3, 15), Pattern(300, 16)}},
     };
     return files;
@@ -43,7 +47,8 @@ const std::vector<GeosFileSpec>& Files() {
 
 // The peer converts a host file to a GEOS file only when it is typed USR, as GEOS files are.
 std::string HostName(std::string name) {
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return name + ".usr";
 }
 
@@ -52,7 +57,8 @@ std::string HostName(std::string name) {
 // sequential files too (the structure is the entry's byte 21).
 std::vector<uint8_t> DefinedFields(std::vector<uint8_t> cvt) {
     if (cvt.size() < kConvertHeaderSize) return cvt;
-    for (std::size_t at : {1u, 2u, 19u, 20u, 30u, 31u, 32u}) cvt[at] = 0;
+    for (std::size_t at : {1u, 2u, 19u, 20u, 30u, 31u, 32u})
+        cvt[at] = 0;
     return cvt;
 }
 
@@ -78,7 +84,8 @@ TEST(CbmconvertGeos, ConvertFilesExtractedByThePeerAreTheOnesWeExport) {
     EXPECT_FALSE(CbmconvertComplained(run)) << run.output;
     // The peer names its Convert files after its own scheme: they are told by the name inside.
     std::map<std::string, std::vector<uint8_t>> theirs;
-    for (auto& [hostName, bytes] : FilesIn(dir / "out")) theirs[CbmNameIn(bytes)] = bytes;
+    for (auto& [hostName, bytes] : FilesIn(dir / "out"))
+        theirs[CbmNameIn(bytes)] = bytes;
     ASSERT_EQ(theirs.size(), ours.size()) << run.output;
     for (const auto& [name, bytes] : ours) {
         SCOPED_TRACE(name);

@@ -20,7 +20,9 @@ bool LoneBlock(DiskImage& image, const std::vector<uint8_t>& data, int& t, int& 
     return true;
 }
 
-int Blocks(std::size_t bytes) { return static_cast<int>((bytes + 253) / 254); }
+int Blocks(std::size_t bytes) {
+    return static_cast<int>((bytes + 253) / 254);
+}
 
 } // namespace
 
@@ -116,7 +118,8 @@ void WraptorWriter::Literal(uint8_t byte) {
 }
 
 void WraptorWriter::Literals(const std::vector<uint8_t>& bytes) {
-    for (uint8_t b : bytes) Literal(b);
+    for (uint8_t b : bytes)
+        Literal(b);
 }
 
 void WraptorWriter::Match(unsigned offset, unsigned count) {

@@ -12,9 +12,9 @@
 namespace tessarind::testing {
 
 struct GeosFileSpec {
-    std::string name;      // raw PETSCII bytes
-    uint8_t type = 0x83;   // closed USR, as GEOS writes most files
-    uint8_t geosType = 6;  // application
+    std::string name;     // raw PETSCII bytes
+    uint8_t type = 0x83;  // closed USR, as GEOS writes most files
+    uint8_t geosType = 6; // application
     bool vlir = false;
     std::vector<uint8_t> data;                                // sequential: the data chain
     std::vector<std::optional<std::vector<uint8_t>>> records; // VLIR: none = empty record

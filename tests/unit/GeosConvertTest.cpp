@@ -21,7 +21,8 @@ using Record = std::optional<std::vector<uint8_t>>;
 
 // The fields of a Convert file that do not depend on where the file lay on its disk.
 std::vector<uint8_t> PlaceFree(std::vector<uint8_t> cvt) {
-    for (std::size_t at : {1u, 2u, 19u, 20u}) cvt[at] = 0;
+    for (std::size_t at : {1u, 2u, 19u, 20u})
+        cvt[at] = 0;
     return cvt;
 }
 
@@ -33,7 +34,12 @@ const std::vector<GeosFileSpec>& SampleFiles() {
         {"THREE BLOCKS", 0x83, 6, false, Pattern(600, 4), {}},
         {"VLIR ONE", 0x83, 6, true, {}, {Pattern(100, 5)}},
         {"VLIR FULL", 0x83, 6, true, {}, {Pattern(254, 6), Pattern(508, 7)}},
-        {"VLIR GAPS", 0x83, 6, true, {}, {Record{}, Pattern(300, 8), Record{}, Pattern(1, 9), Record{}}},
+        {"VLIR GAPS",
+         0x83,
+         6,
+         true,
+         {},
+         {Record{}, Pattern(300, 8), Record{}, Pattern(1, 9), Record{}}},
     };
     return files;
 }
@@ -49,7 +55,8 @@ TEST(GeosConvert, ExportWritesTheDefinedLayout) {
         EXPECT_TRUE(std::equal(entry.data() + 2, entry.data() + 32, cvt.begin()));
         EXPECT_EQ(std::string(cvt.begin() + 30, cvt.begin() + 58),
                   std::string(file.vlir ? "PRG" : "SEQ") + " formatted GEOS file V1.0");
-        EXPECT_TRUE(std::all_of(cvt.begin() + 58, cvt.begin() + 254, [](uint8_t b) { return b == 0; }));
+        EXPECT_TRUE(
+            std::all_of(cvt.begin() + 58, cvt.begin() + 254, [](uint8_t b) { return b == 0; }));
         EXPECT_EQ(std::vector<uint8_t>(cvt.begin() + 254, cvt.begin() + 508), InfoBlockData(file));
         if (!file.vlir) {
             EXPECT_EQ(std::vector<uint8_t>(cvt.begin() + 508, cvt.end()), file.data);

@@ -24,7 +24,8 @@ std::vector<uint8_t> Head(uint8_t structure, uint8_t geosType) {
 
 std::vector<uint8_t> Join(std::vector<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -130,7 +131,8 @@ TEST(Wraptor, BrokenArchivesFail) {
     const auto good = WraptorArchive({{"GOOD", 3, Join({Head(0, 0), Pattern(50)})}});
     WraptorWriter farOffset;
     farOffset.Start("FAR", 3);
-    for (int i = 0; i < 5; ++i) farOffset.Widen();
+    for (int i = 0; i < 5; ++i)
+        farOffset.Widen();
     farOffset.Match(8000, 3);
     farOffset.End();
     std::vector<uint8_t> wrongMagic = good;
