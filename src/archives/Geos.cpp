@@ -224,6 +224,9 @@ bool UnpackWraptorFile(UnpackContext& context) {
     std::copy(name.begin(), name.end(), entry.name().begin());
     if (data.size() < kEntryBytes) return false;
     copyEntryBytes(entry);
+    // Only a DEL, SEQ, PRG or USR entry of either structure is a GEOS file: any other would
+    // take the info block for side sectors or a partition.
+    if ((typeByte & 4) != 0 || entry.recordLength() > 1) return false;
     return WriteGeosFile(context, entry, data);
 }
 

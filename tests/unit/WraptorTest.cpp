@@ -149,6 +149,12 @@ TEST(Wraptor, BrokenArchivesFail) {
         {"offset outside the window", farOffset.bytes(), true, 0},
         {"plain file under nine bytes", WraptorArchive({{"SHORT", 2, Pattern(8)}}), false, 0},
         {"GEOS file of 518 bytes", WraptorArchive({{"SHORT GEOS", 4, Pattern(518)}}), false, 0},
+        {"GEOS file of type REL",
+         WraptorArchive({{"REL GEOS", 5, Join({Head(0, 5), Pattern(254), Pattern(300)})}}), false,
+         0},
+        {"GEOS structure 2",
+         WraptorArchive({{"ODD GEOS", 4, Join({Head(2, 5), Pattern(254), Pattern(300)})}}), false,
+         0},
         {"a second file without signature", Join({good, {1, 2, 3}}), true, 1},
         {"name without its end", {0xFF, 0x42, 0x4C, 0xFF, 'A', 'B'}, false, 0},
     };
