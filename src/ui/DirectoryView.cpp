@@ -141,6 +141,7 @@ void DirectoryView::UpdateEntryCommands() {
     Check(LeftJustify, full && !startsBlank && endsBlank);
     Check(Center, full && startsBlank && endsBlank);
     Check(RightJustify, full && startsBlank && !endsBlank);
+    emit currentEntryChanged();
 }
 
 // ---- Commands -----------------------------------------------------------------------------------

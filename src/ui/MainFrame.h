@@ -22,8 +22,11 @@ class QToolBar;
 
 namespace tessarind {
 
+class CbmTool;
 class CommandActions;
 class DialogInteraction;
+class FilePropertyWindow;
+class SeparatorTool;
 class InPlaceEditor;
 class ImageDocument;
 class MainMenu;
@@ -95,6 +98,10 @@ public:
     void RefreshWindowList();
     void RebuildRunInTexts();
     const ColourScheme& colourScheme() const { return scheme_; }
+    // The tool windows, made with the frame and only shown and hidden afterwards.
+    CbmTool* cbmTool() const { return cbmTool_; }
+    SeparatorTool* separatorTool() const { return separatorTool_; }
+    FilePropertyWindow* fileProperties() const { return fileProperties_; }
     // The look a new view starts with: the default colours and the case and font settings.
     ImageView::Style ViewStyle() const;
 
@@ -108,6 +115,11 @@ protected:
 
 private:
     void BuildToolBar();
+    void BuildTools();
+    void ToggleTool(QWidget* tool);
+    void ToolShown(CommandId id, bool visible);
+    // The tools follow the active view: its case table, its entry, whether it takes separators.
+    void UpdateTools();
     void PlaceWindow();
     void StorePlacement();
     bool HandleFrameCommand(CommandId id);
@@ -145,6 +157,9 @@ private:
     ColourScheme scheme_;
     uint32_t defaultText_ = 0;
     uint32_t defaultBackground_ = 0;
+    CbmTool* cbmTool_ = nullptr;
+    SeparatorTool* separatorTool_ = nullptr;
+    FilePropertyWindow* fileProperties_ = nullptr;
     CloseAllState closing_;
     bool closedAll_ = false;
 };
