@@ -1,7 +1,9 @@
 #pragma once
 // Whatever the CBM tool types into: a focused CbmEdit, or the sector editor while its
 // character column is active. The program has one target at a time; the tools redraw when
-// it changes and draw in grey while there is none.
+// it changes and draw in grey while there is none. A CbmEdit registers itself when it gains
+// the focus; a view such as the sector editor calls SetTarget(this, this) when its character
+// column becomes active and Clear(this) when it stops being so.
 
 #include <QObject>
 #include <QPointer>
