@@ -23,6 +23,7 @@ class QToolBar;
 namespace tessarind {
 
 class CommandActions;
+class DragFolder;
 class DialogInteraction;
 class InPlaceEditor;
 class ImageDocument;
@@ -95,6 +96,9 @@ public:
     void RefreshWindowList();
     void RebuildRunInTexts();
     const ColourScheme& colourScheme() const { return scheme_; }
+    // The temporary folder files dragged or copied to the host are written into; made on
+    // first use, removed when the frame closes.
+    std::weak_ptr<DragFolder> DragFiles();
     // The look a new view starts with: the default colours and the case and font settings.
     ImageView::Style ViewStyle() const;
 
@@ -145,6 +149,7 @@ private:
     ColourScheme scheme_;
     uint32_t defaultText_ = 0;
     uint32_t defaultBackground_ = 0;
+    std::shared_ptr<DragFolder> dragFolder_;
     CloseAllState closing_;
     bool closedAll_ = false;
 };
