@@ -472,10 +472,13 @@ void EntryListView::Paste() {
 void EntryListView::paintEvent(QPaintEvent* event) {
     ImageView::paintEvent(event);
     if (dropRow_ < 0) return;
-    // The drop goes before the row under the pointer: a bar at its top edge shows where.
+    // The row a drop goes before is shown inverted: a line between rows would vanish next to
+    // the reversed header or the selection. Below the last entry that is the free line.
     QPainter painter(viewport());
-    const int y = std::max(RowOfIndex(dropRow_), 1) * cellSize();
-    painter.fillRect(QRect(0, y - 1, viewport()->width(), 3), QColor::fromRgb(Colour(TextColour)));
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    const int cell = cellSize();
+    painter.fillRect(QRect(0, std::max(RowOfIndex(dropRow_), 1) * cell, viewport()->width(), cell),
+                     Qt::white);
 }
 
 // ---- Context menus ------------------------------------------------------------------------------
