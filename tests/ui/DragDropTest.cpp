@@ -18,6 +18,7 @@
 #include "catalog/ImageOpener.h"
 #include "model/DiskImage.h"
 #include "model/FormatRegistry.h"
+#include "support/GeosBuilder.h"
 #include "support/Process.h"
 #include "text/Petscii.h"
 #include "ui/DirectoryView.h"
@@ -71,6 +72,15 @@ void WriteHostFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
+}
+
+// A GEOS file in its Convert form with the disk addresses of its entry (first block, info
+// block) cleared: they name blocks of the disk it was read from.
+Bytes ConvertWithoutAddresses(DiskImage& image, int index) {
+    Bytes form = image.ReadFileData(index).value_or(Bytes{});
+    for (size_t at : {1, 2, 19, 20})
+        if (at < form.size()) form[at] = 0;
+    return form;
 }
 
 std::map<std::string, Bytes> FilesIn(const fs::path& folder) {
@@ -212,26 +222,50 @@ private slots:
         QCOMPARE(image.entryCount(), 6);
         image.UndoCommand();
         QVERIFY(Names(image) == before);
+
+        // A tape view takes a dropped program the same way.
+        ImageDocument* tape = f.frame->NewImage(FormatId::T64);
+        QVERIFY(tape);
+        auto* tapeView = dynamic_cast<EntryListView*>(tape->directoryView());
+        QVERIFY(tapeView);
+        std::unique_ptr<QMimeData> program(HostFiles({f.Path(QStringLiteral("alpha.prg"))}));
+        auto filesOnTape = [&] {
+            std::vector<Bytes> files;
+            for (int index = 0; index < tape->image().entryCount(); ++index)
+                if (std::optional<Bytes> data = tape->image().ReadFileData(index))
+                    files.push_back(*data);
+            return files;
+        };
+        QVERIFY(filesOnTape().empty());
+        QCOMPARE(SendDrop(tapeView->viewport(), QPoint(10, 30), *program), Qt::CopyAction);
+        QVERIFY(filesOnTape() == std::vector<Bytes>{rows[0].stored});
     }
 
     void entriesDraggedFromA1581ViewAreCopiedWholeAndCbmconvertReadsThem() {
         DropFixture f;
         auto d81 = MakeDiskImage(FormatId::D81, &f.settings);
         QVERIFY(d81 && d81->Open(nullptr, "", false, true));
+        // A GEOS file with records, then one file of each kind with data.
+        QVERIFY(AddGeosFile(*d81, {"GEOS APP", 0x83, 6, true, {}, {Pattern(300, 11), std::nullopt, Pattern(600, 12)}}));
         std::vector<SampleFile> files = MixedFiles();
-        files.erase(files.begin() + 4, files.end()); // one file of each kind with data
+        files.erase(files.begin() + 4, files.end());
         DirectoryView* source = f.Open(QStringLiteral("source.d81"), files, std::move(d81));
-        DirectoryView* target = f.Open(QStringLiteral("target.d64"), Programs(2));
+        DirectoryView* target = f.Open(QStringLiteral("target.d64"), Programs(1));
         QVERIFY(source && target);
 
         source->SelectIndex(0);
-        source->SelectRange(3);
-        EntryMimeData mime(MakeEntryPayload(*source->Image(), 0, 3, source, 0),
+        source->SelectRange(4);
+        EntryMimeData mime(MakeEntryPayload(*source->Image(), 0, 4, source, 0),
                            f.frame->DragFiles());
-        QCOMPARE(SendDrop(target->viewport(), DropFixture::RowPoint(*target, 1), mime),
+        QCOMPARE(SendDrop(target->viewport(), DropFixture::RowPoint(*target, 0), mime),
                  Qt::CopyAction);
         DiskImage& image = *target->Image();
         QCOMPARE(image.entryCount(), 6);
+        // The GEOS file arrives as GEOS: its info block and records read back the same.
+        QVERIFY(image.EntryAt(0).isGeos());
+        QVERIFY(NameAt(image, 0) == NameAt(*source->Image(), 0));
+        QVERIFY(ConvertWithoutAddresses(image, 0) ==
+                ConvertWithoutAddresses(*source->Image(), 0));
         for (size_t n = 0; n < files.size(); ++n) {
             const int index = 1 + static_cast<int>(n);
             QVERIFY(NameAt(image, index) == PetsciiName(files[n].name));
@@ -240,7 +274,7 @@ private slots:
             QCOMPARE(image.ReadFileData(index).value_or(Bytes{}), files[n].data);
         }
         // The source is left as it was: a drag between views copies.
-        QCOMPARE(source->Image()->entryCount(), 4);
+        QCOMPARE(source->Image()->entryCount(), 5);
 
         const fs::path saved = f.PathText(QStringLiteral("copied.d64"));
         QVERIFY(image.WriteFile(saved.string()));
