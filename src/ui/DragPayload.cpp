@@ -4,6 +4,7 @@
 #include <QDataStream>
 #include <QIODevice>
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "model/DiskImage.h"
@@ -29,7 +30,7 @@ bool GetBytes(QDataStream& in, std::vector<uint8_t>& bytes) {
     in >> size;
     if (in.status() != QDataStream::Ok) return false;
     const qint64 left = in.device()->bytesAvailable();
-    if (left < 0 || size > static_cast<quint64>(left)) return false;
+    if (left < 0 || size > static_cast<quint64>(left) || size > INT_MAX) return false;
     bytes.resize(size);
     return size == 0 || in.readRawData(reinterpret_cast<char*>(bytes.data()),
                                        static_cast<int>(size)) == static_cast<int>(size);

@@ -383,7 +383,8 @@ int EntryListView::DropRowAt(const QPoint& point) const {
 void EntryListView::dragEnterEvent(QDragEnterEvent* event) {
     const DropItems items = TakesDrops() ? ReadDrop(*event->mimeData()) : DropItems{};
     // What this view cannot take goes on to the frame, which opens containers.
-    if (items.empty() || (!ComesFrom(items, this) && !AcceptsAny(*image_, items))) {
+    dragFromHere_ = ComesFrom(items, this);
+    if (items.empty() || (!dragFromHere_ && !AcceptsAny(*image_, items))) {
         event->ignore();
         return;
     }
@@ -402,9 +403,9 @@ void EntryListView::dragMoveEvent(QDragMoveEvent* event) {
     if (step != dragScrollStep_ || !step) dragScroll_.stop();
     dragScrollStep_ = step;
     if (step && !dragScroll_.isActive()) dragScroll_.start();
-    const bool own = ComesFrom(ReadDrop(*event->mimeData()), this);
-    event->setDropAction(own && !(event->modifiers() & Qt::ControlModifier) ? Qt::MoveAction
-                                                                            : Qt::CopyAction);
+    event->setDropAction(dragFromHere_ && !(event->modifiers() & Qt::ControlModifier)
+                             ? Qt::MoveAction
+                             : Qt::CopyAction);
     event->accept();
     Redraw();
 }

@@ -134,6 +134,7 @@ private:
     QTimer dragScroll_;
     int dragScrollStep_ = 0;
     int dropRow_ = -1;
+    bool dragFromHere_ = false; // the drag over the view started in it
     bool armed_ = false;
     int moves_ = 0;
 };

@@ -391,6 +391,20 @@ private slots:
             QCOMPARE(QString::fromStdString(f.frame->openImages().front()->image().path()),
                      paths.back());
         }
+        // Of a Zipcode set only the lowest part dropped is opened, once for the whole set.
+        for (const QStringList& parts : {QStringList{QStringLiteral("1!game")},
+                                         QStringList{QStringLiteral("2!game"), QStringLiteral("1!game")}}) {
+            DropFixture f;
+            QStringList paths;
+            for (const QString& part : parts) {
+                WriteHostFile(f.PathText(part), Pattern(40));
+                paths << f.Path(part);
+            }
+            std::unique_ptr<QMimeData> mime(HostFiles(paths));
+            SendDrop(f.frame->client()->viewport(), QPoint(5, 5), *mime);
+            QCOMPARE(f.frame->openImages().size(), size_t{1});
+        }
+
         // A container dropped on a view that cannot take it opens beside it.
         DropFixture f;
         DirectoryView* view = f.Open(QStringLiteral("view.d64"), Programs(1));
