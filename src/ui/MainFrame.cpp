@@ -39,6 +39,8 @@
 #include "ui/CommandLineParser.h"
 #include "ui/DialogFilter.h"
 #include "ui/DialogInteraction.h"
+#include "ui/EntryMimeData.h"
+#include "ui/FrameDropTarget.h"
 #include "ui/ImageDocument.h"
 #include "ui/DirPreview.h"
 #include "ui/DirectoryView.h"
@@ -169,6 +171,7 @@ MainFrame::MainFrame(Settings& settings, const SettingsStore& store, std::string
     client_->viewport()->installEventFilter(this);
     setCentralWidget(client_);
     connect(client_, &QMdiArea::subWindowActivated, this, &MainFrame::SubWindowActivated);
+    new FrameDropTarget(*this);
 
     BuildToolBar();
     BuildTools();
@@ -595,7 +598,13 @@ void MainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     closedAll_ = true;
+    dragFolder_.reset(); // the files dragged out go with the program
     event->accept();
+}
+
+std::weak_ptr<DragFolder> MainFrame::DragFiles() {
+    if (!dragFolder_) dragFolder_ = std::make_shared<DragFolder>();
+    return dragFolder_;
 }
 
 // ---- Views ----------------------------------------------------------------------------------

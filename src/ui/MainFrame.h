@@ -24,6 +24,7 @@ namespace tessarind {
 
 class CbmTool;
 class CommandActions;
+class DragFolder;
 class DialogInteraction;
 class FilePropertyWindow;
 class SeparatorTool;
@@ -102,6 +103,9 @@ public:
     CbmTool* cbmTool() const { return cbmTool_; }
     SeparatorTool* separatorTool() const { return separatorTool_; }
     FilePropertyWindow* fileProperties() const { return fileProperties_; }
+    // The temporary folder files dragged or copied to the host are written into; made on
+    // first use, removed when the frame closes.
+    std::weak_ptr<DragFolder> DragFiles();
     // The look a new view starts with: the default colours and the case and font settings.
     ImageView::Style ViewStyle() const;
 
@@ -160,6 +164,7 @@ private:
     CbmTool* cbmTool_ = nullptr;
     SeparatorTool* separatorTool_ = nullptr;
     FilePropertyWindow* fileProperties_ = nullptr;
+    std::shared_ptr<DragFolder> dragFolder_;
     CloseAllState closing_;
     bool closedAll_ = false;
 };
