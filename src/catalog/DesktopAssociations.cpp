@@ -256,7 +256,7 @@ std::string DesktopAssociations::DesktopEntry(const std::string& exec,
            " %f\n"
            "Icon=tessarind\n"
            "Terminal=false\n"
-           "Categories=Utility;Emulator;\n"
+           "Categories=Utility;\n"
            "MimeType=" +
            types + "\n";
 }

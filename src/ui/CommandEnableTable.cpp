@@ -35,7 +35,6 @@ const std::array<EnableRow, kEnableRowCount> CommandEnableTable = {{
 
 const std::array<CommandId, kNotYetBuiltCount> NotYetBuiltCommands = {{
     FindInDisks, BatchProcessing, ShowCbmTool, ShowSeparatorTool, ShowFileProperties,
-    FileAssociations, Help,
 }};
 // clang-format on
 
