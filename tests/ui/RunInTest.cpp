@@ -2,10 +2,12 @@
 // copies of changed containers live exactly as long as the frame.
 
 #include <QFile>
+#include <QProcess>
 #include <QtTest>
 #include <filesystem>
 
 #include "UiTestSupport.h"
+#include "catalog/DesktopAssociations.h"
 #include "ui/CommandActions.h"
 #include "ui/DirectoryView.h"
 
@@ -106,6 +108,47 @@ private slots:
         f.reset();
         for (const std::string& copy : copies)
             QVERIFY(!std::filesystem::exists(copy));
+    }
+
+    // "-a" ends the program before any window, having written the associations under the
+    // data home it was given. No xdg-mime on PATH: no kind has an owner, so all become ours.
+    void dashARegistersEveryKindAndEnds() {
+        QTemporaryDir dir;
+        QDir().mkpath(dir.filePath(QStringLiteral("nobin")));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), dir.path());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           dir.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("PATH"), dir.filePath(QStringLiteral("nobin")));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("TESSARIND_INSTANCE_NAME"), dir.path());
+        QProcess app;
+        app.setProcessEnvironment(environment);
+        app.start(QStringLiteral(TESSARIND_APP), {QStringLiteral("-a")});
+        QVERIFY(app.waitForFinished(60000));
+        QCOMPARE(app.exitCode(), 1);
+
+        DesktopAssociations written(
+            QFileInfo(QStringLiteral(TESSARIND_APP)).absoluteFilePath().toStdString(),
+            dir.filePath(QStringLiteral("data")).toStdString());
+        auto read = [](const std::string& path) {
+            QFile file(QString::fromStdString(path));
+            return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+        };
+        QCOMPARE(read(written.MimePackagePath()), DesktopAssociations::MimePackage());
+        const std::string entry = read(written.DesktopEntryPath());
+        const std::string defaults = read(written.DefaultsListPath());
+        QVERIFY2(
+            entry.find("Exec=" +
+                       QFileInfo(QStringLiteral(TESSARIND_APP)).absoluteFilePath().toStdString() +
+                       " %f") != std::string::npos,
+            entry.c_str());
+        for (const AssociationKind& kind : AssociationKinds()) {
+            QVERIFY2(entry.find(kind.mimeType + ";") != std::string::npos, kind.mimeType.c_str());
+            QVERIFY2(defaults.find(kind.mimeType + "=tessarind.desktop\n") != std::string::npos,
+                     kind.mimeType.c_str());
+        }
     }
 };
 
