@@ -6,8 +6,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "catalog/DesktopAssociations.h"
-
 namespace tessarind {
 
 namespace {
@@ -16,7 +14,7 @@ constexpr int kAllId = 2069;
 } // namespace
 
 FileAssociationsDialog::FileAssociationsDialog(const std::string& program, QWidget* parent)
-    : QDialog(parent), associations_(std::make_unique<DesktopAssociations>(program)) {
+    : QDialog(parent), associations_(std::make_unique<PlatformAssociations>(program)) {
     setWindowTitle(QStringLiteral("Set File Associations"));
     auto* layout = new QVBoxLayout(this);
     list_ = new QTreeWidget(this);

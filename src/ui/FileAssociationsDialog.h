@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "ui/PlatformAssociations.h"
+
 class QTreeWidget;
 
 namespace tessarind {
-
-class DesktopAssociations;
 
 class FileAssociationsDialog : public QDialog {
     Q_OBJECT
@@ -25,7 +25,7 @@ public slots:
     void accept() override;
 
 private:
-    std::unique_ptr<DesktopAssociations> associations_;
+    std::unique_ptr<PlatformAssociations> associations_;
     QTreeWidget* list_ = nullptr;
 };
 

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "catalog/DesktopAssociations.h"
 #include "text/Settings.h"
 #include "ui/CommandLineParser.h"
 #include "ui/InstanceServer.h"
 #include "ui/MainFrame.h"
+#include "ui/PlatformAssociations.h"
 #include "ui/SettingsStore.h"
 
 using namespace tessarind;
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     // "-a" registers the file associations and ends the program before any window shows;
     // kinds another program already opens keep their owner.
     if (parsed.stop) {
-        DesktopAssociations(QCoreApplication::applicationFilePath().toStdString()).AssociateAll();
+        PlatformAssociations(QCoreApplication::applicationFilePath().toStdString()).AssociateAll();
         return 1;
     }
 
