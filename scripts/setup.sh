@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   cc1541 cbmconvert lhasa
   qt6-base-dev fonts-dejavu-core xvfb xauth
+  xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl
 )
 
 missing=()

@@ -31,7 +31,12 @@ const std::array<SettingRow, kSettingCount> SettingsTable = {{
 
 Settings::Settings() {
     for (const SettingRow& row : SettingsTable) Set(row.id, row.defaultValue);
+#ifdef _WIN32
     emulators[0] = {"VICE", "x64.exe", "%d:%f"};
+#else
+    // The C64 emulator of VICE is called so on Linux.
+    emulators[0] = {"VICE", "x64sc", "%d:%f"};
+#endif
     emulators[1] = {"CSS", "css.exe", "%d,%i -autorun"};
     emulators[2] = {"HOXS64", "hoxs64.exe", "-autoload %d %i"};
     substitutions.push_back({0x2F, " - "});

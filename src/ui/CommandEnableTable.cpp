@@ -34,7 +34,7 @@ const std::array<EnableRow, kEnableRowCount> CommandEnableTable = {{
 }};
 
 const std::array<CommandId, kNotYetBuiltCount> NotYetBuiltCommands = {{
-    FindInDisks, BatchProcessing, FileAssociations, Help,
+    FindInDisks, BatchProcessing,
 }};
 // clang-format on
 

@@ -123,7 +123,10 @@ void DirectoryView::UpdateEntryCommands() {
     for (CommandId id : kLaterItems)
         Enable(id, false);
     for (int entryNumber = 1; entryNumber <= kRunInCount; ++entryNumber)
-        Enable(RunIn(entryNumber), false);
+        Enable(RunIn(entryNumber),
+               selected && !image.settings()
+                                .emulators[static_cast<size_t>(entryNumber - 1)]
+                                .program.empty());
     Check(Splat, selected && !entry.closed());
     Check(Lock, selected && entry.locked());
 

@@ -45,6 +45,9 @@
 #include "ui/DirPreview.h"
 #include "ui/DirectoryView.h"
 #include "ui/FilePropertyWindow.h"
+#include "ui/EmulatorLauncher.h"
+#include "ui/EntryListView.h"
+#include "ui/FileAssociationsDialog.h"
 #include "ui/PetsciiTextView.h"
 #include "formats/TextDocument.h"
 #include "ui/TapeView.h"
@@ -151,7 +154,8 @@ QString UndoItemText(const std::string& text) {
 MainFrame::MainFrame(Settings& settings, const SettingsStore& store, std::string startFolder,
                      QWidget* parent)
     : QMainWindow(parent), settings_(settings), store_(store), startFolder_(std::move(startFolder)),
-      dialogs_(std::make_unique<DialogInteraction>(this)), interaction_(dialogs_.get()) {
+      dialogs_(std::make_unique<DialogInteraction>(this)),
+      emulators_(std::make_unique<EmulatorLauncher>()), interaction_(dialogs_.get()) {
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowIcon(ToolbarIcons::ProgramIcon());
     ComputeColourScheme();
@@ -273,6 +277,12 @@ void MainFrame::ComputeColourScheme() {
 
 void MainFrame::RebuildRunInTexts() {
     menu_->SetRunInTexts(settings_);
+    // An entry given or cleared a program changes what the selection enables.
+    if (activeView_) activeView_->Activated();
+}
+
+const std::vector<std::string>& MainFrame::emulatorFiles() const {
+    return emulators_->temporaries().paths();
 }
 
 QMenu* MainFrame::diskMenu() const {
@@ -321,6 +331,12 @@ bool MainFrame::HandleFrameCommand(CommandId id) {
             return true;
         }
     }
+    for (int entry = 1; entry <= kRunInCount; ++entry) {
+        if (id == RunIn(entry)) {
+            RunEmulator(entry);
+            return true;
+        }
+    }
     for (int slot = 0; slot < Settings::kFileMruSlots; ++slot) {
         if (id == FileMru(slot)) {
             OpenRecentFile(slot);
@@ -346,9 +362,11 @@ bool MainFrame::HandleFrameCommand(CommandId id) {
         CascadeViews();
     } else if (id == Help) {
         ShowHelp();
+    } else if (id == FileAssociations) {
+        ShowFileAssociations();
     } else if (id == BackgroundColour || id == TextColour) {
         ColourChosen(id, colourList(id)->currentIndex());
-    } else if (id == FindInDisks || id == BatchProcessing || id == FileAssociations) {
+    } else if (id == FindInDisks || id == BatchProcessing) {
         // These dialogs belong to the frame but are not built yet.
     } else {
         return false;
@@ -757,8 +775,27 @@ void MainFrame::CascadeViews() {
 }
 
 void MainFrame::ShowHelp() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                                  QStringLiteral("/tessarind.htm")));
+    // Beside the program in the build tree; in the shared documentation once installed.
+    const QString folder = QCoreApplication::applicationDirPath();
+    QString page = folder + QStringLiteral("/tessarind.htm");
+    const QString installed = folder + QStringLiteral("/../share/doc/tessarind/tessarind.htm");
+    if (!QFileInfo::exists(page) && QFileInfo::exists(installed))
+        page = QFileInfo(installed).canonicalFilePath();
+    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+}
+
+void MainFrame::RunEmulator(int entry) {
+    // What the active list view has selected; a view without a list runs nothing.
+    auto* list = dynamic_cast<EntryListView*>(activeView_);
+    DiskImage* image = activeView_ ? activeView_->Image() : nullptr;
+    if (!list || !image || list->currentIndex() < 0) return;
+    emulators_->Run(*image, list->currentIndex(),
+                    settings_.emulators[static_cast<size_t>(entry - 1)]);
+}
+
+void MainFrame::ShowFileAssociations() {
+    FileAssociationsDialog dialog(QCoreApplication::applicationFilePath().toStdString(), this);
+    dialog.exec();
 }
 
 void MainFrame::ShowOptions() {

@@ -28,6 +28,7 @@ class DragFolder;
 class DialogInteraction;
 class FilePropertyWindow;
 class SeparatorTool;
+class EmulatorLauncher;
 class InPlaceEditor;
 class ImageDocument;
 class MainMenu;
@@ -84,6 +85,8 @@ public:
     InPlaceEditor& inPlaceEditor() const { return *inPlaceEditor_; }
 
     // ---- Parts the tests and tools look at ----------------------------------------------
+    // The files handed to emulators so far; removed when the frame ends.
+    const std::vector<std::string>& emulatorFiles() const;
     QMdiArea* client() const { return client_; }
     QToolBar* toolBar() const { return toolBar_; }
     QMenu* diskMenu() const;
@@ -134,6 +137,8 @@ private:
     int CascadeStep() const;
     void PlaceNewWindow(QMdiSubWindow* window);
     void ShowHelp();
+    void RunEmulator(int entry);
+    void ShowFileAssociations();
     void ColourChosen(CommandId which, int index);
     ImageDocument* Adopt(std::unique_ptr<DiskImage> image);
     void ActivateView(ViewWindow* view);
@@ -147,6 +152,8 @@ private:
     const SettingsStore& store_;
     std::string startFolder_;
     std::unique_ptr<DialogInteraction> dialogs_;
+    // Its temporary files go when the frame goes, at the end of the program.
+    std::unique_ptr<EmulatorLauncher> emulators_;
     Interaction* interaction_ = nullptr;
     CommandActions* actions_ = nullptr;
     InPlaceEditor* inPlaceEditor_ = nullptr;

@@ -83,7 +83,10 @@ void TapeView::UpdateEntryCommands() {
     for (CommandId id : kLaterItems)
         EnableCommand(Number(id), false);
     for (int entry = 1; entry <= kRunInCount; ++entry)
-        EnableCommand(Number(RunIn(entry)), false);
+        EnableCommand(Number(RunIn(entry)),
+                      file && !image_->settings()
+                                   .emulators[static_cast<size_t>(entry - 1)]
+                                   .program.empty());
     CheckCommand(Number(ShowDeletedFiles), Tape()->showDeleted());
 }
 

@@ -16,6 +16,7 @@
 #include "ui/CommandLineParser.h"
 #include "ui/InstanceServer.h"
 #include "ui/MainFrame.h"
+#include "ui/PlatformAssociations.h"
 #include "ui/SettingsStore.h"
 
 using namespace tessarind;
@@ -88,8 +89,12 @@ int main(int argc, char** argv) {
         return 1;
 
     ParsedCommandLine parsed = CommandLineParser::Parse(commandLine);
-    // "-a" would register the file associations; the program ends either way.
-    if (parsed.stop) return 1;
+    // "-a" registers the file associations and ends the program before any window shows;
+    // kinds another program already opens keep their owner.
+    if (parsed.stop) {
+        PlatformAssociations(QCoreApplication::applicationFilePath().toStdString()).AssociateAll();
+        return 1;
+    }
 
     DeveloperOptions developer = ReadDeveloperOptions(QCoreApplication::arguments());
     MainFrame frame(settings, store, startFolder.toStdString());

@@ -251,6 +251,11 @@ private slots:
     void everyRowOfTheKeyTableFiresItsCommand() {
         for (const KeyCommandRow& row : KeyCommandTable) {
             ViewFixture f;
+            // Run In: entry 1 names a program no machine has, the others none.
+            for (EmulatorEntry& entry : f.settings.emulators)
+                entry.program.clear();
+            f.settings.emulators[0].program = "tessarind-test-no-such-emulator";
+            f.frame->RebuildRunInTexts();
             const CommandId id = row.id;
             const QByteArray what = QByteArray::number(cmd::Number(id)) + " from key " +
                                     QKeySequence(row.key).toString().toLatin1();
@@ -315,8 +320,9 @@ private slots:
                 // SECOND holds no archive.
                 done = f.HasMessage("Unable to Decompress File") && f.frame->activeView() == f.view;
             } else {
-                // Jumps, the BAM editor and Run In.
-                done = !f.frame->IsEnabled(id) && !f.image->modified() &&
+                // Jumps, the BAM editor and Run In (enabled with a program; one that cannot
+                // start changes nothing).
+                done = f.frame->IsEnabled(id) == (id == cmd::RunIn(1)) && !f.image->modified() &&
                        f.frame->activeView() == f.view;
             }
             QVERIFY2(done, what.constData());
@@ -514,8 +520,11 @@ private slots:
         QVERIFY(!f.frame->IsEnabled(cmd::Center));
         // Features still to come stay off.
         QVERIFY(f.frame->IsEnabled(cmd::Uncompress));
-        for (CommandId id : {cmd::BamEditor, cmd::JumpToSector, cmd::RunIn(1)})
+        for (CommandId id : {cmd::BamEditor, cmd::JumpToSector})
             QVERIFY(!f.frame->IsEnabled(id));
+        // Run In: the entries with a program (the first three by default).
+        for (int entry = 1; entry <= 8; ++entry)
+            QCOMPARE(f.frame->IsEnabled(cmd::RunIn(entry)), entry <= 3);
     }
 
     // An entry whose name marks an archive opens unpacked in a window of its own; any other

@@ -293,7 +293,7 @@ private slots:
         QToolBar* toolBar = f.frame->toolBar();
         auto greyed = [&](const char* when) {
             for (CommandId id :
-                 {cmd::FindInDisks, cmd::BatchProcessing, cmd::FileAssociations, cmd::Help}) {
+                 {cmd::FindInDisks, cmd::BatchProcessing}) {
                 const QString what = QStringLiteral("%1 %2").arg(when).arg(cmd::Number(id));
                 QVERIFY2(!f.frame->IsEnabled(id), qPrintable(what));
                 // Their toolbar buttons are the same actions.
