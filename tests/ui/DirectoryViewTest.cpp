@@ -25,6 +25,8 @@
 #include "catalog/ImageOpener.h"
 #include "text/CbmFont.h"
 #include "catalog/DirectoryListing.h"
+#include "ui/BamView.h"
+#include "ui/SectorEditorView.h"
 #include "ui/CbmEdit.h"
 #include "ui/CommandActions.h"
 #include "ui/CommandEnableTable.h"
@@ -314,8 +316,15 @@ private slots:
             } else if (id == cmd::Uncompress) {
                 // SECOND holds no archive.
                 done = f.HasMessage("Unable to Decompress File") && f.frame->activeView() == f.view;
+            } else if (id == cmd::JumpToSector) {
+                const DirEntry entry = f.image->EntryAt(current);
+                auto* editor = dynamic_cast<SectorEditorView*>(f.frame->activeView());
+                done = editor && editor->editor()->track() == entry.firstTrack() &&
+                       editor->editor()->sector() == entry.firstSector();
+            } else if (id == cmd::BamEditor) {
+                done = dynamic_cast<BamView*>(f.frame->activeView()) != nullptr;
             } else {
-                // Jumps, the BAM editor and Run In.
+                // The side-sector jump (SECOND has no side sectors) and Run In.
                 done = !f.frame->IsEnabled(id) && !f.image->modified() &&
                        f.frame->activeView() == f.view;
             }
@@ -514,8 +523,9 @@ private slots:
         QVERIFY(!f.frame->IsEnabled(cmd::Center));
         // Features still to come stay off.
         QVERIFY(f.frame->IsEnabled(cmd::Uncompress));
-        for (CommandId id : {cmd::BamEditor, cmd::JumpToSector, cmd::RunIn(1)})
-            QVERIFY(!f.frame->IsEnabled(id));
+        QVERIFY(!f.frame->IsEnabled(cmd::RunIn(1)));
+        for (CommandId id : {cmd::BamEditor, cmd::JumpToSector})
+            QVERIFY(f.frame->IsEnabled(id));
     }
 
     // An entry whose name marks an archive opens unpacked in a window of its own; any other

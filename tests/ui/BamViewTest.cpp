@@ -1,0 +1,122 @@
+// The BAM view: one per image, opened by the BAM Editor command; a right click flips a block
+// or, on an image with error bytes, opens the "BAM" popup; it closes with its image.
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QtTest>
+
+#include "UiTestSupport.h"
+#include "ui/BamView.h"
+#include "ui/CommandActions.h"
+#include "ui/ImageDocument.h"
+
+using namespace tessarind;
+using namespace tessarind::testing;
+
+namespace {
+
+// The client point inside the cell of a block, with the view scrolled to its start.
+QPoint CellPoint(int track, int sector) {
+    return {BamGrid::kGridX + sector * BamGrid::kPitch + 7,
+            BamGrid::kGridY + (track - 1) * BamGrid::kPitch + 7};
+}
+
+struct BamFixture : FrameFixture {
+    DiskImage* image = nullptr;
+    BamView* view = nullptr;
+
+    explicit BamFixture(bool errorBytes) {
+        auto made = BlankD64("BAMTEST");
+        if (errorBytes) {
+            made->SetErrorBytes(std::vector<uint8_t>(D64Image::kErrorCount35, 1),
+                                D64Image::kErrorCount35);
+            made->SetFlag(kFlagErrorCodes, true);
+        }
+        made->WriteFile(PathText(QStringLiteral("bam.d64")));
+        frame->OpenPath(PathText(QStringLiteral("bam.d64")));
+        ViewWindow* directory = frame->activeView();
+        image = directory ? directory->Image() : nullptr;
+        if (!image) return;
+        frame->ExecuteCommand(cmd::BamEditor);
+        view = dynamic_cast<BamView*>(frame->activeView());
+    }
+};
+
+} // namespace
+
+class BamViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void opensOncePerImageWithItsTitle() {
+        BamFixture f(false);
+        QVERIFY(f.view);
+        QCOMPARE(f.view->windowTitle(), QStringLiteral("bam.d64: BAM"));
+        QCOMPARE(f.view->Capability(), 0x02);
+        f.frame->ExecuteCommand(cmd::BamEditor); // from the BAM view itself: nothing new
+        for (const auto& document : f.frame->openImages())
+            f.frame->client()->setActiveSubWindow(document->directoryView()->Window());
+        f.frame->ExecuteCommand(cmd::BamEditor);
+        QCOMPARE(f.frame->activeView(), static_cast<ViewWindow*>(f.view));
+        int bamWindows = 0;
+        for (QMdiSubWindow* window : f.frame->client()->subWindowList())
+            bamWindows += dynamic_cast<BamView*>(window->widget()) ? 1 : 0;
+        QCOMPARE(bamWindows, 1);
+    }
+
+    void rightClickFlipsWithoutErrorBytes() {
+        BamFixture f(false);
+        QVERIFY(f.view);
+        QVERIFY(f.image->IsBlockFree(5, 3));
+        QVERIFY(!f.view->RightClick(CellPoint(5, 3)));
+        QVERIFY(!f.image->IsBlockFree(5, 3));
+        QVERIFY(f.view->hovered());
+        QCOMPARE(f.view->hovered()->track, 5);
+        QCOMPARE(f.view->hovered()->sector, 3);
+        // Ctrl+Z undoes the flip.
+        QTest::keyClick(f.view, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(f.image->IsBlockFree(5, 3));
+        // A click in a gap or past a track's end flips nothing.
+        QVERIFY(!f.view->RightClick(CellPoint(31, 17)));
+        QVERIFY(!f.view->hovered());
+    }
+
+    void rightClickOpensThePopupWithErrorBytes() {
+        BamFixture f(true);
+        QVERIFY(f.view);
+        QMenu* menu = f.view->RightClick(CellPoint(18, 0));
+        QVERIFY(menu);
+        QVERIFY2(!f.image->IsBlockFree(18, 0), "the popup flips nothing by itself");
+        QCOMPARE(menu->title(), QStringLiteral("BAM"));
+        const QList<QAction*> items = menu->actions();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0]->text(), QStringLiteral("&Mark As Free"));
+        QMenu* errors = items[1]->menu();
+        QVERIFY(errors);
+        QCOMPARE(errors->title(), QStringLiteral("&Errors"));
+        QCOMPARE(errors->actions().size(), 9);
+        QCOMPARE(errors->actions()[3]->text(), QStringLiteral("22 Data Block Not Present"));
+        QVERIFY(errors->actions()[0]->isChecked());
+        errors->actions()[3]->trigger();
+        QCOMPARE(f.image->GetErrorCode(18, 0), 3);
+        items[0]->trigger();
+        QVERIFY(f.image->IsBlockFree(18, 0));
+        menu = f.view->RightClick(CellPoint(18, 0));
+        QCOMPARE(menu->actions()[0]->text(), QStringLiteral("&Mark As Used"));
+        QVERIFY(menu->actions()[1]->menu()->actions()[3]->isChecked());
+    }
+
+    void closesWithItsImage() {
+        BamFixture f(false);
+        QVERIFY(f.view);
+        QPointer<BamView> view = f.view;
+        QVERIFY(f.frame->CloseAll());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!view);
+    }
+};
+
+QTEST_MAIN(BamViewTest)
+#include "BamViewTest.moc"
