@@ -128,10 +128,16 @@ Picture BamView::RenderPicture(QSize size) {
                 BamGrid::kGridX, BamGrid::kGridY - 2 * lineHeight + metrics.ascent(),
                 QString::fromStdString(BamGrid::HoverText(hovered_->track, hovered_->sector)));
         }
-        // Column numbers, track numbers, then the cells.
+        // Column numbers, narrow enough for two digits over a cell, track numbers, then
+        // the cells.
+        QFont small = painter.font();
+        small.setPixelSize(9);
+        painter.setFont(small);
         for (const auto& [number, cx] : grid_.ColumnLabels(size.width()))
-            painter.drawText(cx, BamGrid::kHeadHeight - lineHeight + metrics.ascent(),
-                             QString::number(number));
+            painter.drawText(
+                QRect(cx, BamGrid::kHeadHeight - lineHeight, BamGrid::kCellSize, lineHeight),
+                Qt::AlignHCenter | Qt::AlignBottom, QString::number(number));
+        painter.setFont(HeadFont());
         const int trackRight = BamGrid::kGridX - 4 * metrics.averageCharWidth();
         const std::vector<BamCell> cells = grid_.VisibleCells(size.width(), size.height());
         int lastTrack = 0;
@@ -144,9 +150,11 @@ Picture BamView::RenderPicture(QSize size) {
             }
             DrawBlockPicture(painter, cell.x, cell.y, cell.free);
             if (cell.errorNumber) {
-                painter.setPen(Qt::black);
+                painter.setFont(small);
+                painter.setPen(cell.free ? Qt::black : Qt::white);
                 painter.drawText(QRect(cell.x, cell.y, BamGrid::kCellSize, BamGrid::kCellSize),
                                  Qt::AlignCenter, QString::asprintf("%2d", *cell.errorNumber));
+                painter.setFont(HeadFont());
             }
         }
     }

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QToolBar>
 
 #include "model/DiskImage.h"
@@ -34,18 +35,35 @@ constexpr CommandId kNextSector = Id(2167);
 constexpr CommandId kLinkedSector = Id(2045);
 constexpr int kHexColumns = 53;
 constexpr int kRows = 19;
+constexpr int kToolBarX = 220;
+constexpr int kToolBarWidth = 274;
 const QColor kCursorColour(255, 0, 64);
 
 struct ToolButton {
     CommandId id;
     const char* tip;
+    const char* mark; // drawn on the buttons the main toolbar has no picture for
 };
 constexpr ToolButton kButtons[] = {
-    {kPreviousTrack, "Previous Track"},       {kNextTrack, "Next Track"},
-    {kPreviousSector, "Previous Sector"},     {kNextSector, "Next Sector"},
-    {kLinkedSector, "Jump to Next Sector"},   {kGoBack, "Jump to Previous Sector"},
-    {kJumpToNextSector, "Go to Side Sector"},
+    {kPreviousTrack, "Previous Track", "T-"},      {kNextTrack, "Next Track", "T+"},
+    {kPreviousSector, "Previous Sector", "S-"},    {kNextSector, "Next Sector", "S+"},
+    {kLinkedSector, "Jump to Next Sector", ">>"},  {kGoBack, "Jump to Previous Sector", "<<"},
+    {kJumpToNextSector, "Go to Side Sector", "G"},
 };
+
+QIcon ButtonIcon(CommandId id, const char* mark) {
+    if (id == kLinkedSector) return ToolbarIcons::ForCommand(JumpToSector);
+    QPixmap picture(ToolbarIcons::kSize, ToolbarIcons::kSize);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    QFont font(QStringLiteral("Arial Black"));
+    font.setPixelSize(14);
+    font.setWeight(QFont::Black);
+    painter.setFont(font);
+    painter.setPen(QColor(0, 0, 128));
+    painter.drawText(picture.rect(), Qt::AlignCenter, QString::fromLatin1(mark));
+    return QIcon(picture);
+}
 
 QFont HeadFont() {
     QFont font(QStringLiteral("Arial Black"));
@@ -70,9 +88,14 @@ SectorEditorView::SectorEditorView(MainFrame* frame, DiskImage& image, const Sty
     toolBar_ = new QToolBar(QStringLiteral("TBParent"), viewport());
     toolBar_->setObjectName(QStringLiteral("TBParent"));
     toolBar_->setIconSize(QSize(ToolbarIcons::kSize, ToolbarIcons::kSize));
-    toolBar_->setGeometry(220, 2, 274, 40);
+    toolBar_->setGeometry(kToolBarX, 2, kToolBarWidth, 40);
+    toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolBar_->setMovable(false);
+    toolBar_->setContentsMargins(0, 0, 0, 0);
+    toolBar_->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; border: 0px; }"
+                                           "QToolButton { padding: 0px; margin: 0px; }"));
     for (const ToolButton& button : kButtons) {
-        QAction* action = toolBar_->addAction(ToolbarIcons::ForCommand(button.id),
+        QAction* action = toolBar_->addAction(ButtonIcon(button.id, button.mark),
                                               QString::fromLatin1(button.tip));
         action->setToolTip(QString::fromLatin1(button.tip));
         action->setData(Number(button.id));
@@ -103,7 +126,7 @@ int SectorEditorView::CharWidth() const {
 }
 
 int SectorEditorView::RowHeight() const {
-    return std::max(QFontMetrics(viewport()->font()).height(), kNormalCellSize);
+    return std::max(QFontMetrics(viewport()->font()).height(), cellSize());
 }
 
 int SectorEditorView::CharacterAreaX() const {
@@ -111,7 +134,7 @@ int SectorEditorView::CharacterAreaX() const {
 }
 
 QSize SectorEditorView::sizeHint() const {
-    return {kHexColumns * CharWidth() + 16 * kNormalCellSize + 40, kRows * RowHeight()};
+    return {kHexColumns * CharWidth() + 16 * cellSize() + 40, kRows * RowHeight()};
 }
 
 bool SectorEditorView::ShowBlock(int track, int sector) {
@@ -225,18 +248,19 @@ Picture SectorEditorView::RenderPicture(QSize size) {
     }
     if (block) {
         CbmTextStyle style = base;
-        style.cellSize = kNormalCellSize;
+        style.cellSize = cellSize();
         const int cursor = editor_->cursor();
         for (int offset = 0; offset < 256; ++offset) {
             CbmTextStyle cell = style;
             if (offset == cursor && !hexActive && caretOn_) cell.text = Rgb(kCursorColour);
-            DrawCbmChar(picture, charX + (offset % 16) * kNormalCellSize, (3 + offset / 16) * row,
+            DrawCbmChar(picture, charX + (offset % 16) * cellSize(), (3 + offset / 16) * row,
                         block[offset], false, cell);
         }
         // The cursor byte beside its value in the head.
         CbmTextStyle head = style;
         head.text = Rgb(faceText);
         head.background = Rgb(face);
+        head.cellSize = kNormalCellSize;
         const int x = 3 * CharWidth() +
                       QFontMetrics(HeadFont()).horizontalAdvance(QStringLiteral("BYTE 00: 00 "));
         DrawCbmChar(picture, x, row + row / 2, block[cursor], false, head);
@@ -334,7 +358,7 @@ void SectorEditorView::mousePressEvent(QMouseEvent* event) {
     const int line = (p.y() - 3 * row) / row;
     if (p.y() >= 3 * row && line < 16) {
         if (p.x() >= CharacterAreaX()) {
-            const int column = (p.x() - CharacterAreaX()) / kNormalCellSize;
+            const int column = (p.x() - CharacterAreaX()) / cellSize();
             if (column < 16) editor_->Place(line * 16 + column, SectorEditor::Column::Character);
         } else if (p.x() >= 5 * cw) {
             const int cell = (p.x() / cw) - 5; // three characters a byte: two digits, a gap
@@ -406,6 +430,8 @@ SectorEditorView* ShowSectorEditor(MainFrame* frame, DiskImage& image, int track
         for (const auto& document : frame->openImages())
             if (&document->image() == &image) document->AddChildView(view);
         window->show();
+        // The whole block shows at once: 19 rows and both columns.
+        window->resize(view->sizeHint() + (window->size() - view->size()));
     }
     view->ShowBlock(track, sector);
     view->SetWindowText(image.title() + ": Sector Editor");
