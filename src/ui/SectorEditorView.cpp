@@ -395,6 +395,8 @@ bool SectorEditorView::HandleCommand(CommandId id) {
         e.Fill(static_cast<uint8_t>(image_->settings().Get(SettingId::FillByte)));
     } else if (id == kJumpToNextSector || id == kLinkedSector) {
         e.FollowLink();
+    } else if (id == JumpToSideSector) {
+        e.FollowCursor();
     } else if (id == kGoBack) {
         e.Back();
     } else if (id == kPreviousTrack) {

@@ -822,6 +822,19 @@ private slots:
         QVERIFY(!dialog->isModal());
         QCOMPARE(dialog->table()->rowCount(), 1);
         QCOMPARE(dialog->table()->item(0, 2)->text(), QString::number(first.firstTrack()));
+        // A click on a row shows the block in the sector editor.
+        emit dialog->table()->cellClicked(0, 3);
+        auto* editor = dynamic_cast<SectorEditorView*>(f.frame->activeView());
+        QVERIFY(editor);
+        QCOMPARE(editor->editor()->track(), int{first.firstTrack()});
+        QCOMPARE(editor->editor()->sector(), int{first.firstSector()});
+        CrossLink link;
+        link.earlier[DirEntryOffset::firstTrack] = 3;
+        link.later[DirEntryOffset::firstSector] = 9;
+        link.track = 17;
+        QCOMPARE(CrossLinkDialog::BlockForCell(link, 0), std::make_pair(3, 0));
+        QCOMPARE(CrossLinkDialog::BlockForCell(link, 1), std::make_pair(0, 9));
+        QCOMPARE(CrossLinkDialog::BlockForCell(link, 2), std::make_pair(17, 0));
         dialog->close();
     }
 
