@@ -12,6 +12,7 @@
 #include "ui/BamView.h"
 #include "ui/CommandActions.h"
 #include "ui/ImageDocument.h"
+#include "ui/SectorEditorView.h"
 
 using namespace tessarind;
 using namespace tessarind::testing;
@@ -106,6 +107,19 @@ private slots:
         menu = f.view->RightClick(CellPoint(18, 0));
         QCOMPARE(menu->actions()[0]->text(), QStringLiteral("&Mark As Used"));
         QVERIFY(menu->actions()[1]->menu()->actions()[3]->isChecked());
+    }
+
+    void leftClickOpensTheSectorEditorAtTheBlock() {
+        BamFixture f(false);
+        QVERIFY(f.view);
+        QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, CellPoint(18, 1));
+        auto* editor = dynamic_cast<SectorEditorView*>(f.frame->activeView());
+        QVERIFY(editor);
+        QCOMPARE(editor->editor()->track(), 18);
+        QCOMPARE(editor->editor()->sector(), 1);
+        // F3 there comes back to this one BAM view.
+        QTest::keyClick(editor, Qt::Key_F3);
+        QCOMPARE(f.frame->activeView(), static_cast<ViewWindow*>(f.view));
     }
 
     void closesWithItsImage() {
