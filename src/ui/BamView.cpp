@@ -79,13 +79,14 @@ void BamView::FitToImage() {
 }
 
 QSize BamView::sizeHint() const {
+    if (!image_) return ImageView::sizeHint(); // the grid's image has closed
     const auto [w, h] = grid_.OpenSize();
     return {w + verticalScrollBar()->sizeHint().width(),
             h + horizontalScrollBar()->sizeHint().height()};
 }
 
 void BamView::scrollContentsBy(int, int) {
-    grid_.ScrollTo(verticalScrollBar()->value() + 1, horizontalScrollBar()->value());
+    if (image_) grid_.ScrollTo(verticalScrollBar()->value() + 1, horizontalScrollBar()->value());
     viewport()->update();
 }
 
@@ -217,7 +218,7 @@ QMenu* BamView::BuildPopup() {
     for (const BamErrorItem& item : grid_.ErrorItems(block.track, block.sector)) {
         QAction* action = errors->addAction(
             QString::fromStdString(item.text), this, [this, block, id = item.commandId] {
-                grid_.SetErrorFromCommand(block.track, block.sector, id);
+                if (image_) grid_.SetErrorFromCommand(block.track, block.sector, id);
             });
         action->setData(item.commandId);
         action->setCheckable(true);
