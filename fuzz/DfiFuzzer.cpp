@@ -16,6 +16,7 @@
 
 #include "formats/DfiImage.h"
 #include "model/FormatRegistry.h"
+#include "FuzzImage.h"
 
 using namespace tessarind;
 
@@ -24,22 +25,10 @@ namespace {
 volatile size_t sink;
 
 void Check(bool ok, const char* what) {
-    if (ok) return;
-    std::fprintf(stderr, "DfiFuzzer: %s\n", what);
-    std::abort();
+    if (!ok) fuzz::Fail("DfiFuzzer", what);
 }
 
-class Script {
-public:
-    explicit Script(std::span<const uint8_t> bytes) : bytes_(bytes) {}
-    bool Done() const { return at_ >= bytes_.size(); }
-    uint8_t Byte() { return at_ < bytes_.size() ? bytes_[at_++] : 0; }
-    int Below(int n) { return n <= 0 ? 0 : (Byte() | (Byte() << 8)) % n; }
-
-private:
-    std::span<const uint8_t> bytes_;
-    size_t at_ = 0;
-};
+using Script = fuzz::FuzzScript;
 
 void ReadAll(DfiImage& image) {
     const int count = image.CountEntries();

@@ -39,6 +39,20 @@ struct DiskKind {
     std::abort();
 }
 
+// A fuzz input read as a script of choices; past its end every choice is 0.
+class FuzzScript {
+public:
+    explicit FuzzScript(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+    bool Done() const { return at_ >= bytes_.size(); }
+    uint8_t Byte() { return at_ < bytes_.size() ? bytes_[at_++] : 0; }
+    // 0 to n - 1.
+    int Below(int n) { return n <= 0 ? 0 : (Byte() | (Byte() << 8)) % n; }
+
+private:
+    std::span<const uint8_t> bytes_;
+    size_t at_ = 0;
+};
+
 // Every kind the catalog can make a blank image of, by format id, so that a kind added later
 // does not move the kinds of the inputs kept so far. The system track is the first track
 // that a blank disk uses.

@@ -4,6 +4,7 @@
 
 #include "archives/Arc.h"
 #include "archives/Ark.h"
+#include "archives/Geos.h"
 #include "archives/Lha.h"
 #include "archives/Lynx.h"
 #include "formats/D64Image.h"
@@ -24,6 +25,7 @@ struct ReaderRow {
 constexpr ReaderRow kReaders[] = {
     {FormatId::Sda, UnpackSda}, {FormatId::Arc, UnpackArc}, {FormatId::Lha, UnpackLha},
     {FormatId::Lynx, UnpackLynx}, {FormatId::Sfx, UnpackSfx}, {FormatId::Ark, UnpackArk},
+    {FormatId::Cvt, UnpackConvert}, {FormatId::Wr3, UnpackWraptor},
 };
 
 // A 35-track 1541 image: an archive at least this long cannot fit on one.

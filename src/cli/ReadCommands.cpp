@@ -80,7 +80,7 @@ int ExtractNamed(DiskImage& image, const std::string& typed, const fs::path& fol
         if (!named.insert({image.dirTrack(), image.dirSector(), index}).second) continue;
         std::array<uint8_t, kSlotSize> scratch{};
         DirEntry entry = image.EntryAsListed(index, scratch);
-        const FormatRow* row = RowForExportMode(mode, entry.typeCode());
+        const FormatRow* row = RowForExportMode(mode, entry);
         if (!row) {
             std::fprintf(stderr, "%s: a %s file is not extracted in %s mode; skipped\n",
                          NameText(entry.name()).c_str(),

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "model/DirectoryWalk.h"
+#include "model/GeosConvert.h"
 #include "model/DiskImage.h"
 #include "model/ImageObserver.h"
 #include "model/VisitedSet.h"
@@ -180,6 +181,7 @@ std::optional<std::vector<uint8_t>> DiskImage::ReadFileData(int index,
     if (broken) broken->reset();
     DirEntry entry = EntryAt(index);
     if (!entry) return std::nullopt;
+    if (entry.isGeos()) return ExportConvert(*this, entry, broken);
     int code = entry.typeCode();
     if (code == kDel) return std::nullopt;
     if (code == kCbm) {

@@ -93,6 +93,8 @@ enum class ExportMode { Native = 0, Pc64 = 1, SeqAsText = 2 };
 struct FormatRow;
 // The host form a file of `typeCode` is exported in by a mode; none when the mode has none.
 const FormatRow* RowForExportMode(ExportMode mode, int typeCode);
+// The same for an entry: a GEOS file goes out in the Convert form whatever the mode.
+const FormatRow* RowForExportMode(ExportMode mode, DirEntry entry);
 
 // Where a format keeps the disk name and ID in the header that DiskNamePointer points at.
 struct DiskHeaderShape {

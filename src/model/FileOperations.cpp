@@ -8,6 +8,7 @@
 
 #include "model/DiskImage.h"
 #include "model/FormatRegistry.h"
+#include "model/GeosConvert.h"
 #include "model/ImageObserver.h"
 #include "model/SafeFile.h"
 #include "model/DirectoryWalk.h"
@@ -300,6 +301,7 @@ bool DiskImage::WriteFileData(std::span<const uint8_t, kNameLength> name, int in
     DirEntry entry(entryBytes.data());
     std::copy(name.begin(), name.end(), entry.name().begin());
 
+    if (row->id == FormatId::Cvt) return ImportConvert(*this, data, interactive, index);
     size_t skip = 0;
     if (row->id == FormatId::Text) {
         AsciiToPetsciiName(data, false);
@@ -509,7 +511,7 @@ bool DiskImage::ExportFile(int index, const std::string& target, bool interactiv
         if (!broken) ReportError(ui, "Unable to Create File to Export");
         return reportBroken();
     }
-    if (!row) row = FindRowByCbmType(entry.typeCode());
+    if (!row) row = RowForExportMode(ExportMode::Native, entry);
     if (!row) return false;
     std::string path = target;
     std::error_code ec;
@@ -612,6 +614,11 @@ const FormatRow* RowForExportMode(ExportMode mode, int typeCode) {
     return FindRowByCbmType(typeCode);
 }
 
+const FormatRow* RowForExportMode(ExportMode mode, DirEntry entry) {
+    if (entry.isGeos()) return FindRowById(FormatId::Cvt);
+    return RowForExportMode(mode, entry.typeCode());
+}
+
 bool DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode) {
     ExportRun run;
     return ExportAllFiles(folder, mode, run);
@@ -647,8 +654,8 @@ bool DiskImage::ExportAllFiles(const std::string& folder, ExportMode mode, Expor
             return true;
         },
         [&](DirEntry entry, int index, WalkPath path) {
-            const FormatRow* row = RowForExportMode(mode, entry.typeCode());
-            if (!row || entry.typeCode() == kDel) return true;
+            const FormatRow* row = RowForExportMode(mode, entry);
+            if (!row || (entry.typeCode() == kDel && !entry.isGeos())) return true;
             Folder& level = folders[path.size()];
             make(level);
             ExportInto(index, level.path.string(), *row, run);

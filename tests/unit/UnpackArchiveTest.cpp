@@ -91,7 +91,7 @@ TEST(UnpackArchive, ABrokenLynxArchiveOpensWithWhatItHeldAfterTheMessage) {
 }
 
 TEST(UnpackArchive, KindsWithoutAReaderOpenNothing) {
-    for (int id : {int{FormatId::D64}, int{FormatId::Wr3}, int{FormatId::Zipcode}, 99}) {
+    for (int id : {int{FormatId::D64}, int{FormatId::Zipcode}, 99}) {
         RecordingInteraction ui;
         EXPECT_EQ(UnpackArchive(LynxArchive(kMembers), "x.lnx", id, &ui, true, nullptr), nullptr)
             << id;
