@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "model/DiskImage.h"
+#include "model/UndoJournal.h"
+#include "text/Petscii.h"
 
 namespace tessarind {
 
@@ -236,6 +238,8 @@ bool SectorEditor::Type(uint8_t code, bool shift) {
     if (code == 'g' || code == 'G') return FollowCursor();
     if (!Block()) return false;
     if (column_ == Column::Character) {
+        // Typed as the CBM font shows it: "a" stores the unshifted letter.
+        AsciiToPetsciiName(std::span<uint8_t>(&code, 1), false);
         StoreByte(code);
         return true;
     }
@@ -266,6 +270,14 @@ void SectorEditor::Commit() {
                                  static_cast<size_t>(highChange_ - lowChange_ + 1));
     image_.Record(UndoKind::Block, track_, sector_, static_cast<uint32_t>(lowChange_), old,
                   "Sector Edit");
+}
+
+std::string SectorEditor::UndoItemText() const {
+    return editing_ ? UndoJournal::ItemTextFor("Sector Edit") : image_.UndoItemText();
+}
+
+bool SectorEditor::UndoEnabled() const {
+    return editing_ || image_.UndoEnabled();
 }
 
 void SectorEditor::Undo() {

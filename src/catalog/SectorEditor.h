@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tessarind {
@@ -34,6 +35,9 @@ public:
     Column column() const { return column_; }
     bool lowNibble() const { return lowNibble_; }
     bool editing() const { return editing_; }
+    // The Edit menu's Undo item: the uncommitted edit while there is one, else the journal's.
+    std::string UndoItemText() const;
+    bool UndoEnabled() const;
     const std::vector<uint32_t>& history() const { return history_; }
     bool BlockExists(int track, int sector) const;
     // The block bytes 0 and 1 name, when it exists.

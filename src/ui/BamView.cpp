@@ -11,7 +11,9 @@
 #include <QScrollBar>
 
 #include "model/DiskImage.h"
+#include "ui/DirectoryView.h"
 #include "ui/ImageDocument.h"
+#include "ui/InPlaceEditor.h"
 #include "ui/MainFrame.h"
 #include "ui/SectorEditorView.h"
 
@@ -173,13 +175,12 @@ Picture BamView::RenderPicture(QSize size) {
         style.cellSize = kNormalCellSize;
         style.text = Rgb(faceText);
         style.background = Rgb(face);
-        const int top = 4;
-        int column = 1;
+        int column = kNameColumn;
         for (uint8_t c : grid_.DiskName())
-            DrawCbmChar(picture, column++ * style.cellSize, top, c, false, style);
-        column = 18;
+            DrawCbmChar(picture, column++ * style.cellSize, kHeadTop, c, false, style);
+        column = kIdColumn;
         for (uint8_t c : grid_.DiskId())
-            DrawCbmChar(picture, column++ * style.cellSize, top, c, false, style);
+            DrawCbmChar(picture, column++ * style.cellSize, kHeadTop, c, false, style);
     }
     return picture;
 }
@@ -278,12 +279,39 @@ bool BamView::HandleCommand(CommandId id) {
     if (hovered_ && Number(id) >= BamGrid::kFirstErrorCommand &&
         grid_.SetErrorFromCommand(hovered_->track, hovered_->sector, Number(id)))
         return true;
+    if (id == RenameDisk || id == EditDiskId) {
+        StartHeadEdit(id == RenameDisk ? UndoKind::DiskName : UndoKind::DiskId);
+        return true;
+    }
     if (id == Undo) {
         image_->UndoCommand();
         image_->RedrawViews();
         return true;
     }
     return ImageView::HandleCommand(id);
+}
+
+// ---- Disk name and ID in place -------------------------------------------------------------
+
+void BamView::StartHeadEdit(UndoKind kind) {
+    if (!frame_ || !image_) return;
+    const std::span<const uint8_t> field = kind == UndoKind::DiskName ? image_->DiskName()
+                                                                       : image_->DiskId();
+    if (field.empty()) return;
+    editKind_ = kind;
+    std::vector<uint8_t> bytes(field.begin(), field.end());
+    InPlaceEditor::Field place{kind == UndoKind::DiskName ? kNameColumn : kIdColumn, 0,
+                               static_cast<int>(bytes.size()), bytes, false};
+    place.cellSize = kNormalCellSize;
+    place.top = kHeadTop;
+    frame_->inPlaceEditor().Start(*this, place);
+}
+
+void BamView::CommitEdit(const std::vector<uint8_t>& bytes) {
+    if (!image_) return;
+    const bool name = editKind_ == UndoKind::DiskName;
+    if (bytes.size() != (name ? image_->DiskName() : image_->DiskId()).size()) return;
+    CommitDiskField(*image_, editKind_, bytes, name ? "Rename Disk" : "Disk ID");
 }
 
 // ---- Opening ----------------------------------------------------------------------------------

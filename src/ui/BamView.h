@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "catalog/BamGrid.h"
+#include "model/UndoRecord.h"
 #include "ui/ImageView.h"
 #include "ui/ViewCapability.h"
 
@@ -37,6 +38,7 @@ public:
     void FitToImage();
 
     QSize sizeHint() const override;
+    void CommitEdit(const std::vector<uint8_t>& bytes) override;
 
 protected:
     Picture RenderPicture(QSize size) override;
@@ -46,11 +48,18 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    // The head row: the disk name from this cell column, the ID from the other.
+    static constexpr int kNameColumn = 1;
+    static constexpr int kIdColumn = 18;
+    static constexpr int kHeadTop = 4;
+
     void Flip(const BamBlock& block);
+    void StartHeadEdit(UndoKind kind);
 
     BamGrid grid_;
     std::optional<BamBlock> hovered_;
     QMenu* popup_ = nullptr;
+    UndoKind editKind_ = UndoKind::DiskName;
 };
 
 // The BAM view of an image: the one it has, activated, or a new one in a child window.

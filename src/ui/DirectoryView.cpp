@@ -347,17 +347,16 @@ void DirectoryView::CommitEdit(const std::vector<uint8_t>& bytes) {
     const PendingEdit edit = pending_;
     pending_ = PendingEdit{};
     if (!image_ || bytes.size() != edit.previous.size()) return;
+    if (edit.kind == UndoKind::DiskId || edit.kind == UndoKind::DiskName) {
+        CommitDiskField(*image_, edit.kind, bytes, edit.label);
+        SelectIndex(current_);
+        return;
+    }
     DiskImage& image = *image_;
     const size_t before = image.Journal().size();
     image.BeginGroup();
     bool changed = false;
     switch (edit.kind) {
-    case UndoKind::DiskId:
-        changed = image.ChangeDiskId(std::span<const uint8_t, kDiskIdLength>(bytes.data(), kDiskIdLength));
-        break;
-    case UndoKind::DiskName:
-        changed = image.RenameDisk(bytes);
-        break;
     case UndoKind::Blocks: {
         DirEntry entry = image.EntryAt(edit.index);
         if (!entry) break;
@@ -385,6 +384,22 @@ void DirectoryView::CommitEdit(const std::vector<uint8_t>& bytes) {
     image.Refresh();
     image.RedrawViews();
     SelectIndex(current_);
+}
+
+bool CommitDiskField(DiskImage& image, UndoKind kind, const std::vector<uint8_t>& bytes,
+                     const std::string& label) {
+    const size_t before = image.Journal().size();
+    image.BeginGroup();
+    bool changed = false;
+    if (kind == UndoKind::DiskId && bytes.size() == kDiskIdLength)
+        changed = image.ChangeDiskId(std::span<const uint8_t, kDiskIdLength>(bytes.data(), kDiskIdLength));
+    else if (kind == UndoKind::DiskName)
+        changed = image.RenameDisk(bytes);
+    image.EndGroup(label);
+    if (changed && image.Journal().size() > before) image.SetModified(true);
+    image.Refresh();
+    image.RedrawViews();
+    return changed;
 }
 
 // ---- Context menus ------------------------------------------------------------------------------

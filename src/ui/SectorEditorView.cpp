@@ -26,7 +26,7 @@ using namespace cmd;
 
 namespace {
 
-constexpr CommandId kJumpToNextSector = Id(2042);
+constexpr CommandId kGoToSideSector = Id(2042);
 constexpr CommandId kGoBack = Id(2163);
 constexpr CommandId kPreviousTrack = Id(2164);
 constexpr CommandId kNextTrack = Id(2165);
@@ -48,7 +48,7 @@ constexpr ToolButton kButtons[] = {
     {kPreviousTrack, "Previous Track", "T-"},      {kNextTrack, "Next Track", "T+"},
     {kPreviousSector, "Previous Sector", "S-"},    {kNextSector, "Next Sector", "S+"},
     {kLinkedSector, "Jump to Next Sector", ">>"},  {kGoBack, "Jump to Previous Sector", "<<"},
-    {kJumpToNextSector, "Go to Side Sector", "G"},
+    {kGoToSideSector, "Go to Side Sector", "G"},
 };
 
 QIcon ButtonIcon(CommandId id, const char* mark) {
@@ -166,12 +166,13 @@ void SectorEditorView::UpdateButtons() {
             action->setEnabled(editor_ && !editor_->history().empty());
         else if (id == kLinkedSector)
             action->setEnabled(link);
-        else if (id == kJumpToNextSector)
+        else if (id == kGoToSideSector)
             action->setEnabled(atCursor);
         else
             action->setEnabled(editor_ != nullptr);
     }
     EnableCommand(Number(JumpToSideSector), atCursor);
+    if (editor_) SetUndoText(editor_->UndoItemText(), editor_->UndoEnabled());
 }
 
 // ---- Painting -----------------------------------------------------------------------------
@@ -373,7 +374,7 @@ QMenu* SectorEditorView::BuildPopup() {
     delete popup_;
     popup_ = new QMenu(QStringLiteral("Sector Edit"), this);
     QAction* jump = popup_->addAction(QStringLiteral("&Jump To Next Sector"), this,
-                                      [this] { Dispatch(kJumpToNextSector); });
+                                      [this] { Dispatch(kGoToSideSector); });
     jump->setEnabled(editor_ && editor_->LinkedBlock().has_value());
     popup_->addAction(QStringLiteral("&Fill Sector"), this, [this] { Dispatch(FillSector); });
     return popup_;
@@ -393,7 +394,7 @@ bool SectorEditorView::HandleCommand(CommandId id) {
     SectorEditor& e = *editor_;
     if (id == FillSector) {
         e.Fill(static_cast<uint8_t>(image_->settings().Get(SettingId::FillByte)));
-    } else if (id == kJumpToNextSector || id == kLinkedSector) {
+    } else if (id == kGoToSideSector || id == kLinkedSector) {
         e.FollowLink();
     } else if (id == JumpToSideSector) {
         e.FollowCursor();

@@ -6,12 +6,14 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPointer>
+#include <QScrollBar>
 #include <QtTest>
 
 #include "UiTestSupport.h"
 #include "ui/BamView.h"
 #include "ui/CommandActions.h"
 #include "ui/ImageDocument.h"
+#include "ui/InPlaceEditor.h"
 #include "ui/SectorEditorView.h"
 
 using namespace tessarind;
@@ -65,6 +67,47 @@ private slots:
         for (QMdiSubWindow* window : f.frame->client()->subWindowList())
             bamWindows += dynamic_cast<BamView*>(window->widget()) ? 1 : 0;
         QCOMPARE(bamWindows, 1);
+        // Shrinks to 30 x 120 at most; grows only until every track and sector shows.
+        const auto [w, h] = f.view->grid().LargestSize();
+        QCOMPARE(f.view->minimumSize(), QSize(30, 120));
+        QCOMPARE(f.view->maximumSize(),
+                 QSize(w + f.view->verticalScrollBar()->sizeHint().width(),
+                       h + f.view->horizontalScrollBar()->sizeHint().height()));
+    }
+
+    // The disk name and ID are edited in place over the head row; each edit is one step.
+    void editsTheDiskNameAndIdInPlace() {
+        BamFixture f(false);
+        QVERIFY(f.view);
+        const struct {
+            CommandId command;
+            const char* typed;
+            const char* label;
+            std::string stored;
+        } cases[] = {{cmd::RenameDisk, "games", "Rename Disk", "GAMES"},
+                     {cmd::EditDiskId, "ab 2a", "Disk ID", "AB 2A"}};
+        for (const auto& c : cases) {
+            const bool name = c.command == cmd::RenameDisk;
+            auto field = [&] {
+                const std::span<const uint8_t> bytes = name ? f.image->DiskName() : f.image->DiskId();
+                return std::vector<uint8_t>(bytes.begin(), bytes.end());
+            };
+            const std::vector<uint8_t> before = field();
+            f.frame->ExecuteCommand(c.command);
+            CbmEdit* edit = f.frame->inPlaceEditor().edit();
+            QVERIFY(edit);
+            QCOMPARE(edit->parentWidget(), f.view->viewport());
+            QTest::keyClicks(edit, QString::fromLatin1(c.typed));
+            QTest::keyClick(edit, Qt::Key_Return);
+            QVERIFY(!f.frame->inPlaceEditor().active());
+            const std::vector<uint8_t> after = field();
+            QCOMPARE(std::string(after.begin(), after.begin() + c.stored.size()), c.stored);
+            QCOMPARE(f.image->UndoItemText().substr(0, 6 + strlen(c.label)),
+                     "Undo: " + std::string(c.label));
+            if (name) QCOMPARE(f.view->grid().DiskName().front(), uint8_t('G'));
+            f.frame->ExecuteCommand(cmd::Undo);
+            QVERIFY(field() == before);
+        }
     }
 
     void rightClickFlipsWithoutErrorBytes() {

@@ -10,6 +10,7 @@
 
 #include "UiTestSupport.h"
 #include "ui/BamView.h"
+#include "ui/CommandActions.h"
 #include "ui/DirectoryView.h"
 #include "ui/SectorEditorView.h"
 
@@ -109,6 +110,8 @@ private slots:
         QVERIFY(view);
         const size_t steps = f.image->Journal().size();
         QTest::keyClicks(view, QStringLiteral("12ab"));
+        // The Edit menu names the uncommitted edit before the journal has it.
+        QCOMPARE(f.frame->actions().Get(cmd::Undo)->text(), QStringLiteral("&Undo: Sector Edit\tCTRL+Z"));
         QCOMPARE(f.image->SectorPointer(3, 0)[0], uint8_t{0x12});
         QCOMPARE(f.image->SectorPointer(3, 0)[1], uint8_t{0xAB});
         QCOMPARE(f.Show(3, 1), view); // one editor per image

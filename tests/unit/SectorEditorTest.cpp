@@ -120,10 +120,13 @@ TEST(SectorEditorTest, LettersJumpInBothColumnsAndTypeOtherwise) {
     EXPECT_EQ(editor.cursor(), 0x41);
     EXPECT_FALSE(editor.lowNibble());
 
+    // The character column stores what the CBM font shows for the typed letter.
     editor.SetColumn(Col::Character);
+    EXPECT_TRUE(editor.Type('q'));
     EXPECT_TRUE(editor.Type('Q'));
-    EXPECT_EQ(editor.ByteAt(0x41), 'Q');
-    EXPECT_EQ(editor.cursor(), 0x42);
+    EXPECT_EQ(editor.ByteAt(0x41), 0x51);
+    EXPECT_EQ(editor.ByteAt(0x42), 0xD1);
+    EXPECT_EQ(editor.cursor(), 0x43);
     EXPECT_TRUE(image->modified());
 }
 
@@ -202,7 +205,9 @@ TEST(SectorEditorTest, UndoBeforeCommitPutsTheSnapshotBack) {
     editor.Place(0x50, Col::Character);
     editor.StoreByte(1);
     editor.StoreByte(2);
+    EXPECT_EQ(editor.UndoItemText(), "Undo: Sector Edit\bCTRL+Z");
     editor.Undo();
+    EXPECT_EQ(editor.UndoItemText(), image->UndoItemText());
     EXPECT_FALSE(editor.editing());
     EXPECT_EQ(editor.cursor(), 0x50);
     EXPECT_EQ(editor.ByteAt(0x50), 0);
