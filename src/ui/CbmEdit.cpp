@@ -41,6 +41,10 @@ CbmEdit::CbmEdit(QWidget* parent) : QWidget(parent), buffer_(kDefaultLength, kPa
     });
 }
 
+CbmEdit::~CbmEdit() {
+    CbmCodeTargets::Instance().Clear(this);
+}
+
 // ---- Contents -------------------------------------------------------------------------------
 
 void CbmEdit::SetLength(int length) {
@@ -320,6 +324,8 @@ void CbmEdit::contextMenuEvent(QContextMenuEvent* event) {
 void CbmEdit::focusInEvent(QFocusEvent* event) {
     caretShown_ = true;
     blink_->start();
+    // The CBM tool types into the focused field.
+    CbmCodeTargets::Instance().SetTarget(this, this);
     QWidget::focusInEvent(event);
 }
 
@@ -327,6 +333,7 @@ void CbmEdit::focusOutEvent(QFocusEvent* event) {
     blink_->stop();
     caretShown_ = false;
     update();
+    CbmCodeTargets::Instance().FocusLost(this, event->reason() == Qt::ActiveWindowFocusReason);
     QWidget::focusOutEvent(event);
 }
 

@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "text/CbmCharset.h"
+#include "ui/CbmCodeTarget.h"
 #include "ui/CommandIds.h"
 
 class QTimer;
 
 namespace tessarind {
 
-class CbmEdit : public QWidget {
+class CbmEdit : public QWidget, public CbmCodeTarget {
     Q_OBJECT
 public:
     static constexpr int kDefaultLength = 16;
@@ -24,6 +25,7 @@ public:
     static constexpr CommandId kPaste = cmd::Id(2027);
 
     explicit CbmEdit(QWidget* parent = nullptr);
+    ~CbmEdit() override;
 
     // ---- Contents -----------------------------------------------------------------------
     // The buffer size; the contents are cut or padded to it.
@@ -57,6 +59,7 @@ public:
     // ---- Operations -----------------------------------------------------------------------
     // A code from the CBM tool: inserted as it is.
     bool InsertCode(uint8_t code);
+    void TypeCbmCode(uint8_t code) override { InsertCode(code); }
     // A character typed on the host keyboard: converted to PETSCII first.
     bool TypeCharacter(char32_t character);
     void Cut();

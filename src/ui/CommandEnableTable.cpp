@@ -34,8 +34,7 @@ const std::array<EnableRow, kEnableRowCount> CommandEnableTable = {{
 }};
 
 const std::array<CommandId, kNotYetBuiltCount> NotYetBuiltCommands = {{
-    FindInDisks, BatchProcessing, ShowCbmTool, ShowSeparatorTool, ShowFileProperties,
-    FileAssociations, Help,
+    FindInDisks, BatchProcessing, FileAssociations, Help,
 }};
 // clang-format on
 

@@ -143,6 +143,7 @@ void DirectoryView::UpdateEntryCommands() {
     Check(LeftJustify, full && !startsBlank && endsBlank);
     Check(Center, full && startsBlank && endsBlank);
     Check(RightJustify, full && startsBlank && !endsBlank);
+    emit currentEntryChanged();
 }
 
 // ---- Commands -----------------------------------------------------------------------------------

@@ -36,6 +36,10 @@ public:
     // The 30 bytes an inserted entry starts with: a closed PRG with an empty name.
     static std::array<uint8_t, 30> BlankEntry();
 
+signals:
+    // The current entry, or what it holds, may have changed (the File Property window follows).
+    void currentEntryChanged();
+
 protected:
     Picture RenderPicture(QSize size) override;
 

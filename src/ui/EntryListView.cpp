@@ -1,12 +1,17 @@
 #include "ui/EntryListView.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDrag>
+#include <QDropEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <algorithm>
@@ -18,10 +23,13 @@
 #include "catalog/DirectoryListing.h"
 #include "text/Petscii.h"
 #include "ui/CommandActions.h"
+#include "ui/EntryDrop.h"
+#include "ui/EntryMimeData.h"
 #include "ui/KeyCommandTable.h"
 #include "ui/MainFrame.h"
 #include "ui/PetsciiTextView.h"
 #include "ui/ToolbarIcons.h"
+#include "ui/ViewCapability.h"
 
 namespace tessarind {
 
@@ -61,6 +69,12 @@ EntryListView::EntryListView(MainFrame* frame, DiskImage& image, const Style& st
     connect(&renameTimer_, &QTimer::timeout, this, [this] { Dispatch(Rename); });
     verticalScrollBar()->setSingleStep(1);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Redraw(); });
+    dragScroll_.setInterval(kDragScrollMs);
+    connect(&dragScroll_, &QTimer::timeout, this,
+            [this] { ScrollTo(position() + dragScrollStep_); });
+    // Drags arrive at the viewport; the area's handlers take them from there.
+    setAcceptDrops(frame != nullptr);
+    viewport()->setAcceptDrops(frame != nullptr);
 }
 
 // ---- Rows and scrolling -------------------------------------------------------------------------
@@ -281,6 +295,14 @@ void EntryListView::keyPressEvent(QKeyEvent* event) {
         Dispatch(*id);
         return;
     }
+    if (event->matches(QKeySequence::Copy)) {
+        CopySelection();
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        Paste();
+        return;
+    }
     const QString text = event->text();
     if (text == QStringLiteral("*")) {
         Dispatch(Splat);
@@ -332,6 +354,132 @@ void EntryListView::mouseMoveEvent(QMouseEvent* event) {
         armed_ = false;
         StartDrag();
     }
+}
+
+// ---- Dragging and dropping ---------------------------------------------------------------------
+
+void EntryListView::StartDrag() {
+    if (!frame_ || !image_ || first_ < 0) return;
+    DragPayload payload = MakeEntryPayload(*image_, first_, last_, this, current_);
+    if (payload.records.empty()) return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(new EntryMimeData(std::move(payload), frame_->DragFiles()));
+    // A move within this view is done by the drop; nothing is removed afterwards.
+    drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+}
+
+bool EntryListView::TakesDrops() const {
+    return frame_ && image_ &&
+           (Capability() &
+            (kCapabilityDirectory | kCapabilityPartitionList | kCapabilityTapeDirectory)) != 0;
+}
+
+int EntryListView::DropRowAt(const QPoint& point) const {
+    const int index = IndexAt(point);
+    if (index >= 0) return index;
+    return point.y() < RowOfIndex(0) * cellSize() ? 0 : RowCount();
+}
+
+void EntryListView::dragEnterEvent(QDragEnterEvent* event) {
+    const DropItems items = TakesDrops() ? ReadDrop(*event->mimeData()) : DropItems{};
+    // What this view cannot take goes on to the frame, which opens containers.
+    dragFromHere_ = ComesFrom(items, this);
+    if (items.empty() || (!dragFromHere_ && !AcceptsAny(*image_, items))) {
+        event->ignore();
+        return;
+    }
+    if (window_ && frame_->client()->activeSubWindow() != window_)
+        frame_->client()->setActiveSubWindow(window_);
+    event->acceptProposedAction();
+}
+
+void EntryListView::dragMoveEvent(QDragMoveEvent* event) {
+    const QPoint at = event->position().toPoint();
+    dropRow_ = DropRowAt(at);
+    // Near an edge the list scrolls a row at a time while the pointer stays there.
+    const int step = at.y() < kDragScrollZone                          ? -1
+                     : at.y() > viewport()->height() - kDragScrollZone ? 1
+                                                                       : 0;
+    if (step != dragScrollStep_ || !step) dragScroll_.stop();
+    dragScrollStep_ = step;
+    if (step && !dragScroll_.isActive()) dragScroll_.start();
+    event->setDropAction(dragFromHere_ && !(event->modifiers() & Qt::ControlModifier)
+                             ? Qt::MoveAction
+                             : Qt::CopyAction);
+    event->accept();
+    Redraw();
+}
+
+void EntryListView::EndDragOver() {
+    dragScroll_.stop();
+    dragScrollStep_ = 0;
+    dropRow_ = -1;
+    Redraw();
+}
+
+void EntryListView::dragLeaveEvent(QDragLeaveEvent*) {
+    EndDragOver();
+}
+
+void EntryListView::dropEvent(QDropEvent* event) {
+    EndDragOver();
+    const bool ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
+    const Qt::DropAction done =
+        TakesDrops() ? Drop(*event->mimeData(), DropRowAt(event->position().toPoint()), ctrl)
+                     : Qt::IgnoreAction;
+    if (done == Qt::IgnoreAction) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(done);
+    event->accept();
+}
+
+Qt::DropAction EntryListView::Drop(const QMimeData& mime, int row, bool ctrl) {
+    if (!image_) return Qt::IgnoreAction;
+    const DropItems items = ReadDrop(mime);
+    if (items.empty()) return Qt::IgnoreAction;
+    if (ComesFrom(items, this) && !ctrl) {
+        const DropResult moved = ReorderEntries(*image_, *items.entries, row);
+        if (moved.select >= 0) {
+            SelectIndex(moved.select);
+            SelectRange(moved.selectLast);
+        }
+        return Qt::MoveAction;
+    }
+    if (!AcceptsAny(*image_, items)) return Qt::IgnoreAction;
+    const DropResult inserted = InsertDropped(*image_, items, row);
+    if (inserted.select >= 0) SelectIndex(inserted.select);
+    Redraw();
+    if (frame_ && !inserted.toOpen.isEmpty()) OpenDropped(*frame_, {std::nullopt, inserted.toOpen});
+    return Qt::CopyAction;
+}
+
+void EntryListView::CopySelection() {
+    if (!frame_ || !image_ || first_ < 0) return;
+    // Pasted back into this view it is a copy, so the payload names no source view.
+    DragPayload payload = MakeEntryPayload(*image_, first_, last_);
+    if (payload.records.empty()) return;
+    QGuiApplication::clipboard()->setMimeData(
+        new EntryMimeData(std::move(payload), frame_->DragFiles()));
+}
+
+void EntryListView::Paste() {
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime || !TakesDrops()) return;
+    Drop(*mime, std::max(current_, 0), true);
+}
+
+void EntryListView::paintEvent(QPaintEvent* event) {
+    ImageView::paintEvent(event);
+    if (dropRow_ < 0) return;
+    // The row a drop goes before is shown inverted: a line between rows would vanish next to
+    // the reversed header or the selection. Below the last entry that is the free line.
+    QPainter painter(viewport());
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    const int cell = cellSize();
+    painter.fillRect(QRect(0, std::max(RowOfIndex(dropRow_), 1) * cell, viewport()->width(), cell),
+                     Qt::white);
 }
 
 // ---- Context menus ------------------------------------------------------------------------------

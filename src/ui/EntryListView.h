@@ -14,6 +14,7 @@
 #include "ui/InPlaceEditor.h"
 
 class QMenu;
+class QMimeData;
 
 namespace tessarind {
 
@@ -72,6 +73,23 @@ public:
 
     bool HandleCommand(CommandId id) override;
 
+    // ---- Dragging, dropping and the clipboard ----------------------------------------------
+    // Pixels from the top or bottom edge within which a drag scrolls the list.
+    static constexpr int kDragScrollZone = 20;
+    static constexpr int kDragScrollMs = 500;
+    // The row a drop at a client-area point goes to: the header inserts before the first
+    // entry, the space below the last one after it.
+    int DropRowAt(const QPoint& point) const;
+    // The row a drag over the view would drop on; -1 while none is over it.
+    int dropRow() const { return dropRow_; }
+    // Carries out a drop at `row` as a drop of the window system would (Ctrl held: copy
+    // even within this view). The action done; IgnoreAction when the view takes nothing.
+    Qt::DropAction Drop(const QMimeData& mime, int row, bool ctrl);
+    // The selected entries on the clipboard, as a drag carries them.
+    void CopySelection();
+    // Inserts what the clipboard holds (host files or entries) at the current index.
+    void Paste();
+
     // The popups of the context menu; null without a frame. The caller owns the menu.
     virtual QMenu* MakeEntryMenu() { return nullptr; }
     virtual QMenu* MakeHeaderMenu() { return nullptr; }
@@ -80,7 +98,7 @@ protected:
     // Opens the in-place editor over cells of the client area.
     bool StartEdit(const PendingEdit& pending, const InPlaceEditor::Field& field);
     // Called once the button has moved far enough with a selection: the place for dragging.
-    virtual void StartDrag() {}
+    virtual void StartDrag();
     void UpdateScrollRange();
     // A popup item mirroring the state of the frame's item for `id` and sending `id`.
     QAction* AddItem(QMenu* menu, const QString& text, CommandId id);
@@ -91,6 +109,11 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void LookChanged() override;
 
@@ -103,7 +126,15 @@ private:
     void ExportSelection();
     void ListDirectoryText();
 
+    // Whether a drag may drop here: list views of files only.
+    bool TakesDrops() const;
+    void EndDragOver();
+
     QTimer renameTimer_;
+    QTimer dragScroll_;
+    int dragScrollStep_ = 0;
+    int dropRow_ = -1;
+    bool dragFromHere_ = false; // the drag over the view started in it
     bool armed_ = false;
     int moves_ = 0;
 };

@@ -31,15 +31,20 @@
 #include "catalog/ImageOpener.h"
 #include "catalog/FormatCatalog.h"
 #include "formats/T64Image.h"
+#include "ui/AboutBox.h"
 #include "ui/BlankImages.h"
+#include "ui/CbmTool.h"
 #include "ui/CommandActions.h"
 #include "ui/CommandEnableTable.h"
 #include "ui/CommandLineParser.h"
 #include "ui/DialogFilter.h"
 #include "ui/DialogInteraction.h"
+#include "ui/EntryMimeData.h"
+#include "ui/FrameDropTarget.h"
 #include "ui/ImageDocument.h"
 #include "ui/DirPreview.h"
 #include "ui/DirectoryView.h"
+#include "ui/FilePropertyWindow.h"
 #include "ui/PetsciiTextView.h"
 #include "formats/TextDocument.h"
 #include "ui/TapeView.h"
@@ -47,6 +52,7 @@
 #include "ui/MainMenu.h"
 #include "ui/OptionsDialog.h"
 #include "ui/RecentFileMenu.h"
+#include "ui/SeparatorTool.h"
 #include "ui/SettingsStore.h"
 #include "ui/ToolbarIcons.h"
 #include "ui/ViewCapability.h"
@@ -165,8 +171,10 @@ MainFrame::MainFrame(Settings& settings, const SettingsStore& store, std::string
     client_->viewport()->installEventFilter(this);
     setCentralWidget(client_);
     connect(client_, &QMdiArea::subWindowActivated, this, &MainFrame::SubWindowActivated);
+    new FrameDropTarget(*this);
 
     BuildToolBar();
+    BuildTools();
     RebuildRunInTexts();
     for (const CatalogRow& kind : FormatCatalog::Builtin().Rows())
         if (kind.newCommand && !BlankImages::CanCreate(kind.id)) actions_->Enable(Id(kind.newCommand), false);
@@ -320,9 +328,14 @@ bool MainFrame::HandleFrameCommand(CommandId id) {
         }
     }
     if (id == About) {
-        QMessageBox::about(this, QStringLiteral("About"),
-                           QString::fromLatin1(kTitle) +
-                               QStringLiteral("\nAn editor for Commodore 8-bit disk images."));
+        AboutBox about(this);
+        about.exec();
+    } else if (id == ShowCbmTool) {
+        ToggleTool(cbmTool_);
+    } else if (id == ShowSeparatorTool) {
+        ToggleTool(separatorTool_);
+    } else if (id == ShowFileProperties) {
+        ToggleTool(fileProperties_);
     } else if (id == Exit) {
         close();
     } else if (id == Open) {
@@ -335,13 +348,73 @@ bool MainFrame::HandleFrameCommand(CommandId id) {
         ShowHelp();
     } else if (id == BackgroundColour || id == TextColour) {
         ColourChosen(id, colourList(id)->currentIndex());
-    } else if (id == FindInDisks || id == ShowCbmTool || id == ShowSeparatorTool ||
-               id == ShowFileProperties || id == BatchProcessing || id == FileAssociations) {
-        // The tool windows and these dialogs belong to the frame but are not built yet.
+    } else if (id == FindInDisks || id == BatchProcessing || id == FileAssociations) {
+        // These dialogs belong to the frame but are not built yet.
     } else {
         return false;
     }
     return true;
+}
+
+// ---- Tool windows ---------------------------------------------------------------------------
+
+void MainFrame::BuildTools() {
+    cbmTool_ = new CbmTool(this);
+    separatorTool_ = new SeparatorTool(this, settings_);
+    fileProperties_ = new FilePropertyWindow(this);
+    for (CommandId id : {ShowCbmTool, ShowSeparatorTool, ShowFileProperties}) {
+        actions_->Get(id)->setCheckable(true);
+        ToolShown(id, false);
+    }
+    connect(cbmTool_, &CbmTool::visibilityChanged, this,
+            [this](bool on) { ToolShown(ShowCbmTool, on); });
+    connect(separatorTool_, &SeparatorTool::visibilityChanged, this,
+            [this](bool on) { ToolShown(ShowSeparatorTool, on); });
+    connect(fileProperties_, &FilePropertyWindow::visibilityChanged, this,
+            [this](bool on) { ToolShown(ShowFileProperties, on); });
+}
+
+void MainFrame::ToggleTool(QWidget* tool) {
+    if (tool->isVisible()) {
+        tool->hide();
+        return;
+    }
+    // First shown at the right edge of the frame: the character tool at the top, the
+    // separators below it; the File Property window to their left.
+    if (!tool->property("placed").toBool()) {
+        const QPoint topRight = mapToGlobal(QPoint(width(), toolBar_->geometry().bottom()));
+        const int margin = 8;
+        QPoint at(topRight.x() - tool->sizeHint().width() - margin, topRight.y() + margin);
+        if (tool == separatorTool_) at.ry() += cbmTool_->frameGeometry().height() + margin;
+        if (tool == fileProperties_)
+            at.rx() -= cbmTool_->sizeHint().width() + fileProperties_->sizeHint().width() / 2;
+        tool->move(at);
+        tool->setProperty("placed", true);
+    }
+    tool->show();
+}
+
+void MainFrame::ToolShown(CommandId id, bool visible) {
+    const char* name = id == ShowCbmTool         ? "CBM Tool"
+                       : id == ShowSeparatorTool ? "Separator Tool"
+                                                 : "File Properties";
+    const QString what = QString::fromLatin1(name);
+    QString item = (visible ? QStringLiteral("Hide ") : QStringLiteral("Show ")) + what;
+    QAction* action = actions_->Get(id);
+    action->setToolTip(item);
+    // The menu's accelerator letters.
+    item.insert(5, QLatin1Char('&'));
+    action->setText(item);
+    actions_->Check(id, visible);
+}
+
+void MainFrame::UpdateTools() {
+    if (!cbmTool_) return;
+    auto* directory = dynamic_cast<DirectoryView*>(activeView_);
+    if (directory && !directory->Image()) directory = nullptr;
+    separatorTool_->SetTargetView(directory);
+    fileProperties_->Follow(directory);
+    cbmTool_->update();
 }
 
 // ---- Opening --------------------------------------------------------------------------------
@@ -525,7 +598,13 @@ void MainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     closedAll_ = true;
+    dragFolder_.reset(); // the files dragged out go with the program
     event->accept();
+}
+
+std::weak_ptr<DragFolder> MainFrame::DragFiles() {
+    if (!dragFolder_) dragFolder_ = std::make_shared<DragFolder>();
+    return dragFolder_;
 }
 
 // ---- Views ----------------------------------------------------------------------------------
@@ -555,6 +634,7 @@ void MainFrame::ActivateView(ViewWindow* view) {
     SelectColour(TextColour, defaultText_);
     if (image) actions_->Get(Undo)->setText(UndoItemText(image->UndoItemText()));
     view->Activated();
+    UpdateTools();
 }
 
 ImageView::Style MainFrame::ViewStyle() const {
@@ -573,6 +653,7 @@ void MainFrame::DisableContainerCommands() {
         actions_->Enable(id, on);
         menu_->ResetItem(id);
     });
+    UpdateTools();
 }
 
 void MainFrame::ViewEnables(ViewWindow& view, int id, bool on) {
@@ -580,7 +661,9 @@ void MainFrame::ViewEnables(ViewWindow& view, int id, bool on) {
 }
 
 void MainFrame::ViewChecks(ViewWindow& view, int id, bool on) {
-    if (&view == activeView_) actions_->Check(id, on);
+    if (&view != activeView_) return;
+    actions_->Check(id, on);
+    if (id == Number(ToggleCase)) UpdateTools();
 }
 
 void MainFrame::ViewUndoText(ViewWindow& view, const std::string& text, bool enabled) {

@@ -22,8 +22,12 @@ class QToolBar;
 
 namespace tessarind {
 
+class CbmTool;
 class CommandActions;
+class DragFolder;
 class DialogInteraction;
+class FilePropertyWindow;
+class SeparatorTool;
 class InPlaceEditor;
 class ImageDocument;
 class MainMenu;
@@ -95,6 +99,13 @@ public:
     void RefreshWindowList();
     void RebuildRunInTexts();
     const ColourScheme& colourScheme() const { return scheme_; }
+    // The tool windows, made with the frame and only shown and hidden afterwards.
+    CbmTool* cbmTool() const { return cbmTool_; }
+    SeparatorTool* separatorTool() const { return separatorTool_; }
+    FilePropertyWindow* fileProperties() const { return fileProperties_; }
+    // The temporary folder files dragged or copied to the host are written into; made on
+    // first use, removed when the frame closes.
+    std::weak_ptr<DragFolder> DragFiles();
     // The look a new view starts with: the default colours and the case and font settings.
     ImageView::Style ViewStyle() const;
 
@@ -108,6 +119,11 @@ protected:
 
 private:
     void BuildToolBar();
+    void BuildTools();
+    void ToggleTool(QWidget* tool);
+    void ToolShown(CommandId id, bool visible);
+    // The tools follow the active view: its case table, its entry, whether it takes separators.
+    void UpdateTools();
     void PlaceWindow();
     void StorePlacement();
     bool HandleFrameCommand(CommandId id);
@@ -145,6 +161,10 @@ private:
     ColourScheme scheme_;
     uint32_t defaultText_ = 0;
     uint32_t defaultBackground_ = 0;
+    CbmTool* cbmTool_ = nullptr;
+    SeparatorTool* separatorTool_ = nullptr;
+    FilePropertyWindow* fileProperties_ = nullptr;
+    std::shared_ptr<DragFolder> dragFolder_;
     CloseAllState closing_;
     bool closedAll_ = false;
 };

@@ -17,6 +17,7 @@
 #include "text/Settings.h"
 #include "catalog/DirectoryPicture.h"
 #include "text/Petscii.h"
+#include "ui/CbmTool.h"
 
 namespace tessarind {
 
@@ -116,7 +117,19 @@ ReplacementDialog::ReplacementDialog(Settings& settings, QWidget* parent)
     connect(list_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* row) { RowClicked(row); });
     connect(list_, &QTreeWidget::itemSelectionChanged, this, &ReplacementDialog::UpdateControls);
+    // A second CBM tool serves this dialog alone while it is open.
+    tool_ = new CbmTool(nullptr, this);
+    tool_->SetFixedTarget(this);
     UpdateControls();
+}
+
+void ReplacementDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // At the top right of the frame (or of the dialog without one).
+    const QWidget* frame = parentWidget() ? parentWidget()->window() : this;
+    const QRect area = frame->frameGeometry();
+    tool_->move(area.right() - tool_->frameGeometry().width(), area.top());
+    tool_->show();
 }
 
 QTreeWidgetItem* ReplacementDialog::MakeRow(uint8_t code, const QString& text) const {

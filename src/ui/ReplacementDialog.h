@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <optional>
 
+#include "ui/CbmCodeTarget.h"
+
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -13,9 +15,10 @@ class QTreeWidgetItem;
 
 namespace tessarind {
 
+class CbmTool;
 class Settings;
 
-class ReplacementDialog : public QDialog {
+class ReplacementDialog : public QDialog, public CbmCodeTarget {
     Q_OBJECT
 public:
     ReplacementDialog(Settings& settings, QWidget* parent = nullptr);
@@ -25,6 +28,12 @@ public:
     // The code the "Replace" field holds, none when it is empty.
     std::optional<uint8_t> fieldCode() const { return code_; }
     void SetFieldCode(std::optional<uint8_t> code);
+    // A code clicked in the dialog's own CBM tool goes into the "Replace" field.
+    void TypeCbmCode(uint8_t code) override { SetFieldCode(code); }
+    CbmTool* cbmTool() const { return tool_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void UpdateControls();
@@ -41,6 +50,7 @@ private:
     QPushButton* store_ = nullptr;
     QPushButton* delete_ = nullptr;
     std::optional<uint8_t> code_;
+    CbmTool* tool_ = nullptr;
 };
 
 } // namespace tessarind

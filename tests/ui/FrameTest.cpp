@@ -293,8 +293,7 @@ private slots:
         QToolBar* toolBar = f.frame->toolBar();
         auto greyed = [&](const char* when) {
             for (CommandId id :
-                 {cmd::FindInDisks, cmd::BatchProcessing, cmd::ShowCbmTool, cmd::ShowSeparatorTool,
-                  cmd::ShowFileProperties, cmd::FileAssociations, cmd::Help}) {
+                 {cmd::FindInDisks, cmd::BatchProcessing, cmd::FileAssociations, cmd::Help}) {
                 const QString what = QStringLiteral("%1 %2").arg(when).arg(cmd::Number(id));
                 QVERIFY2(!f.frame->IsEnabled(id), qPrintable(what));
                 // Their toolbar buttons are the same actions.
@@ -303,8 +302,7 @@ private slots:
             }
         };
         greyed("at start");
-        for (CommandId id :
-             {cmd::FindInDisks, cmd::ShowCbmTool, cmd::ShowSeparatorTool, cmd::ShowFileProperties})
+        for (CommandId id : {cmd::FindInDisks})
             QVERIFY(toolBar->widgetForAction(f.frame->actions().Get(id)));
         f.frame->OpenPath(f.Image(QStringLiteral("one.d64")));
         greyed("with a view");
