@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -112,13 +113,39 @@ SectorEditorView::SectorEditorView(MainFrame* frame, DiskImage& image, const Sty
 }
 
 SectorEditorView::~SectorEditorView() {
+    CbmCodeTargets::Instance().Clear(this);
     // The edit is journalled while the image is still there.
     editor_.reset();
 }
 
 void SectorEditorView::Detach() {
+    CbmCodeTargets::Instance().Clear(this);
     editor_.reset();
     ImageView::Detach();
+}
+
+void SectorEditorView::TypeCbmCode(uint8_t code) {
+    if (!editor_ || editor_->column() != SectorEditor::Column::Character) return;
+    editor_->StoreByte(code);
+    Changed();
+}
+
+void SectorEditorView::UpdateCbmTarget() {
+    CbmCodeTargets& targets = CbmCodeTargets::Instance();
+    if (editor_ && editor_->column() == SectorEditor::Column::Character)
+        targets.SetTarget(this, this);
+    else
+        targets.Clear(this);
+}
+
+void SectorEditorView::focusInEvent(QFocusEvent* event) {
+    UpdateCbmTarget();
+    ImageView::focusInEvent(event);
+}
+
+void SectorEditorView::focusOutEvent(QFocusEvent* event) {
+    CbmCodeTargets::Instance().FocusLost(this, event->reason() == Qt::ActiveWindowFocusReason);
+    ImageView::focusOutEvent(event);
 }
 
 int SectorEditorView::CharWidth() const {
@@ -152,6 +179,7 @@ void SectorEditorView::BlockChanged(int track, int sector, int offset) {
 void SectorEditorView::Changed() {
     if (editor_ && image_) SetWindowText(image_->title() + ": Sector Editor");
     UpdateButtons();
+    if (hasFocus()) UpdateCbmTarget();
     caretOn_ = true;
     viewport()->update();
 }

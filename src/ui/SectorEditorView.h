@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "catalog/SectorEditor.h"
+#include "ui/CbmCodeTarget.h"
 #include "ui/ImageView.h"
 #include "ui/ViewCapability.h"
 
@@ -15,7 +16,7 @@ class QMenu;
 
 namespace tessarind {
 
-class SectorEditorView : public ImageView {
+class SectorEditorView : public ImageView, public CbmCodeTarget {
     Q_OBJECT
 public:
     SectorEditorView(MainFrame* frame, DiskImage& image, const Style& style,
@@ -35,6 +36,8 @@ public:
     // The "Sector Edit" popup as it would open now; the caller runs it.
     QMenu* BuildPopup();
     bool caretOn() const { return caretOn_; }
+    // A code of the CBM tool: stored at the cursor while the character column is active.
+    void TypeCbmCode(uint8_t code) override;
 
     QSize sizeHint() const override;
 
@@ -46,10 +49,14 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void Changed();
     void UpdateButtons();
+    // The CBM tool types here while the character column is active and the view has the focus.
+    void UpdateCbmTarget();
     int CharWidth() const;
     int RowHeight() const;
     int CharacterAreaX() const;

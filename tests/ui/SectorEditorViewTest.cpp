@@ -10,6 +10,7 @@
 
 #include "UiTestSupport.h"
 #include "ui/BamView.h"
+#include "ui/CbmCodeTarget.h"
 #include "ui/CommandActions.h"
 #include "ui/DirectoryView.h"
 #include "ui/SectorEditorView.h"
@@ -85,6 +86,26 @@ private slots:
         back->trigger();
         QCOMPARE(view->editor()->track(), 5);
         QVERIFY(!back->isEnabled());
+    }
+
+    // The CBM tool types into the sector editor only while its character column is active.
+    void cbmToolTypesIntoTheCharacterColumn() {
+        EditorFixture f;
+        SectorEditorView* view = f.Show(6, 0);
+        QVERIFY(view);
+        f.frame->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.frame.get()));
+        view->setFocus();
+        QTRY_VERIFY(view->hasFocus());
+        CbmCodeTargets& targets = CbmCodeTargets::Instance();
+        QCOMPARE(targets.target(), nullptr); // the hex column
+        QTest::keyClick(view, Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(targets.target(), static_cast<CbmCodeTarget*>(view));
+        targets.target()->TypeCbmCode(0xC1);
+        QCOMPARE(f.image->SectorPointer(6, 0)[0], uint8_t{0xC1});
+        QCOMPARE(view->editor()->cursor(), 1);
+        QTest::keyClick(view, Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(targets.target(), nullptr);
     }
 
     void fillIsUndoneInOneStep() {
