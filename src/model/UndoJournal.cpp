@@ -23,7 +23,10 @@ bool UndoJournal::DropEmptyGroup() {
 }
 
 std::string UndoJournal::ItemText() const {
-    std::string name = records_.empty() ? std::string() : records_.back().name;
+    return ItemTextFor(records_.empty() ? std::string() : records_.back().name);
+}
+
+std::string UndoJournal::ItemTextFor(const std::string& name) {
     char text[512];
     std::snprintf(text, sizeof text, "Undo%c %s%cCTRL+Z", name.empty() ? ' ' : ':', name.c_str(), '\b');
     return text;

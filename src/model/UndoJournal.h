@@ -28,6 +28,8 @@ public:
 
     // "Undo: name" with the accelerator after a backspace, as the Edit menu shows it.
     std::string ItemText() const;
+    // The same text for a step named `name` (empty: none).
+    static std::string ItemTextFor(const std::string& name);
 
     // The image was written with the journal as it is now.
     void MarkSaved() { savedDepth_ = static_cast<long>(records_.size()); }

@@ -35,6 +35,14 @@ QTableWidgetItem* NumberItem(int value) {
 
 } // namespace
 
+std::pair<int, int> CrossLinkDialog::BlockForCell(const CrossLink& link, int column) {
+    if (column == 0 || column == 1) {
+        const auto& slot = column == 0 ? link.earlier : link.later;
+        return {slot[DirEntryOffset::firstTrack], slot[DirEntryOffset::firstSector]};
+    }
+    return {link.track, link.sector};
+}
+
 CrossLinkDialog::CrossLinkDialog(const QString& containerName, const std::vector<CrossLink>& links,
                                  const CbmTextStyle& nameStyle, QWidget* parent)
     : QDialog(parent), table_(new QTableWidget(static_cast<int>(links.size()), 4, this)) {
@@ -59,6 +67,11 @@ CrossLinkDialog::CrossLinkDialog(const QString& containerName, const std::vector
         table_->setItem(row, 3, NumberItem(link.sector));
     }
     table_->resizeColumnsToContents();
+    connect(table_, &QTableWidget::cellClicked, this, [this, links](int row, int column) {
+        if (row < 0 || row >= static_cast<int>(links.size())) return;
+        const auto [track, sector] = BlockForCell(links[static_cast<size_t>(row)], column);
+        emit blockChosen(track, sector);
+    });
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::RejectRole);

@@ -19,6 +19,13 @@ public:
                     const CbmTextStyle& nameStyle, QWidget* parent);
 
     QTableWidget* table() const { return table_; }
+    // The block a click on a cell leads to: the first file's first block for the first
+    // column, the second file's for the second, the shared block for the others.
+    static std::pair<int, int> BlockForCell(const CrossLink& link, int column);
+
+signals:
+    // A row was clicked: show this block in the sector editor.
+    void blockChosen(int track, int sector);
 
 private:
     QTableWidget* table_;

@@ -12,7 +12,9 @@
 #include "model/BasicListing.h"
 #include "model/FormatRegistry.h"
 #include "text/Petscii.h"
+#include "ui/BamView.h"
 #include "ui/PetsciiTextView.h"
+#include "ui/SectorEditorView.h"
 #include "ui/CommandActions.h"
 #include "ui/DialogFilter.h"
 #include "ui/MainFrame.h"
@@ -31,8 +33,6 @@ constexpr int kSizeLength = 5;
 
 constexpr CommandId kTypeItems[] = {TypeDel, TypeSeq, TypePrg, TypeUsr, TypeRel, TypeCbm};
 constexpr CommandId kAlignItems[] = {Expand, LeftJustify, Center, RightJustify};
-// Shown by the context menu but not offered yet.
-constexpr CommandId kLaterItems[] = {JumpToSector, JumpToSideSector, JumpToEntrySector, BamEditor};
 
 int NameLength(std::span<const uint8_t> name) {
     return static_cast<int>(std::find(name.begin(), name.end(), kPad) - name.begin());
@@ -120,8 +120,10 @@ void DirectoryView::UpdateEntryCommands() {
     Enable(ViewFile, firstBlock && (type == kSeq || type == kPrg || type == kCbm || type == kDir));
     Enable(CreateSubDir, image.maxFileType() > 4);
     Enable(Export, firstBlock && type >= kSeq && type <= kRel);
-    for (CommandId id : kLaterItems)
-        Enable(id, false);
+    Enable(JumpToSector, firstBlock);
+    Enable(JumpToEntrySector, firstBlock);
+    Enable(JumpToSideSector,
+           selected && image.SectorPointer(entry.sideTrack(), entry.sideSector()) != nullptr);
     for (int entryNumber = 1; entryNumber <= kRunInCount; ++entryNumber)
         Enable(RunIn(entryNumber),
                selected && !image.settings()
@@ -170,6 +172,8 @@ bool DirectoryView::HandleCommand(CommandId id) {
         ImportFiles(QFileDialog::getOpenFileNames(frame_, QStringLiteral("Import"),
                                                   QString::fromStdString(image.settings().location),
                                                   filter));
+    } else if (id == BamEditor) {
+        ShowBamWindow(frame_, image);
     } else if (id == RenameDisk) {
         StartDiskNameEdit();
     } else if (id == EditDiskId) {
@@ -194,6 +198,10 @@ bool DirectoryView::HandleCommand(CommandId id) {
                                   id == Center || id == RightJustify || id == ViewFile ||
                                   id == Uncompress;
         return entryCommand;
+    } else if (id == JumpToSector || id == JumpToEntrySector) {
+        ShowSectorEditor(frame_, image, entry.firstTrack(), entry.firstSector());
+    } else if (id == JumpToSideSector) {
+        ShowSectorEditor(frame_, image, entry.sideTrack(), entry.sideSector());
     } else if (id == Remove) {
         image.RemoveEntry(current_, true);
     } else if (id == Rename) {
@@ -343,17 +351,16 @@ void DirectoryView::CommitEdit(const std::vector<uint8_t>& bytes) {
     const PendingEdit edit = pending_;
     pending_ = PendingEdit{};
     if (!image_ || bytes.size() != edit.previous.size()) return;
+    if (edit.kind == UndoKind::DiskId || edit.kind == UndoKind::DiskName) {
+        CommitDiskField(*image_, edit.kind, bytes, edit.label);
+        SelectIndex(current_);
+        return;
+    }
     DiskImage& image = *image_;
     const size_t before = image.Journal().size();
     image.BeginGroup();
     bool changed = false;
     switch (edit.kind) {
-    case UndoKind::DiskId:
-        changed = image.ChangeDiskId(std::span<const uint8_t, kDiskIdLength>(bytes.data(), kDiskIdLength));
-        break;
-    case UndoKind::DiskName:
-        changed = image.RenameDisk(bytes);
-        break;
     case UndoKind::Blocks: {
         DirEntry entry = image.EntryAt(edit.index);
         if (!entry) break;
@@ -381,6 +388,22 @@ void DirectoryView::CommitEdit(const std::vector<uint8_t>& bytes) {
     image.Refresh();
     image.RedrawViews();
     SelectIndex(current_);
+}
+
+bool CommitDiskField(DiskImage& image, UndoKind kind, const std::vector<uint8_t>& bytes,
+                     const std::string& label) {
+    const size_t before = image.Journal().size();
+    image.BeginGroup();
+    bool changed = false;
+    if (kind == UndoKind::DiskId && bytes.size() == kDiskIdLength)
+        changed = image.ChangeDiskId(std::span<const uint8_t, kDiskIdLength>(bytes.data(), kDiskIdLength));
+    else if (kind == UndoKind::DiskName)
+        changed = image.RenameDisk(bytes);
+    image.EndGroup(label);
+    if (changed && image.Journal().size() > before) image.SetModified(true);
+    image.Refresh();
+    image.RedrawViews();
+    return changed;
 }
 
 // ---- Context menus ------------------------------------------------------------------------------

@@ -58,4 +58,9 @@ private:
     void Check(CommandId id, bool on) { CheckCommand(cmd::Number(id), on); }
 };
 
+// Writes an in-place edit of the disk name (DiskName) or the disk ID (DiskId) as one undo
+// step named `label` and redraws the image's views; false when nothing changed.
+bool CommitDiskField(DiskImage& image, UndoKind kind, const std::vector<uint8_t>& bytes,
+                     const std::string& label);
+
 } // namespace tessarind

@@ -62,8 +62,8 @@ public:
         std::string label;
     };
     // Commits the bytes of the in-place editor.
-    virtual void CommitEdit(const std::vector<uint8_t>& bytes) = 0;
-    void CancelEdit() { pending_ = PendingEdit{}; }
+    void CommitEdit(const std::vector<uint8_t>& bytes) override = 0;
+    void CancelEdit() override { pending_ = PendingEdit{}; }
 
     // ---- ImageObserver ----------------------------------------------------------------------
     void SetEntryCount(int count) override;

@@ -14,6 +14,7 @@
 #include "ui/CrossLinkDialog.h"
 #include "ui/InPlaceEditor.h"
 #include "ui/MainFrame.h"
+#include "ui/SectorEditorView.h"
 #include "ui/ToolbarIcons.h"
 
 namespace tessarind {
@@ -241,6 +242,10 @@ void ImageView::CheckCrossLinks() {
     QWidget* owner = frame_ ? static_cast<QWidget*>(frame_) : this;
     auto* dialog =
         new CrossLinkDialog(QString::fromStdString(image_->title()), links, TextStyle(), owner);
+    // A click on a row opens the sector editor there.
+    connect(dialog, &CrossLinkDialog::blockChosen, this, [this](int track, int sector) {
+        if (image_) ShowSectorEditor(frame_, *image_, track, sector);
+    });
     dialog->show();
 }
 

@@ -7,6 +7,7 @@
 #include <QAbstractScrollArea>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "model/ImageObserver.h"
 #include "text/CbmCharset.h"
@@ -68,6 +69,11 @@ public:
     QSize sizeHint() const override;
     // Gives the window the width of the cells and, with resetHeight, the opening height.
     void FitWindow(bool resetHeight);
+
+    // ---- In-place editing -----------------------------------------------------------------
+    // The in-place editor ended over this view, with or without its bytes.
+    virtual void CommitEdit(const std::vector<uint8_t>& /*bytes*/) {}
+    virtual void CancelEdit() {}
 
     // Character cells across and down the window when it opens.
     static constexpr int kOpenRows = 25;

@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 
 #include "ui/CbmEdit.h"
-#include "ui/EntryListView.h"
+#include "ui/ImageView.h"
 
 namespace tessarind {
 
@@ -21,14 +21,14 @@ InPlaceEditor::~InPlaceEditor() {
     if (edit_) delete edit_.data();
 }
 
-EntryListView* InPlaceEditor::view() const {
+ImageView* InPlaceEditor::view() const {
     return view_.data();
 }
 
-bool InPlaceEditor::Start(EntryListView& view, const Field& field) {
+bool InPlaceEditor::Start(ImageView& view, const Field& field) {
     Finish(true);
     QWidget* area = view.viewport();
-    const int cell = view.cellSize();
+    const int cell = field.cellSize > 0 ? field.cellSize : view.cellSize();
     auto* edit = new CbmEdit(area);
     edit->SetInPlace(true);
     edit->SetLength(field.length);
@@ -37,7 +37,7 @@ bool InPlaceEditor::Start(EntryListView& view, const Field& field) {
     edit->SetDigitsOnly(field.digitsOnly);
     edit->SetBytes(field.bytes);
     edit->SelectAll();
-    edit->setGeometry(field.column * cell - 2, field.row * cell - 2, field.length * cell + 4,
+    edit->setGeometry(field.column * cell - 2, field.top + field.row * cell - 2, field.length * cell + 4,
                       cell + 4);
     edit_ = edit;
     view_ = &view;
@@ -53,7 +53,7 @@ void InPlaceEditor::Finish(bool commit) {
     if (!edit_ || finishing_) return;
     finishing_ = true;
     CbmEdit* edit = edit_.data();
-    EntryListView* view = view_.data();
+    ImageView* view = view_.data();
     edit_.clear();
     view_.clear();
     edit->removeEventFilter(this);

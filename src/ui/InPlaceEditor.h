@@ -1,6 +1,6 @@
 #pragma once
-// The one in-place editor of the program: a CbmEdit laid over a list view's cells for
-// renaming a file or the disk, editing the disk ID or a block count. Enter, a click outside,
+// The one in-place editor of the program: a CbmEdit laid over a view's cells for renaming a
+// file or the disk, editing the disk ID or a block count. Enter, a click outside,
 // activating another view or leaving the application ends it with a commit; Escape discards.
 
 #include <QObject>
@@ -13,7 +13,7 @@
 
 namespace tessarind {
 
-class EntryListView;
+class ImageView;
 
 class InPlaceEditor : public QObject {
     Q_OBJECT
@@ -24,25 +24,27 @@ public:
         int length = 16;
         std::vector<uint8_t> bytes;
         bool digitsOnly = false;
+        int cellSize = 0; // 0: the view's
+        int top = 0;      // pixels above row 0
     };
 
     explicit InPlaceEditor(QObject* parent = nullptr);
     ~InPlaceEditor() override;
 
     // Ends any edit that is open (with a commit), then opens one over `view`.
-    bool Start(EntryListView& view, const Field& field);
+    bool Start(ImageView& view, const Field& field);
     // Ends the open edit: with commit the bytes go to the view's commit operation.
     void Finish(bool commit);
     bool active() const { return !edit_.isNull(); }
     CbmEdit* edit() const { return edit_.data(); }
-    EntryListView* view() const;
+    ImageView* view() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QPointer<CbmEdit> edit_;
-    QPointer<EntryListView> view_;
+    QPointer<ImageView> view_;
     bool finishing_ = false;
 };
 

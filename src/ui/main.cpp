@@ -25,10 +25,13 @@ namespace {
 
 // Developer options, read here and skipped by the command-line parser like any option:
 //   --screenshot=FILE  saves a picture of the frame once it shows its files, then exits
+//   --command=ID       runs a command (by number) once the files are open, before the
+//                      screenshot; repeatable, run in order
 //   --report-shown     prints the wall-clock time (ns) at which the frame first showed its
 //                      files, then exits (bench/startup.sh)
 struct DeveloperOptions {
     QString screenshot;
+    std::vector<int> commands;
     bool reportShown = false;
 };
 
@@ -37,6 +40,8 @@ DeveloperOptions ReadDeveloperOptions(const QStringList& arguments) {
     for (const QString& argument : arguments) {
         if (argument.startsWith(QStringLiteral("--screenshot=")))
             options.screenshot = argument.mid(13);
+        else if (argument.startsWith(QStringLiteral("--command=")))
+            options.commands.push_back(argument.mid(10).toInt());
         else if (argument == QStringLiteral("--report-shown"))
             options.reportShown = true;
     }
@@ -114,6 +119,10 @@ int main(int argc, char** argv) {
         QTimer::singleShot(0, &frame, [&frame, developer] {
             WhenShown(frame, [&frame, developer] {
                 if (developer.reportShown) std::printf("shown %lld\n", WallClockNs());
+                for (int id : developer.commands) {
+                    frame.ExecuteCommand(static_cast<CommandId>(id));
+                    QCoreApplication::processEvents();
+                }
                 std::fflush(stdout);
                 if (!developer.screenshot.isEmpty() && !frame.grab().save(developer.screenshot))
                     std::fprintf(stderr, "cannot write %s\n", qPrintable(developer.screenshot));

@@ -25,6 +25,8 @@
 #include "catalog/ImageOpener.h"
 #include "text/CbmFont.h"
 #include "catalog/DirectoryListing.h"
+#include "ui/BamView.h"
+#include "ui/SectorEditorView.h"
 #include "ui/CbmEdit.h"
 #include "ui/CommandActions.h"
 #include "ui/CommandEnableTable.h"
@@ -319,9 +321,16 @@ private slots:
             } else if (id == cmd::Uncompress) {
                 // SECOND holds no archive.
                 done = f.HasMessage("Unable to Decompress File") && f.frame->activeView() == f.view;
+            } else if (id == cmd::JumpToSector) {
+                const DirEntry entry = f.image->EntryAt(current);
+                auto* editor = dynamic_cast<SectorEditorView*>(f.frame->activeView());
+                done = editor && editor->editor()->track() == entry.firstTrack() &&
+                       editor->editor()->sector() == entry.firstSector();
+            } else if (id == cmd::BamEditor) {
+                done = dynamic_cast<BamView*>(f.frame->activeView()) != nullptr;
             } else {
-                // Jumps, the BAM editor and Run In (enabled with a program; one that cannot
-                // start changes nothing).
+                // The side-sector jump (SECOND has no side sectors) and Run In (enabled with a
+                // program; one that cannot start changes nothing).
                 done = f.frame->IsEnabled(id) == (id == cmd::RunIn(1)) && !f.image->modified() &&
                        f.frame->activeView() == f.view;
             }
@@ -518,10 +527,10 @@ private slots:
         f.view->SelectIndex(0);
         QVERIFY(!f.frame->IsEnabled(cmd::Expand));
         QVERIFY(!f.frame->IsEnabled(cmd::Center));
-        // Features still to come stay off.
+        // The entry's own commands.
         QVERIFY(f.frame->IsEnabled(cmd::Uncompress));
         for (CommandId id : {cmd::BamEditor, cmd::JumpToSector})
-            QVERIFY(!f.frame->IsEnabled(id));
+            QVERIFY(f.frame->IsEnabled(id));
         // Run In: the entries with a program (the first three by default).
         for (int entry = 1; entry <= 8; ++entry)
             QCOMPARE(f.frame->IsEnabled(cmd::RunIn(entry)), entry <= 3);
@@ -821,6 +830,19 @@ private slots:
         QVERIFY(!dialog->isModal());
         QCOMPARE(dialog->table()->rowCount(), 1);
         QCOMPARE(dialog->table()->item(0, 2)->text(), QString::number(first.firstTrack()));
+        // A click on a row shows the block in the sector editor.
+        emit dialog->table()->cellClicked(0, 3);
+        auto* editor = dynamic_cast<SectorEditorView*>(f.frame->activeView());
+        QVERIFY(editor);
+        QCOMPARE(editor->editor()->track(), int{first.firstTrack()});
+        QCOMPARE(editor->editor()->sector(), int{first.firstSector()});
+        CrossLink link;
+        link.earlier[DirEntryOffset::firstTrack] = 3;
+        link.later[DirEntryOffset::firstSector] = 9;
+        link.track = 17;
+        QCOMPARE(CrossLinkDialog::BlockForCell(link, 0), std::make_pair(3, 0));
+        QCOMPARE(CrossLinkDialog::BlockForCell(link, 1), std::make_pair(0, 9));
+        QCOMPARE(CrossLinkDialog::BlockForCell(link, 2), std::make_pair(17, 0));
         dialog->close();
     }
 
