@@ -43,8 +43,9 @@ void FileBlockStore::Release() const {
 
 bool FileBlockStore::Load(size_t offset, size_t length) const {
     if (fd_ < 0) return !failed_;
+    if (length == 0) return true;
     const size_t first = offset / kPage;
-    const size_t last = length == 0 ? first : (offset + length - 1) / kPage;
+    const size_t last = (offset + length - 1) / kPage;
     for (size_t page = first; page <= last && page < loaded_.size(); ++page) {
         if (loaded_[page]) continue;
         // Neighbouring pages not yet read are read together.
