@@ -1,5 +1,7 @@
 #include "catalog/ImageOpener.h"
 
+#include <optional>
+
 #include "catalog/FormatCatalog.h"
 #include "model/CompressedFile.h"
 #include "model/FormatRegistry.h"
@@ -30,16 +32,31 @@ std::unique_ptr<DiskImage> OpenZipArchive(const FormatCatalog& catalog, Interact
         ReportError(ui, "Unable to Open File " + name + ": it holds no disk image or CBM file");
         return nullptr;
     }
+    size_t chosen = 0;
     if (paths.size() > 1) {
+        // The user picks one by its number; without an answer each is named by its path.
         std::string list;
-        for (const std::string& path : paths)
-            list += "\n  " + path;
-        ReportError(ui, "Unable to Open File " + name + ": it holds " +
-                            std::to_string(paths.size()) + " containers; open one of them:" + list);
-        return nullptr;
+        for (size_t i = 0; i < paths.size(); ++i)
+            list += "\n" + std::to_string(i + 1) + "  " + paths[i].substr(zipPath.size() + 1);
+        const std::optional<long> answer =
+            ui ? ui->AskNumber(name + " holds " + std::to_string(paths.size()) +
+                                   " containers; open which one?" + list,
+                               1)
+               : std::nullopt;
+        if (!answer || *answer < 1 || static_cast<size_t>(*answer) > paths.size()) {
+            list.clear();
+            for (const std::string& path : paths)
+                list += "\n  " + path;
+            ReportError(ui, "Unable to Open File " + name + ": it holds " +
+                                std::to_string(paths.size()) +
+                                " containers; open one of them:" + list);
+            return nullptr;
+        }
+        chosen = static_cast<size_t>(*answer - 1);
     }
+    // A format id given keeps the member out of the recent files; the archive joins them.
     std::unique_ptr<DiskImage> image =
-        OpenContainer(catalog, owner, paths[0], {}, 1, nullptr, reportErrors, settings);
+        OpenContainer(catalog, owner, paths[chosen], {}, 1, nullptr, reportErrors, settings);
     if (image && reportErrors && settings) settings->AddRecentFile(zipPath);
     return image;
 }

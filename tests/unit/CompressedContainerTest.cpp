@@ -10,6 +10,7 @@
 #include "model/SafeFile.h"
 #include "support/ImageBuilder.h"
 #include "support/Process.h"
+#include "support/Recorders.h"
 
 namespace tessarind {
 namespace {
@@ -128,6 +129,29 @@ TEST_F(CompressedContainerTest, ZipWithSeveralDisksListsEachAndOpensNone) {
     std::string reason;
     ASSERT_TRUE(ZipContainerPaths(At("packed/two.zip"), paths, reason));
     EXPECT_EQ(paths, (Strings{At("packed/two.zip/games.d64"), At("packed/two.zip/tools.d64")}));
+    // The desktop asks which one by number; no answer, or none of them, opens nothing.
+    struct Case {
+        std::deque<long> numbers;
+        std::string diskName; // empty: nothing opens
+    } cases[] = {{{2}, "TOOLS"}, {{1}, "GAMES"}, {{}, ""}, {{3}, ""}, {{0}, ""}};
+    for (const Case& c : cases) {
+        testing::RecordingInteraction ui;
+        ui.numbers = c.numbers;
+        auto image = OpenContainer(&ui, At("packed/two.zip"), {}, 0, nullptr, true, nullptr);
+        ASSERT_EQ(ui.prompts.size(), 1u);
+        EXPECT_NE(ui.prompts[0].find("\n2  tools.d64"), std::string::npos) << ui.prompts[0];
+        ASSERT_EQ(image != nullptr, !c.diskName.empty());
+        if (image) {
+            const std::span<const uint8_t> name = image->DiskName();
+            EXPECT_EQ(
+                std::string(name.begin(), name.begin() + static_cast<ptrdiff_t>(c.diskName.size())),
+                c.diskName);
+            EXPECT_TRUE(ui.messages.empty());
+        } else {
+            ASSERT_EQ(ui.messages.size(), 1u);
+            EXPECT_NE(ui.messages[0].text.find(At("packed/two.zip/tools.d64")), std::string::npos);
+        }
+    }
     const ProcessResult opened = Cli({"list", "packed/two.zip"}, true);
     EXPECT_NE(opened.exitCode, 0);
     EXPECT_NE(opened.output.find("packed/two.zip/tools.d64"), std::string::npos) << opened.output;
