@@ -143,6 +143,12 @@ bool InflateGzip(std::span<const uint8_t> compressed, std::vector<uint8_t>& out,
     stream.next_in = const_cast<Bytef*>(compressed.data());
     stream.avail_in = static_cast<uInt>(std::min<size_t>(compressed.size(), UINT32_MAX));
     size_t inputLeft = compressed.size() - stream.avail_in;
+    // The trailer states the length (of the last member, modulo 4 GB): room for it at once.
+    if (compressed.size() >= 18) {
+        const uint8_t* tail = compressed.data() + compressed.size() - 4;
+        const size_t stated = tail[0] | (tail[1] << 8) | (tail[2] << 16) | (size_t{tail[3]} << 24);
+        out.reserve(std::min(stated, limit));
+    }
     std::vector<uint8_t> chunk(size_t{1} << 16);
     bool ok = true;
     for (;;) {
