@@ -166,6 +166,9 @@ bool DiskImage::Save(bool saveAs) {
         SaveRequest request;
         Settings* s = settings_;
         request.folder = s ? s->lastSaveFolder : std::string();
+        // An image inside a zip archive is offered the archive's folder: it goes beside it.
+        if (std::string archive, member; SplitZipMemberPath(path_, archive, member))
+            request.folder = archive.substr(0, archive.size() - FileNamePart(archive).size());
         request.proposedName = FileNamePart(SafePath());
         std::string ext = DefaultExtension();
         // An untitled image made from a single file keeps that file's name for its title;

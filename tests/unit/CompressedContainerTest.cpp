@@ -207,6 +207,16 @@ TEST_F(CompressedContainerTest, SavingAGzipDiskWritesGzipAgain) {
     const std::vector<uint8_t> archive = Bytes(dir / "packed/one.zip");
     EXPECT_FALSE(zipped->WriteFile(member));
     EXPECT_EQ(Bytes(dir / "packed/one.zip"), archive);
+    // Saving asks where, offering the archive's folder, and writes a plain image there.
+    testing::RecordingInteraction ui;
+    ui.saveChoices.push_back(SaveChoice{At("packed/games.d64")});
+    zipped->SetOwner(&ui);
+    ASSERT_TRUE(zipped->Save(false));
+    ASSERT_EQ(ui.saveRequests.size(), 1u);
+    EXPECT_EQ(ui.saveRequests[0].folder, At("packed/"));
+    EXPECT_EQ(ui.saveRequests[0].proposedName, "games.d64");
+    EXPECT_EQ(Bytes(dir / "packed/games.d64"), Bytes(dir / "plain/games.d64"));
+    EXPECT_EQ(Bytes(dir / "packed/one.zip"), archive);
 }
 
 // Damaged and oversized compressed files are refused with their reason, and nothing is made.
