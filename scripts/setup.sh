@@ -4,9 +4,9 @@ set -euo pipefail
 
 packages=(
   build-essential g++ cmake pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev zlib1g-dev libminizip-dev
   clang libclang-rt-14-dev
-  cc1541 cbmconvert lhasa
+  cc1541 cbmconvert lhasa gzip zip
   qt6-base-dev fonts-dejavu-core xvfb xauth
   xdg-utils shared-mime-info desktop-file-utils libfile-mimeinfo-perl
 )

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -11,6 +12,9 @@
 #include "catalog/FolderSearch.h"
 #include "catalog/ImageOpener.h"
 #include "catalog/ListingExport.h"
+#include "catalog/OrderedWork.h"
+#include "model/CompressedFile.h"
+#include "model/FileBlockStore.h"
 #include "model/FormatRegistry.h"
 #include "text/AsciiCase.h"
 #include "text/CbmCharset.h"
@@ -83,11 +87,36 @@ uint32_t PaletteColour(int index) {
     return PaletteRgb(static_cast<CbmColour>(std::clamp(index, 0, 15)));
 }
 
+bool WriteListingTo(DiskImage& image, const std::string& target, const BatchOptions& options,
+                    std::FILE* single);
+
 // Writes one container's listing; false when it could not be written.
-bool WriteListing(DiskImage& image, const BatchOptions& options, std::FILE* single) {
+bool WriteListing(DiskImage& image, const std::string& beside, const BatchOptions& options,
+                  std::string* gathered) {
     image.SetShowDeleted(options.showDeleted);
     image.Refresh();
-    const std::string target = ListingPath(image.path(), options.listingFormat);
+    const std::string target = ListingPath(beside, options.listingFormat);
+    // The single file's part is made in memory, so the parts go into it in order.
+    std::FILE* single = nullptr;
+    char* buffer = nullptr;
+    size_t length = 0;
+    if (gathered) {
+        single = ::open_memstream(&buffer, &length);
+        if (!single) return false;
+        const bool ok = WriteListingTo(image, target, options, single);
+        const bool closed = std::fclose(single) == 0;
+        if (buffer) gathered->assign(buffer, length);
+        std::free(buffer);
+        return ok && closed;
+    }
+    std::error_code ec;
+    fs::create_directories(fs::path(target).parent_path(), ec);
+    return WriteListingTo(image, target, options, nullptr);
+}
+
+// Writes one container's listing to `target`, or into `single` when given.
+bool WriteListingTo(DiskImage& image, const std::string& target, const BatchOptions& options,
+                    std::FILE* single) {
     switch (options.listingFormat) {
     case FormatId::Text:
         return ExportText(image, single, target, nullptr, options.includeSubDirectories);
@@ -103,6 +132,14 @@ bool WriteListing(DiskImage& image, const BatchOptions& options, std::FILE* sing
     default:
         return false;
     }
+}
+
+// Where the host files made from a container go: beside it, or for a container inside a zip
+// archive in the archive's extraction folder ("disks.zip/game.d64" -> "diskszip/game.d64").
+std::string HostSidePath(const std::string& container) {
+    std::string archive, member;
+    if (!SplitZipMemberPath(container, archive, member)) return container;
+    return ExtractionFolder(archive) + "/" + member;
 }
 
 // Whether a folder is where an extraction put the files of a container beside it.
@@ -139,14 +176,23 @@ std::string ListingPath(const std::string& containerPath, int listingFormat) {
 BatchResult RunBatch(const std::string& folder, const BatchOptions& options,
                      const Settings& settings, const BatchProgress& onProgress,
                      const std::atomic<bool>* cancel) {
-    Settings own = settings; // the opened images point at it for the whole run
+    return RunBatch(std::vector<std::string>{folder}, options, settings, onProgress, cancel);
+}
+
+BatchResult RunBatch(const std::vector<std::string>& folders, const BatchOptions& options,
+                     const Settings& settings, const BatchProgress& onProgress,
+                     const std::atomic<bool>* cancel) {
+    const int workers = std::max(options.workers, 1);
+    // The opened images point at their worker's copy for the whole run.
+    std::vector<Settings> own(static_cast<size_t>(workers), settings);
     BatchResult result;
+    result.listed = true;
     const bool listing = options.mode == BatchMode::List;
 
     std::unique_ptr<SingleListingFile> single;
-    if (listing && options.singleFile &&
+    if (listing && options.singleFile && !folders.empty() &&
         (options.listingFormat == FormatId::Text || options.listingFormat == FormatId::Csv)) {
-        std::string top = folder;
+        std::string top = folders.front();
         while (top.size() > 1 && (top.back() == '/' || top.back() == '\\'))
             top.pop_back();
         fs::path target =
@@ -158,34 +204,80 @@ BatchResult RunBatch(const std::string& folder, const BatchOptions& options,
         }
     }
     std::FILE* stream = single ? single->stream() : nullptr;
+    const std::string singleTemp = single ? single->temp().string() : std::string();
 
-    result.listed = WalkFolder(
-        folder, options.includeSubfolders,
-        [&](const std::string& path) {
-            const std::string name = DiskImage::FileNamePart(path);
-            if (IsLaterZipcodePart(name)) return true;
-            if (SameTextIgnoringCase(ContainerExtension(path), ".txt")) return true;
-            if (single && path == single->temp().string()) return true;
-            if (Cancelled(cancel)) return false;
-            if (onProgress) onProgress(path, result.processed);
-            std::unique_ptr<DiskImage> image =
-                OpenContainer(nullptr, path, {}, 0, nullptr, false, &own);
+    const FileSource source = [&](const std::function<bool(const std::string&)>& add) {
+        for (const std::string& folder : folders) {
+            if (Cancelled(cancel)) return;
+            bool stopped = false;
+            const bool listed = WalkFolder(
+                folder, options.includeSubfolders,
+                [&](const std::string& path) {
+                    const std::string name = DiskImage::FileNamePart(path);
+                    if (IsLaterZipcodePart(name)) return true;
+                    if (SameTextIgnoringCase(ContainerExtension(path), ".txt")) return true;
+                    if (single && path == singleTemp) return true;
+                    stopped = !add(path);
+                    return !stopped;
+                },
+                cancel, nullptr,
+                [&](const std::string& subfolder) {
+                    return listing || !IsExtractionFolder(subfolder);
+                });
+            result.listed = result.listed && listed;
+            if (stopped) return;
+        }
+    };
+    const FileWork work = [&](const std::string& path, int worker) -> Delivery {
+        struct Processed {
+            std::string container;
+            bool opened = false;
+            bool failed = false;
+            int notWritten = 0;
+            std::string gathered; // this container's part of the single listing file
+        };
+        auto processed = std::make_shared<std::vector<Processed>>();
+        const ReadOnDemandScope onDemand;               // only the blocks reached are read
+        int done = workers == 1 ? result.processed : 0; // told before opening on one thread
+        for (const std::string& container : ContainersOfHostFile(path)) {
+            if (Cancelled(cancel)) break;
+            if (workers == 1 && onProgress) onProgress(container, done);
+            Processed one{container, false, false, 0, {}};
+            std::unique_ptr<DiskImage> image = OpenContainer(
+                nullptr, container, {}, 0, nullptr, false, &own[static_cast<size_t>(worker)]);
             // A text document (SEQ or host text) holds no files: it is no disk.
-            if (!image || !image->DiskNamePointer()) return true;
-            if (!listing) {
-                ExportRun run;
-                run.overwrite = options.overwrite;
-                run.onFile = options.onExtracted;
-                image->ExportAllFiles(ExtractionFolder(path), options.extractAs, run);
-                result.filesNotWritten += run.notWritten;
-            } else if (HasOwnListing(path) && !WriteListing(*image, options, stream)) {
-                ++result.failed;
+            if (image && image->DiskNamePointer()) {
+                one.opened = true;
+                ++done;
+                const std::string beside = HostSidePath(container);
+                if (!listing) {
+                    ExportRun run;
+                    run.overwrite = options.overwrite;
+                    run.onFile = options.onExtracted;
+                    image->ExportAllFiles(ExtractionFolder(beside), options.extractAs, run);
+                    one.notWritten = run.notWritten;
+                } else if (HasOwnListing(WithoutGzipSuffix(container))) {
+                    one.failed =
+                        !WriteListing(*image, beside, options, stream ? &one.gathered : nullptr);
+                }
             }
-            ++result.processed;
-            return true;
-        },
-        cancel, nullptr,
-        [&](const std::string& subfolder) { return listing || !IsExtractionFolder(subfolder); });
+            processed->push_back(std::move(one));
+        }
+        return [&, processed] {
+            for (const Processed& one : *processed) {
+                if (workers > 1 && onProgress) onProgress(one.container, result.processed);
+                if (!one.opened) continue;
+                if (!one.gathered.empty() &&
+                    std::fwrite(one.gathered.data(), 1, one.gathered.size(), stream) !=
+                        one.gathered.size())
+                    ++result.failed;
+                if (one.failed) ++result.failed;
+                result.filesNotWritten += one.notWritten;
+                ++result.processed;
+            }
+        };
+    };
+    RunInOrder(workers, source, work, cancel);
     result.cancelled = Cancelled(cancel);
     if (!result.listed) single.reset(); // nothing was listed: leave an earlier file alone
     if (!single || !single->Commit()) result.singleFilePath.clear();

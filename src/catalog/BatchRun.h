@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "model/DiskImage.h"
 #include "model/FormatRegistry.h"
@@ -31,6 +32,9 @@ struct BatchOptions {
     // Colours of bitmap listings, palette indexes 0-15; the view's own light blue on blue.
     int backgroundColour = 6;
     int textColour = 14;
+    // Worker threads (see DefaultWorkerCount); whatever the number, listings, progress and
+    // counts come out in the order one thread gives.
+    int workers = 1;
 };
 
 struct BatchResult {
@@ -52,6 +56,12 @@ using BatchProgress = std::function<void(const std::string& path, int done)>;
 // second run does not take the files of the first for containers. A set cancel flag stops the run
 // after the current container; what was written so far stays. `settings` is copied.
 BatchResult RunBatch(const std::string& folder, const BatchOptions& options,
+                     const Settings& settings, const BatchProgress& onProgress = {},
+                     const std::atomic<bool>* cancel = nullptr);
+
+// The same run over several folders one after the other; the "CBMDirs" file goes into the
+// first. `listed` is false when any folder could not be listed (the others are still run).
+BatchResult RunBatch(const std::vector<std::string>& folders, const BatchOptions& options,
                      const Settings& settings, const BatchProgress& onProgress = {},
                      const std::atomic<bool>* cancel = nullptr);
 

@@ -5,11 +5,13 @@
 #include <memory>
 #include <system_error>
 
+#include "catalog/DirectoryListing.h"
+#include "catalog/ImageOpener.h"
+#include "catalog/OrderedWork.h"
 #include "model/DirectoryWalk.h"
 #include "model/DiskImage.h"
-#include "catalog/ImageOpener.h"
+#include "model/FileBlockStore.h"
 #include "model/NameMatch.h"
-#include "catalog/DirectoryListing.h"
 
 namespace tessarind {
 
@@ -175,25 +177,75 @@ FolderSearchResult SearchFolder(const std::string& folder, const NameMatcher& ma
                                 const FoundFileCallback& onMatch,
                                 const std::function<void(const std::string& path)>& onSearching,
                                 const std::atomic<bool>* cancel) {
-    Settings own = settings; // the opened images point at it for the whole walk
+    return SearchFolders({folder}, matches, includeSubfolders, 1, settings, onMatch, onSearching,
+                         cancel);
+}
+
+FolderSearchResult SearchFolders(const std::vector<std::string>& folders,
+                                 const NameMatcher& matches, bool includeSubfolders, int workers,
+                                 const Settings& settings, const FoundFileCallback& onMatch,
+                                 const std::function<void(const std::string& path)>& onSearching,
+                                 const std::atomic<bool>* cancel,
+                                 const std::function<void(int searched)>& onDone) {
+    workers = std::max(workers, 1);
+    // The opened images point at their worker's copy for the whole walk.
+    std::vector<Settings> own(static_cast<size_t>(workers), settings);
     FolderSearchResult result;
-    result.listed = WalkFolder(
-        folder, includeSubfolders,
-        [&](const std::string& path) {
-            if (IsLaterZipcodePart(DiskImage::FileNamePart(path))) return true;
-            if (Cancelled(cancel)) return false;
-            if (onSearching) onSearching(path);
-            std::unique_ptr<DiskImage> image =
-                OpenContainer(nullptr, path, {}, 0, nullptr, false, &own);
+    result.listed = true;
+    const FileSource source = [&](const std::function<bool(const std::string&)>& add) {
+        for (const std::string& folder : folders) {
+            if (Cancelled(cancel)) return;
+            bool stopped = false;
+            const bool listed = WalkFolder(
+                folder, includeSubfolders,
+                [&](const std::string& path) {
+                    if (IsLaterZipcodePart(DiskImage::FileNamePart(path))) return true;
+                    stopped = !add(path);
+                    return !stopped;
+                },
+                cancel, &result.unreadable);
+            result.listed = result.listed && listed;
+            if (stopped) return;
+        }
+    };
+    const FileWork work = [&](const std::string& path, int worker) -> Delivery {
+        struct Searched {
+            std::string container;
+            bool opened = false;
+            std::vector<FoundFile> hits;
+        };
+        auto searched = std::make_shared<std::vector<Searched>>();
+        const ReadOnDemandScope onDemand; // only the blocks reached are read
+        for (const std::string& container : ContainersOfHostFile(path)) {
+            if (Cancelled(cancel)) break;
+            // On one thread the caller hears of each file before it is opened.
+            if (workers == 1 && onSearching) onSearching(container);
+            Searched one{container, false, {}};
+            std::unique_ptr<DiskImage> image = OpenContainer(
+                nullptr, container, {}, 0, nullptr, false, &own[static_cast<size_t>(worker)]);
             // A text document (SEQ or host text) holds no files: it is no disk.
-            if (!image || !image->DiskNamePointer()) return true;
-            ++result.searched;
-            const int hits = FindFiles(*image, matches, path, onMatch);
-            result.found += hits;
-            if (hits > 0) ++result.withHits;
-            return true;
-        },
-        cancel, &result.unreadable);
+            if (image && image->DiskNamePointer()) {
+                one.opened = true;
+                FindFiles(*image, matches, container,
+                          [&](const FoundFile& hit) { one.hits.push_back(hit); });
+            }
+            searched->push_back(std::move(one));
+        }
+        return [&, searched] {
+            for (const Searched& one : *searched) {
+                if (workers > 1 && onSearching) onSearching(one.container);
+                if (!one.opened) continue;
+                ++result.searched;
+                result.found += static_cast<int>(one.hits.size());
+                if (!one.hits.empty()) ++result.withHits;
+                if (onMatch)
+                    for (const FoundFile& hit : one.hits)
+                        onMatch(hit);
+            }
+            if (onDone) onDone(result.searched);
+        };
+    };
+    RunInOrder(workers, source, work, cancel);
     result.cancelled = Cancelled(cancel);
     return result;
 }

@@ -90,6 +90,18 @@ SearchFolder(const std::string& folder, const NameMatcher& matches, bool include
              const std::function<void(const std::string& path)>& onSearching = {},
              const std::atomic<bool>* cancel = nullptr);
 
+// The same search over several folders one after the other, on `workers` threads (see
+// DefaultWorkerCount); hits, onSearching and the counts come out in the order one thread gives.
+// `listed` is false when any folder could not be listed (the others are still searched).
+// onDone (may be empty) is told the number of containers searched so far after each file.
+FolderSearchResult
+SearchFolders(const std::vector<std::string>& folders, const NameMatcher& matches,
+              bool includeSubfolders, int workers, const Settings& settings,
+              const FoundFileCallback& onMatch,
+              const std::function<void(const std::string& path)>& onSearching = {},
+              const std::atomic<bool>* cancel = nullptr,
+              const std::function<void(int searched)>& onDone = {});
+
 // "Search Finished. %d file(s) found on %d of %d disks"
 std::string SearchSummary(const FolderSearchResult& result);
 

@@ -1,6 +1,9 @@
 #include "catalog/ImageOpener.h"
 
+#include <optional>
+
 #include "catalog/FormatCatalog.h"
+#include "model/CompressedFile.h"
 #include "model/FormatRegistry.h"
 
 namespace tessarind {
@@ -13,7 +16,82 @@ bool IsZipcodePart(const std::string& path) {
     return name.size() >= 2 && name[0] >= '1' && name[0] <= '5' && name[1] == '!';
 }
 
+// A zip archive opens the one container it holds; with several, each is opened by its path.
+std::unique_ptr<DiskImage> OpenZipArchive(const FormatCatalog& catalog, Interaction* owner,
+                                          const std::string& zipPath, bool reportErrors,
+                                          Settings* settings) {
+    Interaction* ui = reportErrors ? owner : nullptr;
+    const std::string name = DiskImage::FileNamePart(zipPath);
+    std::vector<std::string> paths;
+    std::string reason;
+    if (!ZipContainerPaths(catalog, zipPath, paths, reason)) {
+        ReportError(ui, "Unable to Open File " + name + ": " + reason);
+        return nullptr;
+    }
+    if (paths.empty()) {
+        ReportError(ui, "Unable to Open File " + name + ": it holds no disk image or CBM file");
+        return nullptr;
+    }
+    size_t chosen = 0;
+    if (paths.size() > 1) {
+        // The user picks one by its number; without an answer each is named by its path.
+        std::string list;
+        for (size_t i = 0; i < paths.size(); ++i)
+            list += "\n" + std::to_string(i + 1) + "  " + paths[i].substr(zipPath.size() + 1);
+        const std::optional<long> answer =
+            ui ? ui->AskNumber(name + " holds " + std::to_string(paths.size()) +
+                                   " containers; open which one?" + list,
+                               1)
+               : std::nullopt;
+        if (!answer || *answer < 1 || static_cast<size_t>(*answer) > paths.size()) {
+            list.clear();
+            for (const std::string& path : paths)
+                list += "\n  " + path;
+            ReportError(ui, "Unable to Open File " + name + ": it holds " +
+                                std::to_string(paths.size()) +
+                                " containers; open one of them:" + list);
+            return nullptr;
+        }
+        chosen = static_cast<size_t>(*answer - 1);
+    }
+    // A format id given keeps the member out of the recent files; the archive joins them.
+    std::unique_ptr<DiskImage> image =
+        OpenContainer(catalog, owner, paths[chosen], {}, 1, nullptr, reportErrors, settings);
+    if (image && reportErrors && settings) settings->AddRecentFile(zipPath);
+    return image;
+}
+
 } // namespace
+
+bool ZipContainerPaths(const FormatCatalog& catalog, const std::string& zipPath,
+                       std::vector<std::string>& paths, std::string& reason) {
+    paths.clear();
+    std::vector<std::string> members;
+    if (!ListZipMembers(zipPath, {}, members, reason)) return false;
+    for (const std::string& member : members) {
+        const std::string kindPath = WithoutGzipSuffix(member);
+        const CatalogRow* row = catalog.ForPath(kindPath);
+        // Only what opens by itself and holds CBM files: not a host text (a readme), not
+        // an archive within.
+        if (row && row->open && !row->quiet && row->id != FormatId::Text && !IsGzipPath(member) &&
+            !IsZipPath(member))
+            paths.push_back(zipPath + "/" + member);
+    }
+    return true;
+}
+
+bool ZipContainerPaths(const std::string& zipPath, std::vector<std::string>& paths,
+                       std::string& reason) {
+    return ZipContainerPaths(FormatCatalog::Builtin(), zipPath, paths, reason);
+}
+
+std::vector<std::string> ContainersOfHostFile(const std::string& path) {
+    if (!IsZipPath(path)) return {path};
+    std::vector<std::string> paths;
+    std::string reason;
+    ZipContainerPaths(path, paths, reason);
+    return paths;
+}
 
 std::unique_ptr<DiskImage> MakeDiskImage(int formatId, Settings* settings) {
     return FormatCatalog::Builtin().Make(formatId, settings);
@@ -27,13 +105,34 @@ std::unique_ptr<DiskImage> OpenContainer(Interaction* owner, const std::string& 
 }
 
 std::unique_ptr<DiskImage> OpenContainer(const FormatCatalog& catalog, Interaction* owner,
-                                         const std::string& hostPath,
-                                         std::span<const uint8_t> data, int formatId,
-                                         [[maybe_unused]] DiskImage* parent, bool reportErrors,
+                                         const std::string& hostPath, std::span<const uint8_t> data,
+                                         int formatId, DiskImage* parent, bool reportErrors,
                                          Settings* settings) {
     Interaction* ui = reportErrors ? owner : nullptr;
-    const CatalogRow* row = catalog.ForPath(hostPath);
-    const FormatRow* known = row ? &row->Info() : FindRowForPath(hostPath);
+    if (data.empty() && IsZipPath(hostPath))
+        return OpenZipArchive(catalog, owner, hostPath, reportErrors, settings);
+    // A compressed container is named by its kind's extension before ".gz" or inside the zip.
+    std::string archive, member;
+    const bool inZip = data.empty() && SplitZipMemberPath(hostPath, archive, member);
+    const bool gzipped = data.empty() && IsGzipPath(hostPath);
+    const std::string kindPath = gzipped ? WithoutGzipSuffix(hostPath) : hostPath;
+    const CatalogRow* row = catalog.ForPath(kindPath);
+    const FormatRow* known = row ? &row->Info() : FindRowForPath(kindPath);
+    if ((inZip || gzipped) && row && row->open && !row->make) {
+        // Kinds other than images read their file themselves: they are given its bytes.
+        std::vector<uint8_t> bytes;
+        bool openFailed = false;
+        std::string reason;
+        if (!ReadHostContainer(hostPath, bytes, openFailed, reason) || bytes.empty()) {
+            ReportError(ui, "Unable to Open File " + DiskImage::FileNamePart(hostPath) +
+                                (reason.empty() ? "" : ": " + reason));
+            return nullptr;
+        }
+        std::unique_ptr<DiskImage> image =
+            OpenContainer(catalog, owner, kindPath, bytes, row->id, parent, reportErrors, settings);
+        if (image && reportErrors && formatId == 0 && settings) settings->AddRecentFile(hostPath);
+        return image;
+    }
     if (!known && !data.empty()) {
         row = catalog.ById(formatId);
         known = row ? &row->Info() : FindRowById(formatId);
@@ -66,6 +165,8 @@ std::unique_ptr<DiskImage> OpenContainer(const FormatCatalog& catalog, Interacti
         image->SetOwner(owner);
         if (!data.empty()) image->LoadFromMemory(data);
     }
+    // The archive is never rewritten: saving asks where the image goes.
+    if (inZip) image->SetFlag(kFlagUntitled, true);
     if (reportErrors && formatId == 0 && settings) settings->AddRecentFile(hostPath);
     return image;
 }

@@ -10,8 +10,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "model/FormatRegistry.h"
 #include "catalog/ImageOpener.h"
+#include "model/CompressedFile.h"
+#include "model/FormatRegistry.h"
 #include "model/NameMatch.h"
 #include "text/Petscii.h"
 
@@ -70,7 +71,10 @@ std::unique_ptr<DiskImage> OpenImage(Context& ctx, const std::string& path) {
         ctx.ui.Message("Unable to Open File " + path + ": " + std::strerror(EISDIR), "Error");
         return nullptr;
     }
-    if (::access(path.c_str(), R_OK) != 0) {
+    // A container inside a zip archive is read from the archive.
+    std::string archive, member;
+    const std::string& hostFile = SplitZipMemberPath(path, archive, member) ? archive : path;
+    if (::access(hostFile.c_str(), R_OK) != 0) {
         ctx.ui.Message("Unable to Open File " + path + ": " + std::strerror(errno), "Error");
         return nullptr;
     }
@@ -111,6 +115,13 @@ int ChangeImage(Context& ctx, const std::string& path,
                 const std::function<int(DiskImage&)>& change) {
     std::unique_ptr<DiskImage> image = OpenImage(ctx, path);
     if (!image) return kFailed;
+    if (std::string archive, member; SplitZipMemberPath(path, archive, member)) {
+        std::fprintf(stderr,
+                     "%s is inside a zip archive, which is never rewritten; copy it out first: "
+                     "tessarind-cli convert %s %s\n",
+                     path.c_str(), path.c_str(), DiskImage::FileNamePart(path).c_str());
+        return kFailed;
+    }
     if (image->untitled()) {
         std::string target = path.substr(0, path.size() - ContainerExtension(path).size()) +
                              image->DefaultExtension();

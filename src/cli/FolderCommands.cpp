@@ -2,12 +2,15 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
-#include "cli/Commands.h"
 #include "catalog/BatchRun.h"
 #include "catalog/FolderSearch.h"
+#include "catalog/OrderedWork.h"
+#include "cli/Commands.h"
 #include "model/NameMatch.h"
 #include "text/Petscii.h"
 
@@ -56,12 +59,40 @@ int ParseListingKind(const std::string& word) {
     throw UsageError{"unknown listing kind " + word + " (text, csv or bmp)"};
 }
 
+// "-j N": worker threads; the machine's cores when not given.
+int ParseWorkers(const Args& a) {
+    if (!a.HasValue("-j")) return DefaultWorkerCount();
+    const std::string text = a.Value("-j");
+    char* end = nullptr;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != 0 || n < 1 || n > 256)
+        throw UsageError{"-j needs a number of threads from 1 to 256, not " + text};
+    return static_cast<int>(n);
+}
+
+// "N containers, R/s" for the progress line.
+class Rate {
+public:
+    std::string Text(int done) const {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        char text[64];
+        std::snprintf(text, sizeof text, "%d containers, %.0f/s", done,
+                      seconds > 0 ? done / seconds : 0.0);
+        return text;
+    }
+
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
 } // namespace
 
 int CmdFind(Context& ctx, const Args& a) {
-    if (a.positional.size() != 2) throw UsageError{"find needs FOLDER and PATTERN"};
-    const std::string& folder = a.positional[0];
-    const std::string& typed = a.positional[1];
+    if (a.positional.size() < 2) throw UsageError{"find needs FOLDER and PATTERN"};
+    const std::vector<std::string> folders(a.positional.begin(), a.positional.end() - 1);
+    const std::string& typed = a.positional.back();
+    const int workers = ParseWorkers(a);
     if (typed.size() > static_cast<size_t>(kNameLength))
         throw UsageError{"\"" + typed + "\" is longer than 16 characters"};
     const NameMatcher matches = [&](std::span<const uint8_t, kNameLength> name) {
@@ -81,9 +112,10 @@ int CmdFind(Context& ctx, const Args& a) {
         line += '\n';
         std::fwrite(line.data(), 1, line.size(), stdout);
     };
+    const Rate rate;
     const FolderSearchResult result =
-        SearchFolder(folder, matches, !a.Has("--no-subfolders"), ctx.settings, print,
-                     [&](const std::string& path) { progress.Show("Searching " + path); });
+        SearchFolders(folders, matches, !a.Has("--no-subfolders"), workers, ctx.settings, print, {},
+                      nullptr, [&](int searched) { progress.Show(rate.Text(searched)); });
     progress.Clear();
     if (!result.listed) {
         ctx.ui.Message(kUnableToOpenDirectory, "Error");
@@ -99,7 +131,7 @@ int CmdFind(Context& ctx, const Args& a) {
 }
 
 int CmdBatch(Context& ctx, const Args& a) {
-    if (a.positional.size() != 1) throw UsageError{"batch needs one FOLDER"};
+    if (a.positional.empty()) throw UsageError{"batch needs a FOLDER"};
     const bool list = a.HasValue("--list"), extract = a.HasValue("--extract");
     if (list == extract) throw UsageError{"batch needs either --list KIND or --extract MODE"};
     BatchOptions options;
@@ -127,14 +159,20 @@ int CmdBatch(Context& ctx, const Args& a) {
     options.showDeleted = a.Has("--deleted");
     options.upperCase = !a.Has("--lower");
 
+    options.workers = ParseWorkers(a);
+
     // Listings name their containers by full path.
-    std::error_code ec;
-    fs::path folder = fs::absolute(fs::path(a.positional[0]), ec).lexically_normal();
+    std::vector<std::string> folders;
+    for (const std::string& given : a.positional) {
+        std::error_code ec;
+        fs::path folder = fs::absolute(fs::path(given), ec).lexically_normal();
+        folders.push_back(ec ? given : folder.string());
+    }
     ProgressLine progress;
-    BatchResult result = RunBatch(ec ? a.positional[0] : folder.string(), options, ctx.settings,
-                                  [&](const std::string& path, int done) {
-                                      progress.Show(std::to_string(done + 1) + " " + path);
-                                  });
+    const Rate rate;
+    BatchResult result =
+        RunBatch(folders, options, ctx.settings,
+                 [&](const std::string&, int done) { progress.Show(rate.Text(done)); });
     progress.Clear();
     if (!result.listed) {
         ctx.ui.Message(kUnableToOpenDirectory, "Error");

@@ -44,11 +44,11 @@ const std::vector<UsageLine>& UsageLines() {
         {{"basic"}, "basic IMAGE FILE [--bastext]"},
         {{"type"}, "type (IMAGE FILE | TEXTFILE) [--width 40|80] [--codes] [--lower]"},
         {{"convert"}, "convert INPUT OUTPUT"},
-        {{"find"}, "find FOLDER PATTERN [--no-subfolders]"},
+        {{"find"}, "find FOLDER... PATTERN [--no-subfolders] [-j N]"},
         {{"batch"},
-         "batch FOLDER (--list text|csv|bmp [--single-file] | --extract native|pc64|text "
+         "batch FOLDER... (--list text|csv|bmp [--single-file] | --extract native|pc64|text "
          "[--force])\n"
-         "              [--no-subfolders] [--subdirs] [--deleted] [--lower]"},
+         "              [--no-subfolders] [--subdirs] [--deleted] [--lower] [-j N]"},
     };
     return lines;
 }
@@ -114,10 +114,10 @@ const std::map<std::string, Command>& Commands() {
         {"basic", {CmdBasic, {}, {"--bastext"}}},
         {"type", {CmdType, {"--width"}, {"--codes", "--lower"}}},
         {"convert", {CmdConvert, {}, {}}},
-        {"find", {CmdFind, {}, {"--no-subfolders"}}},
+        {"find", {CmdFind, {"-j"}, {"--no-subfolders"}}},
         {"batch",
          {CmdBatch,
-          {"--list", "--extract"},
+          {"--list", "--extract", "-j"},
           {"--single-file", "--no-subfolders", "--subdirs", "--deleted", "--lower", "--force"}}},
     };
     return commands;

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "model/CommandId.h"
+#include "model/CompressedFile.h"
+#include "model/FileBlockStore.h"
 #include "model/FormatRegistry.h"
 #include "model/ImageObserver.h"
 #include "model/MemoryBlockStore.h"
@@ -46,10 +48,24 @@ bool DiskImage::Open(Interaction* ownerWindow, const std::string& filePath, bool
 bool DiskImage::LoadFile(const std::string& filePath) {
     path_ = filePath;
     if (modified()) SetModified(false);
+    // An image opened to be read reads only the blocks it reaches from a plain file.
+    std::string archive, member;
+    if (ReadOnDemandScope::Active() && !IsGzipPath(filePath) &&
+        !SplitZipMemberPath(filePath, archive, member)) {
+        if (std::unique_ptr<FileBlockStore> onDemand = FileBlockStore::Open(filePath)) {
+            store_ = std::move(onDemand);
+            return true;
+        }
+    }
     std::vector<uint8_t> bytes;
     bool openFailed = false;
-    if (!ReadWholeFile(filePath, bytes, openFailed)) {
-        ReportSystemError(openFailed ? "Unable to Open File " + FileNamePart(filePath) : "Error in read");
+    std::string reason;
+    if (!ReadHostContainer(filePath, bytes, openFailed, reason)) {
+        if (!reason.empty())
+            ReportSystemError("Unable to Open File " + FileNamePart(filePath) + ": " + reason);
+        else
+            ReportSystemError(openFailed ? "Unable to Open File " + FileNamePart(filePath)
+                                         : "Error in read");
         return false;
     }
     store_->Assign(std::move(bytes));
@@ -107,7 +123,26 @@ bool DiskImage::WriteFile(const std::string& target) {
     const std::vector<std::span<const uint8_t>> pieces = FileContents(codes);
     // The message names the file and gives the system's reason (a read-only file, a full disk).
     int error = 0;
-    switch (WriteWholeFile(target, pieces, &error)) {
+    // A container inside a zip archive is never written back into it; it goes beside it.
+    std::string archive, member;
+    if (SplitZipMemberPath(target, archive, member)) {
+        ReportSystemError("Unable to Save File " + target +
+                          ": a zip archive is not rewritten; save the image beside it");
+        return false;
+    }
+    // A gzip file is written compressed again, through the same safe replacement.
+    std::vector<uint8_t> compressed;
+    std::span<const std::span<const uint8_t>> written = pieces;
+    if (IsGzipPath(target)) {
+        compressed = DeflateGzip(pieces);
+        if (compressed.empty()) {
+            ReportSystemError("Unable to Save File " + target + ": out of memory");
+            return false;
+        }
+    }
+    const std::span<const uint8_t> whole = compressed;
+    if (!compressed.empty()) written = std::span<const std::span<const uint8_t>>(&whole, 1);
+    switch (WriteWholeFile(target, written, &error)) {
     case WriteResult::CannotCreate:
         ReportSystemError("Unable to Save File " + target + ": " + std::strerror(error));
         return false;
@@ -131,6 +166,9 @@ bool DiskImage::Save(bool saveAs) {
         SaveRequest request;
         Settings* s = settings_;
         request.folder = s ? s->lastSaveFolder : std::string();
+        // An image inside a zip archive is offered the archive's folder: it goes beside it.
+        if (std::string archive, member; SplitZipMemberPath(path_, archive, member))
+            request.folder = archive.substr(0, archive.size() - FileNamePart(archive).size());
         request.proposedName = FileNamePart(SafePath());
         std::string ext = DefaultExtension();
         // An untitled image made from a single file keeps that file's name for its title;

@@ -34,7 +34,15 @@ public:
         answers.pop_front();
         return a;
     }
-    std::optional<long> AskNumber(const std::string&, long) override { return std::nullopt; }
+    std::deque<long> numbers;         // next answers to AskNumber (none: cancelled)
+    std::vector<std::string> prompts; // what AskNumber asked
+    std::optional<long> AskNumber(const std::string& prompt, long) override {
+        prompts.push_back(prompt);
+        if (numbers.empty()) return std::nullopt;
+        const long n = numbers.front();
+        numbers.pop_front();
+        return n;
+    }
     std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request, bool&) override {
         saveRequests.push_back(request);
         if (saveChoices.empty()) return std::nullopt;
