@@ -34,7 +34,7 @@ const std::array<EnableRow, kEnableRowCount> CommandEnableTable = {{
 }};
 
 const std::array<CommandId, kNotYetBuiltCount> NotYetBuiltCommands = {{
-    FindInDisks, BatchProcessing, ShowCbmTool, ShowSeparatorTool, ShowFileProperties,
+    ShowCbmTool, ShowSeparatorTool, ShowFileProperties,
     FileAssociations, Help,
 }};
 // clang-format on

@@ -22,7 +22,7 @@ extern const std::array<EnableRow, kEnableRowCount> CommandEnableTable;
 
 // Frame and view commands that do nothing yet: off at start and on every activation. A
 // command leaves this list when what it opens exists.
-inline constexpr int kNotYetBuiltCount = 7;
+inline constexpr int kNotYetBuiltCount = 5;
 extern const std::array<CommandId, kNotYetBuiltCount> NotYetBuiltCommands;
 
 // Calls enable(id, on) for every row of the table for a view of `capability`, and

@@ -39,6 +39,8 @@
 #include "ui/DialogInteraction.h"
 #include "ui/ImageDocument.h"
 #include "ui/DirPreview.h"
+#include "ui/BatchDialog.h"
+#include "ui/FindInDisksDialog.h"
 #include "ui/DirectoryView.h"
 #include "ui/PetsciiTextView.h"
 #include "formats/TextDocument.h"
@@ -177,12 +179,17 @@ MainFrame::MainFrame(Settings& settings, const SettingsStore& store, std::string
         auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(key)), this);
         connect(shortcut, &QShortcut::activated, this, [this] { ExecuteCommand(About); });
     }
+    findDialog_ = new FindInDisksDialog(*this);
+    connect(findDialog_, &FindInDisksDialog::visibilityChanged, this,
+            [this](bool visible) { actions_->Check(FindInDisks, visible); });
+    actions_->Check(FindInDisks, false);
     PlaceWindow();
 }
 
 MainFrame::~MainFrame() {
     // Windows that outlive their containers (listings) must not activate anything now.
     disconnect(client_, nullptr, this, nullptr);
+    disconnect(findDialog_, nullptr, this, nullptr);
     activeView_ = nullptr;
     images_.clear();
 }
@@ -263,6 +270,10 @@ void MainFrame::ComputeColourScheme() {
     defaultBackground_ = scheme_.background;
 }
 
+void MainFrame::FoldersChanged() {
+    findDialog_->RefillLookIn();
+}
+
 void MainFrame::RebuildRunInTexts() {
     menu_->SetRunInTexts(settings_);
 }
@@ -335,8 +346,13 @@ bool MainFrame::HandleFrameCommand(CommandId id) {
         ShowHelp();
     } else if (id == BackgroundColour || id == TextColour) {
         ColourChosen(id, colourList(id)->currentIndex());
-    } else if (id == FindInDisks || id == ShowCbmTool || id == ShowSeparatorTool ||
-               id == ShowFileProperties || id == BatchProcessing || id == FileAssociations) {
+    } else if (id == FindInDisks) {
+        findDialog_->setVisible(!findDialog_->isVisible());
+    } else if (id == BatchProcessing) {
+        BatchDialog batch(*this);
+        batch.exec();
+    } else if (id == ShowCbmTool || id == ShowSeparatorTool || id == ShowFileProperties ||
+               id == FileAssociations) {
         // The tool windows and these dialogs belong to the frame but are not built yet.
     } else {
         return false;
@@ -515,6 +531,7 @@ bool MainFrame::CloseAll() {
     activeView_ = nullptr;
     DisableContainerCommands();
     StorePlacement();
+    findDialog_->StoreSettings();
     store_.Save(settings_);
     return true;
 }

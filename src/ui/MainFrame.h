@@ -24,6 +24,7 @@ namespace tessarind {
 
 class CommandActions;
 class DialogInteraction;
+class FindInDisksDialog;
 class InPlaceEditor;
 class ImageDocument;
 class MainMenu;
@@ -94,6 +95,9 @@ public:
     void RefreshRecentFiles();
     void RefreshWindowList();
     void RebuildRunInTexts();
+    // DirMRU changed: the Find in Disks "Look In" list is filled again.
+    void FoldersChanged();
+    FindInDisksDialog* findDialog() const { return findDialog_; }
     const ColourScheme& colourScheme() const { return scheme_; }
     // The look a new view starts with: the default colours and the case and font settings.
     ImageView::Style ViewStyle() const;
@@ -147,6 +151,7 @@ private:
     uint32_t defaultBackground_ = 0;
     CloseAllState closing_;
     bool closedAll_ = false;
+    FindInDisksDialog* findDialog_ = nullptr;
 };
 
 } // namespace tessarind

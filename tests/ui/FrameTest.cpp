@@ -293,8 +293,8 @@ private slots:
         QToolBar* toolBar = f.frame->toolBar();
         auto greyed = [&](const char* when) {
             for (CommandId id :
-                 {cmd::FindInDisks, cmd::BatchProcessing, cmd::ShowCbmTool, cmd::ShowSeparatorTool,
-                  cmd::ShowFileProperties, cmd::FileAssociations, cmd::Help}) {
+                 {cmd::ShowCbmTool, cmd::ShowSeparatorTool, cmd::ShowFileProperties,
+                  cmd::FileAssociations, cmd::Help}) {
                 const QString what = QStringLiteral("%1 %2").arg(when).arg(cmd::Number(id));
                 QVERIFY2(!f.frame->IsEnabled(id), qPrintable(what));
                 // Their toolbar buttons are the same actions.

@@ -1,0 +1,348 @@
+#include "ui/FindInDisksDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <set>
+
+#include "ui/CbmEdit.h"
+#include "ui/CbmImage.h"
+#include "ui/MainFrame.h"
+
+namespace tessarind {
+
+namespace {
+
+constexpr int kMaxFolderLength = 1024;
+constexpr int kMaxStatusPath = 99;
+constexpr int kTypeWidth = 38;
+constexpr int kBlocksWidth = 45;
+constexpr int kCbmNameRole = Qt::UserRole;
+
+enum Column { kNameColumn, kTypeColumn, kBlocksColumn, kDiskColumn };
+
+uint32_t Rgb(const QColor& colour) {
+    return static_cast<uint32_t>(colour.rgb()) & 0xFFFFFFu;
+}
+
+// Draws the file name column in the CBM font, in the list's own colours.
+class CbmNameDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const QByteArray bytes = index.data(kCbmNameRole).toByteArray();
+        const bool selected = option.state.testFlag(QStyle::State_Selected);
+        const QPalette::ColorGroup group =
+            option.state.testFlag(QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
+        CbmTextStyle style;
+        style.text =
+            Rgb(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        style.background =
+            Rgb(option.palette.color(group, selected ? QPalette::Highlight : QPalette::Base));
+        painter->fillRect(option.rect, QColor::fromRgb(style.background));
+        const QImage text = CbmTextImage({reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                          static_cast<size_t>(bytes.size())},
+                                         style);
+        const int top = option.rect.top() + (option.rect.height() - text.height()) / 2;
+        painter->save();
+        painter->setClipRect(option.rect);
+        painter->drawImage(QPoint(option.rect.left() + 1, top), text);
+        painter->restore();
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        return {size.width(), std::max(size.height(), kNormalCellSize + 4)};
+    }
+};
+
+} // namespace
+
+void AddRecentFolder(Settings& settings, const std::string& folder) {
+    auto& history = settings.dirMru;
+    auto found = std::find(history.begin(), history.end(), folder);
+    // Present: the slots above it move down; absent: every slot does and the last falls out.
+    auto last = found == history.end() ? history.end() - 1 : found;
+    std::move_backward(history.begin(), last, last + 1);
+    history.front() = folder;
+}
+
+// What the worker and the dialog share. The cancel flag is polled by the walk; the rest is
+// guarded by the mutex: `done` tells a waiting dialog the worker has ended, `abandoned`
+// stops a worker the dialog no longer waits for from reporting to it.
+struct FindInDisksDialog::Job {
+    std::atomic<bool> cancel{false};
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    bool abandoned = false;
+};
+
+FindInDisksDialog::FindInDisksDialog(MainFrame& frame) : QDialog(&frame), frame_(frame) {
+    setWindowTitle(QStringLiteral("Find in Disks"));
+    setObjectName(QStringLiteral("210"));
+    setModal(false);
+    setSizeGripEnabled(true);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+
+    pattern_ = new CbmEdit(this);
+    pattern_->setObjectName(QStringLiteral("1012"));
+    pattern_->SetLength(kNameLength);
+    pattern_->SetCellSize(kLargeCellSize);
+    lookIn_ = new QComboBox(this);
+    lookIn_->setObjectName(QStringLiteral("1007"));
+    lookIn_->setEditable(true);
+    lookIn_->setInsertPolicy(QComboBox::NoInsert);
+    lookIn_->lineEdit()->setMaxLength(kMaxFolderLength);
+    lookIn_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    subfolders_ = new QCheckBox(QStringLiteral("Look in Subfolders"), this);
+    subfolders_->setObjectName(QStringLiteral("2071"));
+    subfolders_->setChecked(frame_.settings().On(SettingId::SearchSubDir));
+
+    auto makeButton = [this](const char* text, const char* id) {
+        auto* button = new QPushButton(QString::fromLatin1(text), this);
+        button->setObjectName(QString::fromLatin1(id));
+        button->setAutoDefault(false);
+        return button;
+    };
+    browse_ = makeButton("Browse", "1011");
+    find_ = makeButton("Find", "1008");
+    find_->setDefault(true);
+    open_ = makeButton("Open", "1013");
+    cancel_ = makeButton("Cancel", "2");
+    close_ = makeButton("Close", "1");
+    open_->setEnabled(false);
+    cancel_->setEnabled(false);
+
+    results_ = new QTreeWidget(this);
+    results_->setObjectName(QStringLiteral("1010"));
+    results_->setRootIsDecorated(false);
+    results_->setUniformRowHeights(true);
+    results_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    results_->setHeaderLabels({QStringLiteral("File Name"), QStringLiteral("Type"),
+                               QStringLiteral("Blocks"), QStringLiteral("Disk Name")});
+    results_->headerItem()->setTextAlignment(kBlocksColumn, Qt::AlignRight | Qt::AlignVCenter);
+    results_->setItemDelegateForColumn(kNameColumn, new CbmNameDelegate(results_));
+    QHeaderView* header = results_->header();
+    header->setStretchLastSection(true);
+    header->resizeSection(kNameColumn, kFileNameCells * kNormalCellSize + 3);
+    header->resizeSection(kTypeColumn, kTypeWidth);
+    header->resizeSection(kBlocksColumn, kBlocksWidth);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("1014"));
+    status_->setFrameShape(QFrame::StyledPanel);
+    status_->setFrameShadow(QFrame::Sunken);
+    status_->setTextFormat(Qt::PlainText);
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(new QLabel(QStringLiteral("Find:"), this), 0, 0);
+    fields->addWidget(pattern_, 0, 1, Qt::AlignLeft);
+    fields->addWidget(new QLabel(QStringLiteral("Look In:"), this), 1, 0);
+    fields->addWidget(lookIn_, 1, 1);
+    fields->addWidget(browse_, 1, 2);
+    fields->addWidget(subfolders_, 2, 1);
+    fields->setColumnStretch(1, 1);
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* button : {find_, open_, cancel_, close_})
+        buttons->addWidget(button);
+    buttons->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addLayout(fields, 1);
+    top->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(results_, 1);
+    layout->addWidget(status_);
+
+    connect(browse_, &QPushButton::clicked, this, &FindInDisksDialog::Browse);
+    connect(find_, &QPushButton::clicked, this, &FindInDisksDialog::StartSearch);
+    connect(open_, &QPushButton::clicked, this, &FindInDisksDialog::OpenSelected);
+    connect(cancel_, &QPushButton::clicked, this, &FindInDisksDialog::CancelSearch);
+    connect(close_, &QPushButton::clicked, this, &QWidget::hide);
+    connect(results_, &QTreeWidget::itemSelectionChanged, this,
+            [this] { open_->setEnabled(!results_->selectedItems().isEmpty()); });
+    connect(results_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        frame_.OpenPath(item->text(kDiskColumn).toStdString());
+    });
+
+    RefillLookIn();
+    lookIn_->setCurrentIndex(0);
+    if (!frame_.settings().location.empty())
+        lookIn_->setEditText(QString::fromStdString(frame_.settings().location));
+    resize(kMinimumWidth + 140, kMinimumHeight + 60);
+}
+
+FindInDisksDialog::~FindInDisksDialog() {
+    StopWorker(kEndWait);
+}
+
+QPushButton* FindInDisksDialog::button(int controlId) const {
+    for (QPushButton* candidate : {find_, open_, cancel_, close_, browse_})
+        if (candidate->objectName() == QString::number(controlId)) return candidate;
+    return nullptr;
+}
+
+void FindInDisksDialog::RefillLookIn() {
+    const QString typed = lookIn_->currentText();
+    lookIn_->clear();
+    for (const std::string& folder : frame_.settings().dirMru)
+        if (!folder.empty()) lookIn_->addItem(QString::fromStdString(folder));
+    lookIn_->setEditText(typed);
+}
+
+void FindInDisksDialog::StoreSettings() const {
+    frame_.settings().Set(SettingId::SearchSubDir, subfolders_->isChecked() ? 1 : 0);
+}
+
+void FindInDisksDialog::Browse() {
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("title"), lookIn_->currentText());
+    if (!chosen.isEmpty()) lookIn_->setEditText(chosen);
+}
+
+void FindInDisksDialog::StartSearch() {
+    StopWorker(kRestartWait);
+    results_->clear();
+    open_->setEnabled(false);
+    std::array<uint8_t, kNameLength> pattern{};
+    std::fill(pattern.begin(), pattern.end(), kPad);
+    const std::vector<uint8_t>& typed = pattern_->bytes();
+    std::copy_n(typed.begin(), std::min(typed.size(), pattern.size()), pattern.begin());
+    const std::string folder = lookIn_->currentText().left(kMaxFolderLength).toStdString();
+
+    std::error_code listError;
+    std::filesystem::directory_iterator listing(folder, listError);
+    if (folder.empty() || listError) {
+        if (Interaction* ui = frame_.interaction()) ui->Message(kUnableToOpenDirectory, "Error");
+        return;
+    }
+    AddRecentFolder(frame_.settings(), folder);
+    frame_.FoldersChanged();
+    lookIn_->setCurrentIndex(0);
+    StoreSettings();
+
+    // The worker reads only what is handed to it here; the settings are copied on this
+    // thread so the program may change its own meanwhile.
+    auto job = std::make_shared<Job>();
+    const unsigned generation = ++generation_;
+    const bool subfolders = subfolders_->isChecked();
+    cancelled_ = false;
+    status_->clear();
+    job_ = job;
+    worker_ = std::thread(
+        [this, job, generation, pattern, folder, subfolders, settings = frame_.settings()] {
+            // Every report goes out under the job's lock, so none is sent once the dialog has
+            // given up on this worker.
+            auto report = [&](auto call) {
+                std::lock_guard lock(job->mutex);
+                if (job->abandoned) return;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation, call] {
+                        if (generation == generation_) call();
+                    },
+                    Qt::QueuedConnection);
+            };
+            const FolderSearchResult result = SearchFolder(
+                folder, pattern, subfolders, settings,
+                [&](const FoundFile& hit) { report([this, hit] { AddRow(hit); }); },
+                [&](const std::string& path) {
+                    if (job->cancel) return;
+                    QString text = QStringLiteral("Searching ") +
+                                   QString::fromStdString(path).left(kMaxStatusPath);
+                    report([this, text] {
+                        if (!cancelled_) status_->setText(text);
+                    });
+                },
+                &job->cancel);
+            report([this, result] { Finished(result); });
+            std::lock_guard lock(job->mutex);
+            job->done = true;
+            job->ended.notify_all();
+        });
+    cancel_->setEnabled(true);
+}
+
+void FindInDisksDialog::AddRow(const FoundFile& hit) {
+    auto* item = new QTreeWidgetItem(results_);
+    item->setText(kNameColumn, QString::fromStdString(hit.name));
+    item->setData(kNameColumn, kCbmNameRole,
+                  QByteArray(reinterpret_cast<const char*>(hit.cbmName.data()),
+                             static_cast<qsizetype>(hit.cbmName.size())));
+    item->setText(kTypeColumn, QString::fromStdString(hit.typeName));
+    item->setText(kBlocksColumn, QString::number(hit.blocks));
+    item->setTextAlignment(kBlocksColumn, Qt::AlignRight | Qt::AlignVCenter);
+    item->setText(kDiskColumn, QString::fromStdString(hit.containerPath));
+}
+
+void FindInDisksDialog::Finished(const FolderSearchResult& result) {
+    if (worker_.joinable()) worker_.join();
+    job_.reset();
+    if (!cancelled_) {
+        FolderSearchResult shown = result;
+        shown.found = results_->topLevelItemCount();
+        status_->setText(QString::fromStdString(SearchSummary(shown)));
+    }
+    cancel_->setEnabled(false);
+    emit searchEnded();
+}
+
+void FindInDisksDialog::CancelSearch() {
+    if (!job_) return;
+    job_->cancel = true;
+    cancelled_ = true;
+    cancel_->setEnabled(false);
+    status_->setText(QStringLiteral("Find Cancelled"));
+}
+
+void FindInDisksDialog::StopWorker(std::chrono::seconds wait) {
+    if (!job_) return;
+    std::unique_lock lock(job_->mutex);
+    job_->cancel = true;
+    const bool ended = job_->ended.wait_for(lock, wait, [this] { return job_->done; });
+    if (!ended) job_->abandoned = true;
+    lock.unlock();
+    if (ended)
+        worker_.join();
+    else
+        worker_.detach();
+    job_.reset();
+    // What the stopped worker sent and this thread has not handled yet is dropped.
+    ++generation_;
+    cancel_->setEnabled(false);
+}
+
+void FindInDisksDialog::OpenSelected() {
+    std::set<std::string> opened;
+    for (QTreeWidgetItem* item : results_->selectedItems()) {
+        const std::string path = item->text(kDiskColumn).toStdString();
+        if (opened.insert(path).second) frame_.OpenPath(path);
+    }
+}
+
+void FindInDisksDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    emit visibilityChanged(true);
+}
+
+void FindInDisksDialog::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    emit visibilityChanged(false);
+}
+
+} // namespace tessarind
