@@ -104,6 +104,7 @@ FindInDisksDialog::FindInDisksDialog(MainFrame& frame) : QDialog(&frame), frame_
     pattern_->setObjectName(QStringLiteral("1012"));
     pattern_->SetLength(kNameLength);
     pattern_->SetCellSize(kLargeCellSize);
+    pattern_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     lookIn_ = new QComboBox(this);
     lookIn_->setObjectName(QStringLiteral("1007"));
     lookIn_->setEditable(true);

@@ -87,6 +87,7 @@ private slots:
     void findRowsAndSummary();
     void cancelKeepsTheRowsFoundSoFar();
     void openAndDoubleClickOpenTheContainer();
+    void unlistableFolderStartsNothing_data();
     void unlistableFolderStartsNothing();
     void recentFoldersMoveToFront_data();
     void recentFoldersMoveToFront();
@@ -206,16 +207,34 @@ void FolderToolsTest::openAndDoubleClickOpenTheContainer() {
              QStringLiteral("SET"));
 }
 
+void FolderToolsTest::unlistableFolderStartsNothing_data() {
+    QTest::addColumn<bool>("batch");
+    QTest::newRow("find") << false;
+    QTest::newRow("batch") << true;
+}
+
 void FolderToolsTest::unlistableFolderStartsNothing() {
+    QFETCH(bool, batch);
     FrameFixture fixture;
-    FindInDisksDialog& dialog = *fixture.frame->findDialog();
+    FindInDisksDialog& find = *fixture.frame->findDialog();
     const auto before = fixture.settings.dirMru;
-    dialog.lookIn()->setEditText(fixture.Path(QStringLiteral("absent")));
-    dialog.button(1008)->click();
+    const QString absent = fixture.Path(QStringLiteral("absent"));
+    if (batch) {
+        BatchDialog dialog(*fixture.frame);
+        static_cast<QComboBox*>(Control(dialog, 1007))->setEditText(absent);
+        dialog.show();
+        static_cast<QPushButton*>(Control(dialog, 1))->click();
+        QVERIFY(!dialog.isVisible()); // closes in both cases
+        QVERIFY(!dialog.lastResult().listed);
+    } else {
+        find.lookIn()->setEditText(absent);
+        find.button(1008)->click();
+    }
     QVERIFY(fixture.HasMessage(kUnableToOpenDirectory));
-    QVERIFY(!dialog.searching());
-    QVERIFY(!dialog.button(2)->isEnabled());
+    QVERIFY(!find.searching());
+    QVERIFY(!find.button(2)->isEnabled());
     QVERIFY(fixture.settings.dirMru == before);
+    QVERIFY(!fs::exists(absent.toStdString()));
 }
 
 void FolderToolsTest::recentFoldersMoveToFront_data() {
