@@ -86,6 +86,7 @@ private slots:
     void findRowsAndSummary_data();
     void findRowsAndSummary();
     void cancelKeepsTheRowsFoundSoFar();
+    void newFindReplacesTheRunningOne();
     void openAndDoubleClickOpenTheContainer();
     void unlistableFolderStartsNothing_data();
     void unlistableFolderStartsNothing();
@@ -175,6 +176,27 @@ void FolderToolsTest::cancelKeepsTheRowsFoundSoFar() {
     QCOMPARE(dialog.status()->text(), QStringLiteral("Find Cancelled"));
     QVERIFY(!dialog.button(2)->isEnabled());
     QVERIFY(!dialog.searching());
+}
+
+void FolderToolsTest::newFindReplacesTheRunningOne() {
+    FrameFixture fixture;
+    const fs::path many = fixture.PathText(QStringLiteral("many")),
+                   tree = fixture.PathText(QStringLiteral("tree"));
+    for (int i = 0; i < 60; ++i)
+        QVERIFY(WriteTreeDisk(many, {"d" + std::to_string(100 + i) + ".d64", {"GAME"}}));
+    QVERIFY(WriteSearchTree(tree));
+    FindInDisksDialog& dialog = *fixture.frame->findDialog();
+    dialog.patternField()->SetBytes(PetsciiName("game"));
+    dialog.lookIn()->setEditText(QString::fromStdString(many.string()));
+    QSignalSpy rows(dialog.results()->model(), &QAbstractItemModel::rowsInserted);
+    dialog.button(1008)->click();
+    QVERIFY(rows.wait(60000));
+    // Rows of the first search still on their way must not reach the second's list.
+    Search(dialog, tree.string(), "game", true);
+    QCOMPARE(Rows(dialog, tree),
+             (QStringList{"GAME|PRG|1|1!SET", "GAME|PRG|1|one.d64", "GAME|PRG|1|sub/two.d64"}));
+    QCOMPARE(dialog.status()->text(),
+             QStringLiteral("Search Finished. 3 file(s) found on 3 of 4 disks"));
 }
 
 void FolderToolsTest::openAndDoubleClickOpenTheContainer() {
