@@ -15,8 +15,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "ui/CbmEdit.h"
@@ -83,12 +85,18 @@ void AddRecentFolder(Settings& settings, const std::string& folder) {
 }
 
 // What the worker and the dialog share. The cancel flag is polled by the walk; the rest is
-// guarded by the mutex: `done` tells a waiting dialog the worker has ended, `abandoned`
+// guarded by the mutex. The worker queues rows and the path being searched and asks the
+// dialog for one Drain at a time, so a search with many hits costs the dialog a few calls
+// instead of one per row. `done` tells a waiting dialog the worker has ended; `abandoned`
 // stops a worker the dialog no longer waits for from reporting to it.
 struct FindInDisksDialog::Job {
     std::atomic<bool> cancel{false};
     std::mutex mutex;
     std::condition_variable ended;
+    std::deque<FoundFile> rows;
+    std::string searching;
+    std::optional<FolderSearchResult> result;
+    bool drainAsked = false;
     bool done = false;
     bool abandoned = false;
 };
@@ -247,31 +255,28 @@ void FindInDisksDialog::StartSearch() {
     job_ = job;
     worker_ = std::thread(
         [this, job, generation, pattern, folder, subfolders, settings = frame_.settings()] {
-            // Every report goes out under the job's lock, so none is sent once the dialog has
-            // given up on this worker.
-            auto report = [&](auto call) {
+            // Every report is queued under the job's lock, so none goes out once the
+            // dialog has given up on this worker.
+            auto report = [&](auto&& change) {
                 std::lock_guard lock(job->mutex);
-                if (job->abandoned) return;
+                change();
+                if (job->abandoned || job->drainAsked) return;
+                job->drainAsked = true;
                 QMetaObject::invokeMethod(
                     this,
-                    [this, generation, call] {
-                        if (generation == generation_) call();
+                    [this, generation, job] {
+                        if (generation == generation_) Drain(*job);
                     },
                     Qt::QueuedConnection);
             };
-            const FolderSearchResult result = SearchFolder(
+            FolderSearchResult result = SearchFolder(
                 folder, pattern, subfolders, settings,
-                [&](const FoundFile& hit) { report([this, hit] { AddRow(hit); }); },
+                [&](const FoundFile& hit) { report([&] { job->rows.push_back(hit); }); },
                 [&](const std::string& path) {
-                    if (job->cancel) return;
-                    QString text = QStringLiteral("Searching ") +
-                                   QString::fromStdString(path).left(kMaxStatusPath);
-                    report([this, text] {
-                        if (!cancelled_) status_->setText(text);
-                    });
+                    if (!job->cancel) report([&] { job->searching = path; });
                 },
                 &job->cancel);
-            report([this, result] { Finished(result); });
+            report([&] { job->result = std::move(result); });
             std::lock_guard lock(job->mutex);
             job->done = true;
             job->ended.notify_all();
@@ -279,8 +284,48 @@ void FindInDisksDialog::StartSearch() {
     cancel_->setEnabled(true);
 }
 
-void FindInDisksDialog::AddRow(const FoundFile& hit) {
-    auto* item = new QTreeWidgetItem(results_);
+void FindInDisksDialog::Drain(Job& job) {
+    // At most this many rows per turn of the event loop, so the dialog stays responsive
+    // while a search with many hits pours in.
+    constexpr size_t kRowsPerTurn = 2000;
+    std::vector<FoundFile> rows;
+    std::string searching;
+    std::optional<FolderSearchResult> result;
+    bool more = false;
+    {
+        std::lock_guard lock(job.mutex);
+        const size_t count = std::min(job.rows.size(), kRowsPerTurn);
+        rows.assign(std::make_move_iterator(job.rows.begin()),
+                    std::make_move_iterator(job.rows.begin() + static_cast<long>(count)));
+        job.rows.erase(job.rows.begin(), job.rows.begin() + static_cast<long>(count));
+        searching.swap(job.searching);
+        more = !job.rows.empty();
+        if (!more && job.result) result = std::move(job.result);
+        job.drainAsked = more;
+    }
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (const FoundFile& hit : rows)
+        items.push_back(MakeRow(hit));
+    results_->addTopLevelItems(items);
+    if (!searching.empty() && !cancelled_)
+        status_->setText(QStringLiteral("Searching ") +
+                         QString::fromStdString(searching).left(kMaxStatusPath));
+    if (more) {
+        const unsigned generation = generation_;
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, job = job_] {
+                if (generation == generation_) Drain(*job);
+            },
+            Qt::QueuedConnection);
+    } else if (result) {
+        Finished(*result);
+    }
+}
+
+QTreeWidgetItem* FindInDisksDialog::MakeRow(const FoundFile& hit) {
+    auto* item = new QTreeWidgetItem;
     item->setText(kNameColumn, QString::fromStdString(hit.name));
     item->setData(kNameColumn, kCbmNameRole,
                   QByteArray(reinterpret_cast<const char*>(hit.cbmName.data()),
@@ -289,6 +334,7 @@ void FindInDisksDialog::AddRow(const FoundFile& hit) {
     item->setText(kBlocksColumn, QString::number(hit.blocks));
     item->setTextAlignment(kBlocksColumn, Qt::AlignRight | Qt::AlignVCenter);
     item->setText(kDiskColumn, QString::fromStdString(hit.containerPath));
+    return item;
 }
 
 void FindInDisksDialog::Finished(const FolderSearchResult& result) {

@@ -16,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace tessarind {
 
@@ -70,7 +71,9 @@ protected:
 private:
     struct Job;
     void Browse();
-    void AddRow(const FoundFile& hit);
+    // Takes what the worker has queued: rows, the path it searches, its end.
+    void Drain(Job& job);
+    static QTreeWidgetItem* MakeRow(const FoundFile& hit);
     void Finished(const FolderSearchResult& result);
     // Stops a running worker, waiting up to `wait` for it to end; one that does not end in
     // time is left to finish on its own and its later reports are dropped.
