@@ -5,6 +5,7 @@
 // usage: FindDialogBench TESSARIND_CLI FOLDER [PATTERN] [ROUNDS]   (offscreen platform)
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
