@@ -1,5 +1,6 @@
 #include "ui/FindInDisksDialog.h"
 
+#include <QAbstractTableModel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -11,12 +12,13 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -71,6 +73,67 @@ public:
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         return {size.width(), std::max(size.height(), kNormalCellSize + 4)};
     }
+};
+
+// The hits, one row each; a plain vector behind the list, so that tens of thousands of
+// rows are appended and cleared without an item object per row.
+class FoundFileModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : 4;
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= rowCount()) return {};
+        const FoundFile& hit = rows_[static_cast<size_t>(index.row())];
+        if (role == kCbmNameRole && index.column() == kNameColumn)
+            return QByteArray(reinterpret_cast<const char*>(hit.cbmName.data()),
+                              static_cast<qsizetype>(hit.cbmName.size()));
+        if (role == Qt::TextAlignmentRole && index.column() == kBlocksColumn)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole) return {};
+        switch (index.column()) {
+        case kNameColumn:
+            return QString::fromStdString(hit.name);
+        case kTypeColumn:
+            return QString::fromStdString(hit.typeName);
+        case kBlocksColumn:
+            return hit.blocks;
+        default:
+            return QString::fromStdString(hit.containerPath);
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal) return {};
+        if (role == Qt::TextAlignmentRole && section == kBlocksColumn)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole) return {};
+        static const char* const kTitles[] = {"File Name", "Type", "Blocks", "Disk Name"};
+        return section >= 0 && section < 4 ? QString::fromLatin1(kTitles[section]) : QVariant();
+    }
+
+    void Append(std::vector<FoundFile>&& rows) {
+        if (rows.empty()) return;
+        const int first = rowCount();
+        beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+        std::move(rows.begin(), rows.end(), std::back_inserter(rows_));
+        endInsertRows();
+    }
+    void Clear() {
+        beginResetModel();
+        rows_.clear();
+        endResetModel();
+    }
+    const std::string& containerPath(int row) const {
+        return rows_[static_cast<size_t>(row)].containerPath;
+    }
+
+private:
+    std::vector<FoundFile> rows_;
 };
 
 } // namespace
@@ -138,14 +201,14 @@ FindInDisksDialog::FindInDisksDialog(MainFrame& frame) : QDialog(&frame), frame_
     open_->setEnabled(false);
     cancel_->setEnabled(false);
 
-    results_ = new QTreeWidget(this);
+    model_ = new FoundFileModel(this);
+    results_ = new QTreeView(this);
     results_->setObjectName(QStringLiteral("1010"));
+    results_->setModel(model_);
     results_->setRootIsDecorated(false);
     results_->setUniformRowHeights(true);
     results_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    results_->setHeaderLabels({QStringLiteral("File Name"), QStringLiteral("Type"),
-                               QStringLiteral("Blocks"), QStringLiteral("Disk Name")});
-    results_->headerItem()->setTextAlignment(kBlocksColumn, Qt::AlignRight | Qt::AlignVCenter);
+    results_->setSelectionBehavior(QAbstractItemView::SelectRows);
     results_->setItemDelegateForColumn(kNameColumn, new CbmNameDelegate(results_));
     QHeaderView* header = results_->header();
     header->setStretchLastSection(true);
@@ -183,10 +246,11 @@ FindInDisksDialog::FindInDisksDialog(MainFrame& frame) : QDialog(&frame), frame_
     connect(open_, &QPushButton::clicked, this, &FindInDisksDialog::OpenSelected);
     connect(cancel_, &QPushButton::clicked, this, &FindInDisksDialog::CancelSearch);
     connect(close_, &QPushButton::clicked, this, &QWidget::hide);
-    connect(results_, &QTreeWidget::itemSelectionChanged, this,
-            [this] { open_->setEnabled(!results_->selectedItems().isEmpty()); });
-    connect(results_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
-        frame_.OpenPath(item->text(kDiskColumn).toStdString());
+    connect(results_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { open_->setEnabled(results_->selectionModel()->hasSelection()); });
+    connect(results_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            frame_.OpenPath(static_cast<FoundFileModel*>(model_)->containerPath(index.row()));
     });
 
     RefillLookIn();
@@ -226,7 +290,7 @@ void FindInDisksDialog::Browse() {
 
 void FindInDisksDialog::StartSearch() {
     StopWorker(kRestartWait);
-    results_->clear();
+    static_cast<FoundFileModel*>(model_)->Clear();
     open_->setEnabled(false);
     std::array<uint8_t, kNameLength> pattern{};
     std::fill(pattern.begin(), pattern.end(), kPad);
@@ -303,11 +367,7 @@ void FindInDisksDialog::Drain(Job& job) {
         if (!more && job.result) result = std::move(job.result);
         job.drainAsked = more;
     }
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(rows.size()));
-    for (const FoundFile& hit : rows)
-        items.push_back(MakeRow(hit));
-    results_->addTopLevelItems(items);
+    static_cast<FoundFileModel*>(model_)->Append(std::move(rows));
     if (!searching.empty() && !cancelled_)
         status_->setText(QStringLiteral("Searching ") +
                          QString::fromStdString(searching).left(kMaxStatusPath));
@@ -324,25 +384,12 @@ void FindInDisksDialog::Drain(Job& job) {
     }
 }
 
-QTreeWidgetItem* FindInDisksDialog::MakeRow(const FoundFile& hit) {
-    auto* item = new QTreeWidgetItem;
-    item->setText(kNameColumn, QString::fromStdString(hit.name));
-    item->setData(kNameColumn, kCbmNameRole,
-                  QByteArray(reinterpret_cast<const char*>(hit.cbmName.data()),
-                             static_cast<qsizetype>(hit.cbmName.size())));
-    item->setText(kTypeColumn, QString::fromStdString(hit.typeName));
-    item->setText(kBlocksColumn, QString::number(hit.blocks));
-    item->setTextAlignment(kBlocksColumn, Qt::AlignRight | Qt::AlignVCenter);
-    item->setText(kDiskColumn, QString::fromStdString(hit.containerPath));
-    return item;
-}
-
 void FindInDisksDialog::Finished(const FolderSearchResult& result) {
     if (worker_.joinable()) worker_.join();
     job_.reset();
     if (!cancelled_) {
         FolderSearchResult shown = result;
-        shown.found = results_->topLevelItemCount();
+        shown.found = model_->rowCount();
         status_->setText(QString::fromStdString(SearchSummary(shown)));
     }
     cancel_->setEnabled(false);
@@ -376,8 +423,8 @@ void FindInDisksDialog::StopWorker(std::chrono::seconds wait) {
 
 void FindInDisksDialog::OpenSelected() {
     std::set<std::string> opened;
-    for (QTreeWidgetItem* item : results_->selectedItems()) {
-        const std::string path = item->text(kDiskColumn).toStdString();
+    for (const QModelIndex& row : results_->selectionModel()->selectedRows()) {
+        const std::string& path = static_cast<FoundFileModel*>(model_)->containerPath(row.row());
         if (opened.insert(path).second) frame_.OpenPath(path);
     }
 }

@@ -15,8 +15,8 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QAbstractItemModel;
+class QTreeView;
 
 namespace tessarind {
 
@@ -55,7 +55,8 @@ public:
     CbmEdit* patternField() const { return pattern_; }
     QComboBox* lookIn() const { return lookIn_; }
     QCheckBox* subfolders() const { return subfolders_; }
-    QTreeWidget* results() const { return results_; }
+    QTreeView* results() const { return results_; }
+    QAbstractItemModel* model() const { return model_; }
     QLabel* status() const { return status_; }
     QPushButton* button(int controlId) const;
 
@@ -73,7 +74,6 @@ private:
     void Browse();
     // Takes what the worker has queued: rows, the path it searches, its end.
     void Drain(Job& job);
-    static QTreeWidgetItem* MakeRow(const FoundFile& hit);
     void Finished(const FolderSearchResult& result);
     // Stops a running worker, waiting up to `wait` for it to end; one that does not end in
     // time is left to finish on its own and its later reports are dropped.
@@ -83,7 +83,8 @@ private:
     CbmEdit* pattern_ = nullptr;
     QComboBox* lookIn_ = nullptr;
     QCheckBox* subfolders_ = nullptr;
-    QTreeWidget* results_ = nullptr;
+    QTreeView* results_ = nullptr;
+    QAbstractItemModel* model_ = nullptr;
     QLabel* status_ = nullptr;
     QPushButton* find_ = nullptr;
     QPushButton* open_ = nullptr;

@@ -7,7 +7,7 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -32,11 +32,12 @@ namespace {
 // Rows as "name|type|blocks|container", the container relative to `top`.
 QStringList Rows(const FindInDisksDialog& dialog, const fs::path& top) {
     QStringList rows;
-    for (int i = 0; i < dialog.results()->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = dialog.results()->topLevelItem(i);
-        const fs::path container = item->text(3).toStdString();
+    const QAbstractItemModel& model = *dialog.model();
+    for (int i = 0; i < model.rowCount(); ++i) {
+        auto text = [&](int column) { return model.index(i, column).data().toString(); };
+        const fs::path container = text(3).toStdString();
         rows.push_back(
-            QStringList{item->text(0), item->text(1), item->text(2),
+            QStringList{text(0), text(1), text(2),
                         QString::fromStdString(container.lexically_relative(top).generic_string())}
                 .join(QLatin1Char('|')));
     }
@@ -148,9 +149,9 @@ void FolderToolsTest::findRowsAndSummary() {
     QCOMPARE(dialog.status()->text(), summary);
     QCOMPARE(fixture.settings.On(SettingId::SearchSubDir), subfolders);
     // The file name column carries the PETSCII bytes the CBM font draws.
-    for (int i = 0; i < dialog.results()->topLevelItemCount(); ++i)
-        QCOMPARE(dialog.results()->topLevelItem(i)->data(0, Qt::UserRole).toByteArray(),
-                 dialog.results()->topLevelItem(i)->text(0).toLatin1());
+    for (int i = 0; i < dialog.model()->rowCount(); ++i)
+        QCOMPARE(dialog.model()->index(i, 0).data(Qt::UserRole).toByteArray(),
+                 dialog.model()->index(i, 0).data().toString().toLatin1());
 }
 
 void FolderToolsTest::cancelKeepsTheRowsFoundSoFar() {
@@ -166,7 +167,7 @@ void FolderToolsTest::cancelKeepsTheRowsFoundSoFar() {
     // Cancel as the first row arrives; whatever was found before stays, in order.
     QSignalSpy ended(&dialog, &FindInDisksDialog::searchEnded);
     connect(
-        dialog.results()->model(), &QAbstractItemModel::rowsInserted, &dialog,
+        dialog.model(), &QAbstractItemModel::rowsInserted, &dialog,
         [&dialog] { dialog.button(2)->click(); }, Qt::SingleShotConnection);
     dialog.button(1008)->click();
     QVERIFY(ended.wait(60000));
@@ -195,7 +196,7 @@ void FolderToolsTest::newFindReplacesTheRunningOne() {
     FindInDisksDialog& dialog = *fixture.frame->findDialog();
     dialog.patternField()->SetBytes(PetsciiName("game"));
     dialog.lookIn()->setEditText(QString::fromStdString(many.string()));
-    QSignalSpy rows(dialog.results()->model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy rows(dialog.model(), &QAbstractItemModel::rowsInserted);
     dialog.button(1008)->click();
     QVERIFY(rows.wait(60000));
     // Rows of the first search still on their way must not reach the second's list.
@@ -212,13 +213,15 @@ void FolderToolsTest::openAndDoubleClickOpenTheContainer() {
     QVERIFY(WriteSearchTree(top));
     FindInDisksDialog& dialog = *fixture.frame->findDialog();
     Search(dialog, top.string(), "*", true);
-    QTreeWidget* list = dialog.results();
+    QTreeView* list = dialog.results();
+    QAbstractItemModel* model = dialog.model();
     QVERIFY(!dialog.button(1013)->isEnabled());
     // GAME and TOOL of one.d64 and OTHER of three.d64: two containers, each opened once.
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        const QString disk = list->topLevelItem(i)->text(3);
-        list->topLevelItem(i)->setSelected(disk.endsWith(QStringLiteral("one.d64")) ||
-                                           disk.endsWith(QStringLiteral("three.d64")));
+    for (int i = 0; i < model->rowCount(); ++i) {
+        const QString disk = model->index(i, 3).data().toString();
+        if (disk.endsWith(QStringLiteral("one.d64")) || disk.endsWith(QStringLiteral("three.d64")))
+            list->selectionModel()->select(model->index(i, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     QVERIFY(dialog.button(1013)->isEnabled());
     dialog.button(1013)->click();
@@ -229,8 +232,7 @@ void FolderToolsTest::openAndDoubleClickOpenTheContainer() {
     QCOMPARE(opened, (QStringList{"sub/deeper/three.d64", "one.d64"}));
     QCOMPARE(fixture.frame->client()->subWindowList().size(), 2);
 
-    QTreeWidgetItem* set = list->topLevelItem(0);
-    emit list->itemDoubleClicked(set, 0);
+    emit list->doubleClicked(model->index(0, 1));
     QCOMPARE(fixture.frame->openImages().size(), size_t{3});
     QCOMPARE(QString::fromStdString(fixture.frame->openImages().front()->image().title()),
              QStringLiteral("SET"));
