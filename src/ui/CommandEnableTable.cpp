@@ -32,18 +32,12 @@ const std::array<EnableRow, kEnableRowCount> CommandEnableTable = {{
     {Save, 0xB7}, {SaveAs, 0xB7},
     {ToggleCase, 0xBF}, {Validate, 0xBF}, {Undo, 0xBF}, {Arrange, 0xBF},
 }};
-
-const std::array<CommandId, kNotYetBuiltCount> NotYetBuiltCommands = {{
-    FindInDisks, BatchProcessing,
-}};
 // clang-format on
 
 void ApplyEnableTable(int capability, const std::function<void(CommandId, bool)>& enable) {
     const bool noView = capability == kCapabilityNoView;
     for (const EnableRow& row : CommandEnableTable)
         enable(row.id, !noView && (row.mask & capability) != 0);
-    for (CommandId id : NotYetBuiltCommands)
-        enable(id, false);
 }
 
 } // namespace tessarind

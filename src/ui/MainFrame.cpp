@@ -43,6 +43,8 @@
 #include "ui/FrameDropTarget.h"
 #include "ui/ImageDocument.h"
 #include "ui/DirPreview.h"
+#include "ui/BatchDialog.h"
+#include "ui/FindInDisksDialog.h"
 #include "ui/DirectoryView.h"
 #include "ui/FilePropertyWindow.h"
 #include "ui/EmulatorLauncher.h"
@@ -189,12 +191,17 @@ MainFrame::MainFrame(Settings& settings, const SettingsStore& store, std::string
         auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(key)), this);
         connect(shortcut, &QShortcut::activated, this, [this] { ExecuteCommand(About); });
     }
+    findDialog_ = new FindInDisksDialog(*this);
+    connect(findDialog_, &FindInDisksDialog::visibilityChanged, this,
+            [this](bool visible) { actions_->Check(FindInDisks, visible); });
+    actions_->Check(FindInDisks, false);
     PlaceWindow();
 }
 
 MainFrame::~MainFrame() {
     // Windows that outlive their containers (listings) must not activate anything now.
     disconnect(client_, nullptr, this, nullptr);
+    disconnect(findDialog_, nullptr, this, nullptr);
     activeView_ = nullptr;
     images_.clear();
 }
@@ -273,6 +280,10 @@ void MainFrame::ComputeColourScheme() {
     scheme_ = MakeColourScheme(settings_, system);
     defaultText_ = scheme_.text;
     defaultBackground_ = scheme_.background;
+}
+
+void MainFrame::FoldersChanged() {
+    findDialog_->RefillLookIn();
 }
 
 void MainFrame::RebuildRunInTexts() {
@@ -366,8 +377,11 @@ bool MainFrame::HandleFrameCommand(CommandId id) {
         ShowFileAssociations();
     } else if (id == BackgroundColour || id == TextColour) {
         ColourChosen(id, colourList(id)->currentIndex());
-    } else if (id == FindInDisks || id == BatchProcessing) {
-        // These dialogs belong to the frame but are not built yet.
+    } else if (id == FindInDisks) {
+        findDialog_->setVisible(!findDialog_->isVisible());
+    } else if (id == BatchProcessing) {
+        BatchDialog batch(*this);
+        batch.exec();
     } else {
         return false;
     }
@@ -606,6 +620,7 @@ bool MainFrame::CloseAll() {
     activeView_ = nullptr;
     DisableContainerCommands();
     StorePlacement();
+    findDialog_->StoreSettings();
     store_.Save(settings_);
     return true;
 }

@@ -29,6 +29,7 @@ class DialogInteraction;
 class FilePropertyWindow;
 class SeparatorTool;
 class EmulatorLauncher;
+class FindInDisksDialog;
 class InPlaceEditor;
 class ImageDocument;
 class MainMenu;
@@ -101,6 +102,9 @@ public:
     void RefreshRecentFiles();
     void RefreshWindowList();
     void RebuildRunInTexts();
+    // DirMRU changed: the Find in Disks "Look In" list is filled again.
+    void FoldersChanged();
+    FindInDisksDialog* findDialog() const { return findDialog_; }
     const ColourScheme& colourScheme() const { return scheme_; }
     // The tool windows, made with the frame and only shown and hidden afterwards.
     CbmTool* cbmTool() const { return cbmTool_; }
@@ -174,6 +178,7 @@ private:
     std::shared_ptr<DragFolder> dragFolder_;
     CloseAllState closing_;
     bool closedAll_ = false;
+    FindInDisksDialog* findDialog_ = nullptr;
 };
 
 } // namespace tessarind

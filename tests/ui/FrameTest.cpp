@@ -288,30 +288,6 @@ private slots:
         QCOMPARE(f.frame->activeView(), nullptr);
     }
 
-    void commandsNotBuiltYetStayGreyedInMenuAndToolbar() {
-        FrameFixture f;
-        QToolBar* toolBar = f.frame->toolBar();
-        auto greyed = [&](const char* when) {
-            for (CommandId id :
-                 {cmd::FindInDisks, cmd::BatchProcessing}) {
-                const QString what = QStringLiteral("%1 %2").arg(when).arg(cmd::Number(id));
-                QVERIFY2(!f.frame->IsEnabled(id), qPrintable(what));
-                // Their toolbar buttons are the same actions.
-                if (QWidget* button = toolBar->widgetForAction(f.frame->actions().Get(id)))
-                    QVERIFY2(!button->isEnabled(), qPrintable(what));
-            }
-        };
-        greyed("at start");
-        for (CommandId id : {cmd::FindInDisks})
-            QVERIFY(toolBar->widgetForAction(f.frame->actions().Get(id)));
-        f.frame->OpenPath(f.Image(QStringLiteral("one.d64")));
-        greyed("with a view");
-        f.frame->ExecuteCommand(cmd::NewD81); // another activation
-        greyed("after activation");
-        f.frame->CloseAll();
-        greyed("after the last close");
-    }
-
     void commandsGoToTheActiveView() {
         FrameFixture f;
         f.frame->OpenPath(f.Image(QStringLiteral("a.d64"), "ALPHA"));
