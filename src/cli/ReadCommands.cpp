@@ -15,6 +15,7 @@
 #include "text/BasicDetokenizer.h"
 #include "catalog/DirectoryListing.h"
 #include "catalog/DirectoryPicture.h"
+#include "formats/CmdContainerImage.h"
 #include "text/Petscii.h"
 #include "text/PetsciiLayout.h"
 #include "formats/TextDocument.h"
@@ -134,7 +135,11 @@ int CmdList(Context& ctx, const Args& a) {
         auto image = OpenImage(ctx, a.positional[0]);
         if (!image) return kFailed;
         std::vector<uint8_t> text;
-        if (!subdirs) {
+        if (auto* container = dynamic_cast<CmdContainerImage*>(image.get())) {
+            // A container lists its partition table.
+            const std::string table = container->PartitionListing(a.positional[0], false);
+            text.assign(table.begin(), table.end());
+        } else if (!subdirs) {
             text = ListDirectory(*image, ListingForm::Ascii, lower);
         } else {
             // Each level's listing, a blank line between them.
