@@ -23,6 +23,7 @@ constexpr ContainerShape kFd{
     FormatId::D2m, 26, 128, 25, 8, 32, 26, 5, 0xF0, 0, 40, CmdContainerImage::kFdImageBytes};
 constexpr ContainerShape kHd{FormatId::Dhd, 19561, 256, 4, 0, 256, 4, 60, 0xCA, 528, 1056, 0};
 constexpr size_t kTrackBytes = 65536;
+constexpr int kSaveCommand = 2013;
 
 // Entry fields.
 constexpr int kTypeOffset = 2, kNameOffset = 5, kStartOffset = 21, kSizeOffset = 30;
@@ -89,6 +90,11 @@ public:
     void SetModified(bool on) override {
         Base::SetModified(on);
         container_.ChildModified(on);
+    }
+    // Save has nowhere to go but the container; Save As writes the partition on its own.
+    void UpdateCommands(CommandStates& states) override {
+        Base::UpdateCommands(states);
+        states.Enable(kSaveCommand, false);
     }
 
 private:

@@ -536,5 +536,21 @@ TEST_F(CliTest, MessagesGiveTheReasonOnce) {
     EXPECT_EQ(Read("empty.csv").empty(), false);
 }
 
+TEST_F(CliTest, CmdKindsAreMadeAndListed) {
+    // A native partition takes the size it offers: 255 tracks.
+    ASSERT_EQ(Cli({"new", "n.dnp", "--name", "native"}).exitCode, 0);
+    EXPECT_EQ(Read("n.dnp").size(), 65280u * 256);
+    ASSERT_EQ(Cli({"insert", "n.dnp", "game.prg"}).exitCode, 1); // no such host file
+    HostFile("game.prg", Pattern(3000, 5));
+    ASSERT_EQ(Cli({"insert", "n.dnp", "game.prg"}).exitCode, 0);
+    EXPECT_EQ(Names("n.dnp"), Listing{"GAME PRG"});
+    // A container lists its partition table.
+    ASSERT_EQ(Cli({"new", "c.d2m"}).exitCode, 0);
+    EXPECT_EQ(Read("c.d2m").size(), 1658880u);
+    const ProcessResult listed = Cli({"list", "c.d2m"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.output, "c.d2m\n00 SYSTEM           SYS\n");
+}
+
 } // namespace
 } // namespace tessarind

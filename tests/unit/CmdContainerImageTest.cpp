@@ -227,6 +227,21 @@ TEST(CmdContainer, ChildEditsTheContainerAndSavingClearsItsMark) {
     EXPECT_TRUE(std::equal(written.begin(), written.end(), reread->Store().Contents().begin()));
 }
 
+TEST(CmdContainer, RenamesGoIntoTheTableAndTheSystemSectorAndUndo) {
+    auto image = NewFd();
+    const std::vector<uint8_t> before = image->Store().Snapshot();
+    ASSERT_TRUE(image->RenameEntry(image->EntryAt(0), RawName("BOOT"), 0));
+    ASSERT_TRUE(image->RenameDisk(RawName("MY FD")));
+    const std::vector<uint8_t> after = image->Store().Snapshot();
+    EXPECT_TRUE(std::equal(after.begin() + FlatOffset(26, 8) + 5,
+                           after.begin() + FlatOffset(26, 8) + 21, RawName("BOOT").begin()));
+    EXPECT_TRUE(std::equal(after.begin() + FlatOffset(26, 5) + 0xF0,
+                           after.begin() + FlatOffset(26, 5) + 0x100, RawName("MY FD").begin()));
+    image->UndoCommand();
+    image->UndoCommand();
+    EXPECT_EQ(image->Store().Snapshot(), before);
+}
+
 TEST(CmdContainer, InsertedImageAndDroppedFile) {
     TempDir dir;
     auto image = NewFd();
