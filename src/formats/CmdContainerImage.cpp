@@ -421,6 +421,23 @@ std::optional<std::vector<uint8_t>> CmdContainerImage::ReadFileData(int index,
     return bytes;
 }
 
+bool CmdContainerImage::ExportAllFiles(const std::string& folder, ExportMode mode, ExportRun& run) {
+    bool whole = true;
+    for (int index = 0, count = CountEntries(); index < count; ++index) {
+        if (!CanOpenPartition(index)) continue;
+        const bool wasOpen = ChildAt(index) != nullptr;
+        DiskImage* child = OpenPartition(index);
+        if (!child) continue;
+        std::string name = HostFileName(EntryAt(index).name(), 256, settings());
+        while (!name.empty() && name.back() == ' ')
+            name.pop_back();
+        whole =
+            child->ExportAllFiles(folder + "/" + (name.empty() ? "_" : name), mode, run) && whole;
+        if (!wasOpen) CloseChild(child); // a partition open in a window stays open
+    }
+    return whole;
+}
+
 std::vector<std::pair<uint32_t, uint32_t>> CmdContainerImage::FreeExtents() {
     const uint64_t fileBlocks = imageSize() / kPartitionBlock;
     uint64_t first = shape_.firstFreeBlock, count = 0;

@@ -83,6 +83,9 @@ public:
     DirEntry EntryAtEx(int index, bool includeDeleted, EntryLocation* where = nullptr) override;
     bool InsertEntry(int index, std::span<const uint8_t> body) override;
     bool ClearEntry(DirEntry entry, int index) override;
+    // A host folder per partition that opens, named after it, filled by the partition.
+    bool ExportAllFiles(const std::string& folder, ExportMode mode, ExportRun& run) override;
+    using DiskImage::ExportAllFiles;
     std::optional<std::vector<uint8_t>>
     ReadFileData(int index, std::optional<ChainBreak>* broken = nullptr) override;
 

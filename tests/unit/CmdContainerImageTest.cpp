@@ -264,6 +264,22 @@ TEST(CmdContainer, InsertedImageAndDroppedFile) {
     EXPECT_EQ(image->Journal().back().name, "Insert File");
 }
 
+TEST(CmdContainer, ExportGivesEachOpenablePartitionAFolder) {
+    TempDir dir;
+    auto image = NewFd();
+    auto disk = testing::BlankD64("DISK");
+    ASSERT_TRUE(AddFile(*disk, {"INSIDE", 0x82, Pattern(3000, 9)}));
+    ASSERT_TRUE(image->InsertPartitionFrom(*disk, RawName("FIRST"), 0));
+    ASSERT_TRUE(image->InsertPartitionFrom(*disk, RawName("SECOND"), 1));
+    DiskImage* open = image->OpenPartition(1);
+    ASSERT_TRUE(image->ExportAllFiles(dir.path.string(), ExportMode::Native));
+    for (const char* folder : {"first", "second"})
+        EXPECT_EQ(ReadAll(dir.path / folder / "inside.prg"), Pattern(3000, 9)) << folder;
+    EXPECT_FALSE(fs::exists(dir.path / "system"));
+    EXPECT_EQ(image->ChildAt(0), nullptr); // opened for the export only
+    EXPECT_EQ(image->ChildAt(1), open);
+}
+
 TEST(CmdContainer, DamagedTablesEndAndPartitionsBeyondTheImageStayShut) {
     struct Case {
         const char* what;
