@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/FolderSearch.h"
 #include "catalog/ImageOpener.h"
 #include "formats/CmdContainerImage.h"
 #include "formats/D64Image.h"
@@ -278,6 +279,21 @@ TEST(CmdContainer, ExportGivesEachOpenablePartitionAFolder) {
     EXPECT_FALSE(fs::exists(dir.path / "system"));
     EXPECT_EQ(image->ChildAt(0), nullptr); // opened for the export only
     EXPECT_EQ(image->ChildAt(1), open);
+}
+
+TEST(CmdContainer, SearchMatchesPartitionNamesThenLooksInside) {
+    auto image = NewFd();
+    auto disk = testing::BlankD64("DISK");
+    ASSERT_TRUE(AddFile(*disk, {"GAMEFILE", 0x82, Pattern(300)}));
+    ASSERT_TRUE(image->InsertPartitionFrom(*disk, RawName("GAMES"), 0));
+    image->SetPath("box.d2m");
+    std::vector<std::string> found;
+    const int hits = FindFiles(*image, RawName("GAME*"), "box.d2m", [&](const FoundFile& hit) {
+        found.push_back(hit.containerPath + " " + hit.name + " " + hit.typeName);
+    });
+    EXPECT_EQ(hits, 2);
+    EXPECT_EQ(found, (std::vector<std::string>{"box.d2m GAMES 41 ", "box.d2m/GAMES GAMEFILE PRG"}));
+    EXPECT_EQ(image->ChildAt(0), nullptr);
 }
 
 TEST(CmdContainer, DamagedTablesEndAndPartitionsBeyondTheImageStayShut) {
