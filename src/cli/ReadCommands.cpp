@@ -136,9 +136,17 @@ int CmdList(Context& ctx, const Args& a) {
         if (!image) return kFailed;
         std::vector<uint8_t> text;
         if (auto* container = dynamic_cast<CmdContainerImage*>(image.get())) {
-            // A container lists its partition table.
+            // A container lists its partition table, and with --subdirs each partition's
+            // listing after it.
             const std::string table = container->PartitionListing(a.positional[0], false);
             text.assign(table.begin(), table.end());
+            for (int index = 0, count = subdirs ? container->CountEntries() : 0; index < count; ++index) {
+                DiskImage* child = container->OpenPartition(index);
+                if (!child) continue;
+                std::vector<uint8_t> level = ListDirectory(*child, ListingForm::Ascii, lower);
+                text.push_back('\n');
+                text.insert(text.end(), level.begin(), level.end());
+            }
         } else if (!subdirs) {
             text = ListDirectory(*image, ListingForm::Ascii, lower);
         } else {

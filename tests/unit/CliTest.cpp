@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "catalog/ImageOpener.h"
+#include "formats/CmdContainerImage.h"
 #include "model/SafeFile.h"
 #include "support/ImageBuilder.h"
 #include "support/Process.h"
@@ -550,6 +551,18 @@ TEST_F(CliTest, CmdKindsAreMadeAndListed) {
     const ProcessResult listed = Cli({"list", "c.d2m"});
     EXPECT_EQ(listed.exitCode, 0);
     EXPECT_EQ(listed.output, "c.d2m\n00 SYSTEM           SYS\n");
+    // With --subdirs each partition's own listing follows.
+    auto container = Load("c.d2m");
+    auto* fd = dynamic_cast<CmdContainerImage*>(container.get());
+    ASSERT_NE(fd, nullptr);
+    auto disk = BlankD64("DISK");
+    ASSERT_TRUE(AddFile(*disk, {"GAME", 0x82, Pattern(300)}));
+    ASSERT_TRUE(fd->InsertPartitionFrom(*disk, testing::RawName("INNER"), 0));
+    ASSERT_TRUE(fd->WriteFile((dir / "c.d2m").string()));
+    const ProcessResult deep = Cli({"list", "c.d2m", "--subdirs"});
+    EXPECT_EQ(deep.exitCode, 0);
+    EXPECT_EQ(deep.output.rfind(fd->PartitionListing("c.d2m", false) + "\n", 0), 0u) << deep.output;
+    EXPECT_NE(deep.output.find("\"GAME\""), std::string::npos) << deep.output;
 }
 
 } // namespace
