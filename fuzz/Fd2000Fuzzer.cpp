@@ -1,5 +1,5 @@
 // Opens arbitrary bytes as a CMD FD2000 container: laid over a blank container either at its
-// system track (the partition table and name) or at its start (the partitions' bytes).
+// partition table (sector 26/8 on) or at its start (the partitions' bytes).
 // Lists the table, opens every partition and reads its tree, makes and deletes a
 // partition, then undoes it all.
 //
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     static std::vector<uint8_t> bytes, before;
     bytes.assign(blank.begin(), blank.end());
-    const size_t at = (options & 1) ? 25 * 65536 : 0;
+    const size_t at = (options & 1) ? (25 * 256 + 8) * 256 : 0; // the table sector (26, 8)
     std::copy_n(data + 1, std::min(size - 1, bytes.size() - at),
                 bytes.begin() + static_cast<long>(at));
     CmdContainerImage image(FormatId::D2m);
