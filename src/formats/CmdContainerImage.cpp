@@ -210,8 +210,9 @@ bool CmdContainerImage::LoadFile(const std::string& path) {
 bool CmdContainerImage::WriteFile(const std::string& path) {
     if (!cache_) return DiskImage::WriteFile(path);
     int error = 0;
-    const bool ok = ResolveLinks(path) == ResolveLinks(this->path()) ? cache_->WriteBack(&error)
-                                                                     : cache_->CopyTo(path, &error);
+    const bool ok = ResolveLinks(path) == ResolveLinks(cache_->FilePath())
+                        ? cache_->WriteBack(&error)
+                        : cache_->CopyTo(path, &error);
     if (!ok) {
         ReportSystemError("Unable to Save File " + path + ": " + std::strerror(error));
         return false;

@@ -41,6 +41,8 @@ public:
     // then becomes the file sectors are read from.
     bool CopyTo(const std::string& target, int* errorNumber = nullptr);
 
+    // The file sectors are read from and written back to.
+    const std::string& FilePath() const { return path_; }
     // What reading has cost so far, for measurements.
     size_t BytesRead() const { return bytesRead_; }
     size_t CachedSectors() const { return cache_.size(); }

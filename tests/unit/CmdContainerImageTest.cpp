@@ -370,10 +370,18 @@ TEST(CmdContainer, HdReadsOnDemandAndWritesBackOnlyChangedSectors) {
     EXPECT_EQ(differing, changed);
     EXPECT_EQ(differing, 4u + 1 + 1); // four data blocks, the BAM and the directory
     EXPECT_EQ(image->Cache()->ChangedSectors(), 0u);
-    // Saved elsewhere: a full copy, which then reads back the same.
+    // Saved elsewhere (Save As): a full copy, which then reads back the same, and the file
+    // the image came from is left as it was.
     const std::string copy = (dir.path / "copy.dhd").string();
-    ASSERT_TRUE(image->WriteFile(copy));
-    EXPECT_EQ(ReadAll(copy), after);
+    ASSERT_TRUE(AddFile(*child, {"MORE", 0x82, Pattern(10, 5)}));
+    ui.saveChoices.push_back(SaveChoice{copy});
+    ASSERT_TRUE(image->Save(true));
+    EXPECT_EQ(ReadAll(path), after);
+    auto reread = OpenContainer(&ui, copy, {}, 0, nullptr, true, nullptr);
+    ASSERT_NE(reread, nullptr);
+    DiskImage* copied = dynamic_cast<CmdContainerImage&>(*reread).OpenPartition(1);
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(copied->CountEntries(), 2);
 }
 
 TEST(CmdContainer, HdThatCannotBeOpenedSaysSo) {
