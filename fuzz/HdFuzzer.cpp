@@ -1,5 +1,5 @@
 // Opens arbitrary bytes as a CMD HD container read from a sparse file: the input lies over
-// the system area from the container name's track on, so it holds the partition table.
+// the partition table (sector 5/0 on), so that short inputs reach its entries and links.
 // Lists the table, opens every partition and reads its tree, makes a partition and writes
 // the changed sectors back, which must read back the same.
 
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) return 0;
     bool written = ::ftruncate(fd, static_cast<off_t>(fileSize)) == 0;
-    const size_t offset = 3 * 65536;
+    const size_t offset = 4 * 65536; // the partition table, sector (5, 0) on
     const size_t n = std::min<size_t>(size - 1, fileSize > offset ? fileSize - offset : 0);
     written =
         written && ::pwrite(fd, data + 1, n, static_cast<off_t>(offset)) == static_cast<ssize_t>(n);
