@@ -175,7 +175,11 @@ int CmdList(Context& ctx, const Args& a) {
     if (!image) return kFailed;
     const int shown = ctx.ui.shown;
     bool ok = false;
-    if (format == "csv") {
+    if (auto* container = dynamic_cast<CmdContainerImage*>(image.get()); container && format == "csv") {
+        // A container's table: slot, name and type per partition.
+        const std::string table = container->PartitionListing(image->path(), true);
+        ok = WriteOutput(target, std::vector<uint8_t>(table.begin(), table.end()));
+    } else if (format == "csv") {
         const bool toStdout = target.empty() || target == "-";
         ok = ExportCsv(*image, toStdout ? stdout : nullptr, target, &ctx.ui, subdirs, lower);
         if (toStdout) ok = std::fflush(stdout) == 0 && ok;

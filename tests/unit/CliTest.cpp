@@ -563,6 +563,10 @@ TEST_F(CliTest, CmdKindsAreMadeAndListed) {
     EXPECT_EQ(deep.exitCode, 0);
     EXPECT_EQ(deep.output.rfind(fd->PartitionListing("c.d2m", false) + "\n", 0), 0u) << deep.output;
     EXPECT_NE(deep.output.find("\"GAME\""), std::string::npos) << deep.output;
+    const ProcessResult csv = Cli({"list", "c.d2m", "--format", "csv"});
+    EXPECT_EQ(csv.exitCode, 0);
+    EXPECT_EQ(csv.output,
+              (dir / "c.d2m").lexically_normal().string() + "\n00,INNER,41 \n01,SYSTEM,SYS\n");
 }
 
 } // namespace
