@@ -63,6 +63,8 @@ inline const std::vector<DiskKind>& DiskKinds() {
             if (!row.makesBlank || !row.make) continue;
             // The tape and the growable archive have harnesses of their own.
             if (row.id == FormatId::T64 || row.id == FormatId::Dfi) continue;
+            // So do the CMD containers and native partitions.
+            if (row.id == FormatId::D2m || row.id == FormatId::Dnp) continue;
             std::unique_ptr<DiskImage> blank = row.make(nullptr);
             if (!blank->Open(nullptr, "", false, true)) Fail("FuzzImage", "a blank disk did not open");
             int system = 0;

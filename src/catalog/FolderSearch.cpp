@@ -12,6 +12,7 @@
 #include "model/DiskImage.h"
 #include "model/FileBlockStore.h"
 #include "model/NameMatch.h"
+#include "formats/CmdContainerImage.h"
 
 namespace tessarind {
 
@@ -68,6 +69,39 @@ fs::path TrimmedFolder(const std::string& folder) {
 
 } // namespace
 
+// A CMD container: the partition names first, then each partition that opens, searched
+// with the partition's name after the container's path.
+static int FindInPartitions(CmdContainerImage& container, const NameMatcher& matches,
+                            const std::string& containerPath, const FoundFileCallback& onMatch) {
+    int hits = 0;
+    const int count = container.CountEntries();
+    for (int index = 0; index < count; ++index) {
+        DirEntry entry = container.EntryAt(index);
+        if (!entry || !matches(entry.name())) continue;
+        const std::span<const uint8_t> name = CutName(entry.name());
+        const PartitionInfo info = CmdContainerImage::Info(entry.data());
+        FoundFile hit;
+        hit.name = ListedName(name, false);
+        hit.cbmName.assign(name.begin(), name.end());
+        hit.typeCode = info.type;
+        hit.typeName = CmdContainerImage::TypeName(info.type);
+        hit.blocks = static_cast<int>(info.size);
+        hit.containerPath = containerPath;
+        ++hits;
+        if (onMatch) onMatch(hit);
+    }
+    for (int index = 0; index < count; ++index) {
+        if (!container.CanOpenPartition(index)) continue;
+        const bool wasOpen = container.ChildAt(index) != nullptr;
+        DiskImage* child = container.OpenPartition(index);
+        if (!child) continue;
+        const std::string name = ListedName(CutName(container.EntryAt(index).name()), false);
+        hits += FindFiles(*child, matches, containerPath + "/" + name, onMatch);
+        if (!wasOpen) container.CloseChild(child);
+    }
+    return hits;
+}
+
 int FindFiles(DiskImage& image, std::span<const uint8_t, kNameLength> pattern,
               const std::string& containerPath, const FoundFileCallback& onMatch) {
     return FindFiles(
@@ -80,6 +114,8 @@ int FindFiles(DiskImage& image, std::span<const uint8_t, kNameLength> pattern,
 
 int FindFiles(DiskImage& image, const NameMatcher& matches, const std::string& containerPath,
               const FoundFileCallback& onMatch) {
+    if (auto* container = dynamic_cast<CmdContainerImage*>(&image))
+        return FindInPartitions(*container, matches, containerPath, onMatch);
     struct LevelPath {
         std::string text;             // "PART/" on a level entered through PART
         std::vector<uint8_t> petscii; // the same in PETSCII

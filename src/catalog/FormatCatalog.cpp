@@ -5,11 +5,13 @@
 
 #include "archives/UnpackArchive.h"
 #include "archives/Zipcode.h"
+#include "formats/CmdContainerImage.h"
 #include "formats/D64Image.h"
 #include "formats/D71Image.h"
 #include "formats/D80Image.h"
 #include "formats/D81Image.h"
 #include "formats/DfiImage.h"
+#include "formats/DnpImage.h"
 #include "formats/G64Image.h"
 #include "formats/T64Image.h"
 #include "formats/TextDocument.h"
@@ -99,9 +101,8 @@ CatalogRow Disk(int id, ImageFactory make, std::string_view newText, int newComm
 CatalogRow ReadOnlyDisk(int id, ImageFactory make) {
     return {id, OpenImageKind, make, false, false, {}, 0};
 }
-// A kind New offers that cannot be made yet: its item stays greyed.
-CatalogRow NotYetMade(int id, std::string_view newText, int newCommand) {
-    return {id, nullptr, nullptr, false, false, newText, newCommand};
+template <int Id> std::unique_ptr<DiskImage> MakeContainer(Settings* settings) {
+    return std::make_unique<CmdContainerImage>(Id, settings);
 }
 CatalogRow SingleFile(int id) { return {id, OpenHoldingFile, nullptr, false, false, {}, 0}; }
 CatalogRow TextFile(int id) {
@@ -131,9 +132,11 @@ const FormatCatalog& FormatCatalog::Builtin() {
         Disk(FormatId::D81, MakeImage<D81Image>, "D&81\t8", 2059),
         Disk(FormatId::D82, MakeImage<D82Image>, "D&82", 2117),
         ReadOnlyDisk(FormatId::G64, MakeImage<G64Image>),
-        NotYetMade(FormatId::D2m, "D&2M", 2087),
+        Disk(FormatId::D2m, MakeContainer<FormatId::D2m>, "D&2M", 2087),
+        // HD images are only ever opened: no blank one is made.
+        ReadOnlyDisk(FormatId::Dhd, MakeContainer<FormatId::Dhd>),
         Disk(FormatId::Dfi, MakeImage<DfiImage>, "D&FI", 2160),
-        NotYetMade(FormatId::Dnp, "D&NP", 2086),
+        Disk(FormatId::Dnp, MakeImage<DnpImage>, "D&NP", 2086),
         Disk(FormatId::T64, MakeImage<T64Image>, "&T64", 2180),
         SingleFile(FormatId::Prg),
         SingleFile(FormatId::Usr),

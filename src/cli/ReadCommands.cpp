@@ -15,6 +15,7 @@
 #include "text/BasicDetokenizer.h"
 #include "catalog/DirectoryListing.h"
 #include "catalog/DirectoryPicture.h"
+#include "formats/CmdContainerImage.h"
 #include "text/Petscii.h"
 #include "text/PetsciiLayout.h"
 #include "formats/TextDocument.h"
@@ -134,7 +135,19 @@ int CmdList(Context& ctx, const Args& a) {
         auto image = OpenImage(ctx, a.positional[0]);
         if (!image) return kFailed;
         std::vector<uint8_t> text;
-        if (!subdirs) {
+        if (auto* container = dynamic_cast<CmdContainerImage*>(image.get())) {
+            // A container lists its partition table, and with --subdirs each partition's
+            // listing after it.
+            const std::string table = container->PartitionListing(a.positional[0], false);
+            text.assign(table.begin(), table.end());
+            for (int index = 0, count = subdirs ? container->CountEntries() : 0; index < count; ++index) {
+                DiskImage* child = container->OpenPartition(index);
+                if (!child) continue;
+                std::vector<uint8_t> level = ListDirectory(*child, ListingForm::Ascii, lower);
+                text.push_back('\n');
+                text.insert(text.end(), level.begin(), level.end());
+            }
+        } else if (!subdirs) {
             text = ListDirectory(*image, ListingForm::Ascii, lower);
         } else {
             // Each level's listing, a blank line between them.
@@ -162,7 +175,11 @@ int CmdList(Context& ctx, const Args& a) {
     if (!image) return kFailed;
     const int shown = ctx.ui.shown;
     bool ok = false;
-    if (format == "csv") {
+    if (auto* container = dynamic_cast<CmdContainerImage*>(image.get()); container && format == "csv") {
+        // A container's table: slot, name and type per partition.
+        const std::string table = container->PartitionListing(image->path(), true);
+        ok = WriteOutput(target, std::vector<uint8_t>(table.begin(), table.end()));
+    } else if (format == "csv") {
         const bool toStdout = target.empty() || target == "-";
         ok = ExportCsv(*image, toStdout ? stdout : nullptr, target, &ctx.ui, subdirs, lower);
         if (toStdout) ok = std::fflush(stdout) == 0 && ok;

@@ -375,6 +375,8 @@ public:
     // The image's bytes; formats lay their blocks out in them.
     BlockStore& Store() { return *store_; }
     const BlockStore& Store() const { return *store_; }
+    // Puts the bytes somewhere else (a window into a parent container, a file read on demand).
+    void ReplaceStore(std::unique_ptr<BlockStore> store) { store_ = std::move(store); }
     // The image's state bits (kFlag...).
     uint32_t flags() const { return flags_; }
     void SetFlag(uint32_t flag, bool on) { flags_ = on ? flags_ | flag : flags_ & ~flag; }

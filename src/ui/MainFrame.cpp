@@ -30,6 +30,7 @@
 
 #include "catalog/ImageOpener.h"
 #include "catalog/FormatCatalog.h"
+#include "formats/CmdContainerImage.h"
 #include "formats/T64Image.h"
 #include "ui/AboutBox.h"
 #include "ui/BlankImages.h"
@@ -52,6 +53,7 @@
 #include "ui/FileAssociationsDialog.h"
 #include "ui/PetsciiTextView.h"
 #include "formats/TextDocument.h"
+#include "ui/PartitionView.h"
 #include "ui/TapeView.h"
 #include "ui/InPlaceEditor.h"
 #include "ui/MainMenu.h"
@@ -499,6 +501,8 @@ ImageDocument* MainFrame::Adopt(std::unique_ptr<DiskImage> image) {
         text->AttachDirectoryView(view);
     } else if (auto* tape = dynamic_cast<T64Image*>(&document->image())) {
         view = new TapeView(this, *tape, ViewStyle());
+    } else if (auto* container = dynamic_cast<CmdContainerImage*>(&document->image())) {
+        view = new PartitionView(this, *container, ViewStyle());
     } else {
         view = new DirectoryView(this, document->image(), ViewStyle());
     }

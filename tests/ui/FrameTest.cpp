@@ -165,14 +165,15 @@ private slots:
                                                    {cmd::NewD71, 2},
                                                    {cmd::NewD81, 3},
                                                    {cmd::NewD80, 16},
-                                                   {cmd::NewD82, 17}};
+                                                   {cmd::NewD82, 17},
+                                                   {cmd::NewD2m, 21}};
         for (auto [id, formatId] : kinds) {
             QVERIFY(f.frame->IsEnabled(id));
             f.frame->ExecuteCommand(id);
             QCOMPARE(f.frame->openImages().front()->image().formatId(), formatId);
             QVERIFY(f.frame->openImages().front()->image().untitled());
         }
-        QCOMPARE(f.frame->openImages().size(), size_t{5});
+        QCOMPARE(f.frame->openImages().size(), size_t{6});
         QCOMPARE(f.frame->activeView()->Window()->windowTitle(), QStringLiteral("New Disk"));
     }
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "catalog/ImageOpener.h"
+#include "formats/CmdContainerImage.h"
 #include "model/SafeFile.h"
 #include "support/ImageBuilder.h"
 #include "support/Process.h"
@@ -534,6 +535,38 @@ TEST_F(CliTest, MessagesGiveTheReasonOnce) {
         EXPECT_EQ(run.output, c.message);
     }
     EXPECT_EQ(Read("empty.csv").empty(), false);
+}
+
+TEST_F(CliTest, CmdKindsAreMadeAndListed) {
+    // A native partition takes the size it offers: 255 tracks.
+    ASSERT_EQ(Cli({"new", "n.dnp", "--name", "native"}).exitCode, 0);
+    EXPECT_EQ(Read("n.dnp").size(), 65280u * 256);
+    ASSERT_EQ(Cli({"insert", "n.dnp", "game.prg"}).exitCode, 1); // no such host file
+    HostFile("game.prg", Pattern(3000, 5));
+    ASSERT_EQ(Cli({"insert", "n.dnp", "game.prg"}).exitCode, 0);
+    EXPECT_EQ(Names("n.dnp"), Listing{"GAME PRG"});
+    // A container lists its partition table.
+    ASSERT_EQ(Cli({"new", "c.d2m"}).exitCode, 0);
+    EXPECT_EQ(Read("c.d2m").size(), 1658880u);
+    const ProcessResult listed = Cli({"list", "c.d2m"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.output, "c.d2m\n00 SYSTEM           SYS\n");
+    // With --subdirs each partition's own listing follows.
+    auto container = Load("c.d2m");
+    auto* fd = dynamic_cast<CmdContainerImage*>(container.get());
+    ASSERT_NE(fd, nullptr);
+    auto disk = BlankD64("DISK");
+    ASSERT_TRUE(AddFile(*disk, {"GAME", 0x82, Pattern(300)}));
+    ASSERT_TRUE(fd->InsertPartitionFrom(*disk, testing::RawName("INNER"), 0));
+    ASSERT_TRUE(fd->WriteFile((dir / "c.d2m").string()));
+    const ProcessResult deep = Cli({"list", "c.d2m", "--subdirs"});
+    EXPECT_EQ(deep.exitCode, 0);
+    EXPECT_EQ(deep.output.rfind(fd->PartitionListing("c.d2m", false) + "\n", 0), 0u) << deep.output;
+    EXPECT_NE(deep.output.find("\"GAME\""), std::string::npos) << deep.output;
+    const ProcessResult csv = Cli({"list", "c.d2m", "--format", "csv"});
+    EXPECT_EQ(csv.exitCode, 0);
+    EXPECT_EQ(csv.output,
+              (dir / "c.d2m").lexically_normal().string() + "\n00,INNER,41 \n01,SYSTEM,SYS\n");
 }
 
 } // namespace
