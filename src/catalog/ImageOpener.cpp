@@ -34,17 +34,17 @@ std::unique_ptr<DiskImage> OpenZipArchive(const FormatCatalog& catalog, Interact
     }
     size_t chosen = 0;
     if (paths.size() > 1) {
-        // The user picks one by its number; without an answer each is named by its path.
-        std::string list;
-        for (size_t i = 0; i < paths.size(); ++i)
-            list += "\n" + std::to_string(i + 1) + "  " + paths[i].substr(zipPath.size() + 1);
-        const std::optional<long> answer =
-            ui ? ui->AskNumber(name + " holds " + std::to_string(paths.size()) +
-                                   " containers; open which one?" + list,
-                               1)
+        // The user picks one; without an answer each is named by its path.
+        std::vector<std::string> members;
+        for (const std::string& path : paths)
+            members.push_back(path.substr(zipPath.size() + 1));
+        const std::optional<size_t> answer =
+            ui ? ui->Choose(name + " holds " + std::to_string(paths.size()) +
+                                " containers; open which one?",
+                            members)
                : std::nullopt;
-        if (!answer || *answer < 1 || static_cast<size_t>(*answer) > paths.size()) {
-            list.clear();
+        if (!answer) {
+            std::string list;
             for (const std::string& path : paths)
                 list += "\n  " + path;
             ReportError(ui, "Unable to Open File " + name + ": it holds " +
@@ -52,7 +52,7 @@ std::unique_ptr<DiskImage> OpenZipArchive(const FormatCatalog& catalog, Interact
                                 " containers; open one of them:" + list);
             return nullptr;
         }
-        chosen = static_cast<size_t>(*answer - 1);
+        chosen = *answer;
     }
     // A format id given keeps the member out of the recent files; the archive joins them.
     std::unique_ptr<DiskImage> image =

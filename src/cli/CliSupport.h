@@ -21,12 +21,16 @@ namespace tessarind::cli {
 constexpr int kOk = 0, kFailed = 1, kUsage = 2;
 
 // Messages go to stderr and nothing is ever asked: questions are cancelled, a number prompt
-// takes the value it offers, and a save dialog takes the name it proposes.
+// takes the value it offers, a choice is left unmade (the caller then names every item), and
+// a save dialog takes the name it proposes.
 class ConsoleInteraction : public Interaction {
 public:
     void Message(const std::string& text, const std::string& caption) override;
     Answer Ask(const std::string&, const std::string&, bool) override { return Answer::Cancel; }
     std::optional<long> AskNumber(const std::string&, long offered) override { return offered; }
+    std::optional<size_t> Choose(const std::string&, const std::vector<std::string>&) override {
+        return std::nullopt;
+    }
     std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request, bool&) override;
 
     int shown = 0; // messages written so far

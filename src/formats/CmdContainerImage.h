@@ -113,6 +113,10 @@ public:
     bool InsertPartitionFrom(DiskImage& image, std::span<const uint8_t> name, int index);
     // A dropped native, 1541, 1571 or 1581 file becomes a partition named after the file.
     bool InsertPartitionFile(const std::string& hostPath, int index);
+    // A host file given to the container (dropped, pasted) becomes a partition.
+    bool ImportHostFile(const std::string& hostPath, int index, bool /*interactive*/) override {
+        return InsertPartitionFile(hostPath, index);
+    }
     // Zeroes an entry after its link ("Delete Partition"); the blocks stay as they were.
     bool DeletePartition(int index);
     // Whether the entry at a list position can be opened or deleted.

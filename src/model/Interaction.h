@@ -44,6 +44,18 @@ public:
     virtual Answer Ask(const std::string& text, const std::string& caption, bool withAll) = 0;
     // A number prompt; none when cancelled.
     virtual std::optional<long> AskNumber(const std::string& prompt, long initial) = 0;
+    // One of `items`, by its index; none when cancelled. Without a list to show, the items
+    // are numbered in the prompt and asked for by number.
+    virtual std::optional<size_t> Choose(const std::string& prompt,
+                                         const std::vector<std::string>& items) {
+        std::string numbered = prompt;
+        for (size_t i = 0; i < items.size(); ++i)
+            numbered += "\n" + std::to_string(i + 1) + "  " + items[i];
+        const std::optional<long> answer = AskNumber(numbered, 1);
+        if (!answer || *answer < 1 || static_cast<size_t>(*answer) > items.size())
+            return std::nullopt;
+        return static_cast<size_t>(*answer - 1);
+    }
     // A save-file dialog; none when cancelled. dialogFailed is set when the dialog itself failed.
     virtual std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request, bool& dialogFailed) = 0;
     // Save As with a listing kind (text, CSV or bitmap): the layer that renders listings writes

@@ -56,6 +56,19 @@ std::optional<long> DialogInteraction::AskNumber(const std::string& prompt, long
     return value;
 }
 
+std::optional<size_t> DialogInteraction::Choose(const std::string& prompt,
+                                                const std::vector<std::string>& items) {
+    QStringList list;
+    for (const std::string& item : items)
+        list << Q(item);
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(parent_, QString(), Q(prompt), list, 0, false, &ok);
+    if (!ok) return std::nullopt;
+    const qsizetype index = list.indexOf(chosen);
+    if (index < 0) return std::nullopt;
+    return static_cast<size_t>(index);
+}
+
 std::optional<SaveChoice> DialogInteraction::ChooseSaveFile(const SaveRequest& request,
                                                             bool& dialogFailed) {
     dialogFailed = false;

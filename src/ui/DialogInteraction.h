@@ -16,6 +16,8 @@ public:
     // "Yes to All" and "No to All".
     Answer Ask(const std::string& text, const std::string& caption, bool withAll) override;
     std::optional<long> AskNumber(const std::string& prompt, long initial) override;
+    std::optional<size_t> Choose(const std::string& prompt,
+                                 const std::vector<std::string>& items) override;
     std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request,
                                              bool& dialogFailed) override;
     std::optional<bool> WriteListing(DiskImage& image, int formatId, const std::string& path,

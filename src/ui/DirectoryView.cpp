@@ -72,13 +72,7 @@ std::array<uint8_t, 30> DirectoryView::BlankEntry() {
 
 Picture DirectoryView::RenderPicture(QSize size) {
     if (!image_) return {};
-    const int cell = cellSize();
-    DirectoryViewport viewport;
-    viewport.position = position();
-    viewport.rows = (size.height() + cell - 1) / cell;
-    viewport.selectionFirst = first_;
-    viewport.selectionLast = last_;
-    return RenderDirectory(*image_, TextStyle(), viewport);
+    return RenderDirectory(*image_, TextStyle(), Viewport(size));
 }
 
 // ---- Selection ----------------------------------------------------------------------------------

@@ -178,6 +178,15 @@ void EntryListView::SetEntryCount(int count) {
     Redraw();
 }
 
+DirectoryViewport EntryListView::Viewport(QSize size) const {
+    DirectoryViewport viewport;
+    viewport.position = position();
+    viewport.rows = (size.height() + cellSize() - 1) / cellSize();
+    viewport.selectionFirst = first_;
+    viewport.selectionLast = last_;
+    return viewport;
+}
+
 // ---- In-place editing ---------------------------------------------------------------------------
 
 bool EntryListView::StartEdit(const PendingEdit& pending, const InPlaceEditor::Field& field) {

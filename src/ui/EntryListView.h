@@ -95,6 +95,9 @@ public:
     virtual QMenu* MakeHeaderMenu() { return nullptr; }
 
 protected:
+    // The visible part of the list for a client area of that size: from the scroll position,
+    // the selection inverted.
+    DirectoryViewport Viewport(QSize size) const;
     // Opens the in-place editor over cells of the client area.
     bool StartEdit(const PendingEdit& pending, const InPlaceEditor::Field& field);
     // Called once the button has moved far enough with a selection: the place for dragging.

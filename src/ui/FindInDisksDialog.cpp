@@ -23,6 +23,8 @@
 #include <optional>
 #include <set>
 
+#include "catalog/OrderedWork.h"
+#include "model/NameMatch.h"
 #include "ui/CbmEdit.h"
 #include "ui/CbmImage.h"
 #include "ui/MainFrame.h"
@@ -333,8 +335,14 @@ void FindInDisksDialog::StartSearch() {
                     },
                     Qt::QueuedConnection);
             };
-            FolderSearchResult result = SearchFolder(
-                folder, pattern, subfolders, settings,
+            // As many search threads as the command line's find uses; the hits still come
+            // in the order one thread gives.
+            FolderSearchResult result = SearchFolders(
+                {folder},
+                [&pattern](std::span<const uint8_t, kNameLength> name) {
+                    return MatchesPattern(pattern, name);
+                },
+                subfolders, DefaultWorkerCount(), settings,
                 [&](const FoundFile& hit) { report([&] { job->rows.push_back(hit); }); },
                 [&](const std::string& path) {
                     if (!job->cancel) report([&] { job->searching = path; });

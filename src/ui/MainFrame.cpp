@@ -134,6 +134,10 @@ public:
     std::optional<long> AskNumber(const std::string& prompt, long initial) override {
         return inner_ ? inner_->AskNumber(prompt, initial) : std::nullopt;
     }
+    std::optional<size_t> Choose(const std::string& prompt,
+                                 const std::vector<std::string>& items) override {
+        return inner_ ? inner_->Choose(prompt, items) : std::nullopt;
+    }
     std::optional<SaveChoice> ChooseSaveFile(const SaveRequest& request,
                                              bool& dialogFailed) override {
         return inner_ ? inner_->ChooseSaveFile(request, dialogFailed) : std::nullopt;
@@ -529,6 +533,8 @@ void MainFrame::TakeCommandLine(const QString& text, const QString& folder) {
 void MainFrame::OpenDialog() {
     QString filter = DialogFilter::NameFilters(DialogFilter::Build(DialogFilter::OpenGroups()))
                          .join(QStringLiteral(";;"));
+    // Containers kept compressed open through the same opener.
+    filter += QStringLiteral(";;Gzip, Zip (*.gz *.zip)");
     QFileDialog dialog(this, QString(), QString::fromStdString(settings_.location), filter);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     // Qt's own dialog, so the directory preview can stand beside the file list.

@@ -46,12 +46,7 @@ int PartitionView::RowCount() const {
 
 Picture PartitionView::RenderPicture(QSize size) {
     if (!image_) return {};
-    DirectoryViewport viewport;
-    viewport.position = position();
-    viewport.rows = (size.height() + cellSize() - 1) / cellSize();
-    viewport.selectionFirst = first_;
-    viewport.selectionLast = last_;
-    return RenderDirectory(PartitionListingRows(*Container()), TextStyle(), viewport);
+    return RenderDirectory(PartitionListingRows(*Container()), TextStyle(), Viewport(size));
 }
 
 void PartitionView::SelectIndex(int index) {

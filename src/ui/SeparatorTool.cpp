@@ -1,7 +1,10 @@
 #include "ui/SeparatorTool.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QDrag>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -9,10 +12,12 @@
 
 #include "catalog/DirectoryPicture.h"
 #include "model/DiskImage.h"
+#include "model/FormatRegistry.h"
 #include "text/Settings.h"
 #include "ui/CbmEdit.h"
 #include "ui/CbmImage.h"
 #include "ui/DirectoryView.h"
+#include "ui/EntryMimeData.h"
 #include "ui/MainFrame.h"
 
 namespace tessarind {
@@ -154,7 +159,34 @@ void SeparatorTool::wheelEvent(QWheelEvent* event) {
 
 void SeparatorTool::mousePressEvent(QMouseEvent* event) {
     if (editor_ || event->button() != Qt::LeftButton) return;
-    pressed_ = RowAt(event->position().toPoint());
+    pressedAt_ = event->position().toPoint();
+    pressed_ = RowAt(pressedAt_);
+}
+
+void SeparatorTool::mouseMoveEvent(QMouseEvent* event) {
+    if (editor_ || pressed_ < 0 || !(event->buttons() & Qt::LeftButton)) return;
+    if ((event->position().toPoint() - pressedAt_).manhattanLength() <
+        QApplication::startDragDistance())
+        return;
+    DragPayload payload = DragOf(pressed_);
+    pressed_ = -1; // a drag is no click
+    if (payload.records.empty()) return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(new EntryMimeData(std::move(payload), frame_->DragFiles()));
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
+}
+
+DragPayload SeparatorTool::DragOf(int row) const {
+    DragPayload payload;
+    if (row < 0 || row >= static_cast<int>(separators().size())) return payload;
+    payload.process = QCoreApplication::applicationPid();
+    DragRecord record;
+    record.hostName = "Separator";
+    record.kind = FormatId::Del;
+    const Separator& body = separators()[static_cast<size_t>(row)];
+    std::copy(body.begin(), body.end(), record.entry.begin() + (kSlotSize - body.size()));
+    payload.records.push_back(std::move(record));
+    return payload;
 }
 
 void SeparatorTool::mouseReleaseEvent(QMouseEvent* event) {

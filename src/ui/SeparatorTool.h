@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "text/CbmCharset.h"
+#include "ui/DragPayload.h"
 
 class QMenu;
 class QScrollBar;
@@ -54,6 +55,9 @@ public:
 
     // Inserts separator `row` into the target view; false without a target.
     bool Send(int row);
+    // What dragging separator `row` carries: one file "Separator" without data, a DEL
+    // entry holding the separator. Empty for a row without a separator.
+    DragPayload DragOf(int row) const;
 
     // The popup for a row (-1: empty space); the caller owns it.
     QMenu* MakeMenu(int row);
@@ -73,6 +77,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -95,6 +100,7 @@ private:
     QPointer<CbmEdit> editor_;
     int editRow_ = -1;
     int pressed_ = -1;
+    QPoint pressedAt_;
     bool snapping_ = false;
 };
 

@@ -52,12 +52,7 @@ bool TapeView::HasFile(int index) const {
 
 Picture TapeView::RenderPicture(QSize size) {
     if (!image_) return {};
-    DirectoryViewport viewport;
-    viewport.position = position();
-    viewport.rows = (size.height() + cellSize() - 1) / cellSize();
-    viewport.selectionFirst = first_;
-    viewport.selectionLast = last_;
-    return RenderDirectory(TapeListingRows(*Tape()), TextStyle(), viewport);
+    return RenderDirectory(TapeListingRows(*Tape()), TextStyle(), Viewport(size));
 }
 
 void TapeView::SelectIndex(int index) {

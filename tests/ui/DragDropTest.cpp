@@ -26,6 +26,7 @@
 #include "ui/EntryDrop.h"
 #include "ui/EntryMimeData.h"
 #include "ui/ImageDocument.h"
+#include "ui/SeparatorTool.h"
 
 using namespace tessarind;
 using namespace tessarind::testing;
@@ -452,6 +453,26 @@ private slots:
         QVERIFY2(!QDir(folder).exists(), "the dragged files go when the frame closes");
         QVERIFY(!fs::exists(dragged));
         QVERIFY(!mime.hasUrls()); // a copy left on the clipboard offers no files any more
+    }
+
+    // A separator dragged out of the tool is a file without data that lands as a DEL entry
+    // holding the separator, and gives the host nothing.
+    void aSeparatorDraggedFromTheToolLandsAsADelEntry() {
+        DropFixture f;
+        DirectoryView* view = f.Open(QStringLiteral("sep.d64"), {{"one", FormatId::Prg, Bytes(10, 1)}});
+        QVERIFY(view);
+        SeparatorTool* tool = f.frame->separatorTool();
+        QVERIFY(tool->DragOf(-1).records.empty());
+        const auto& body = tool->separators().at(2);
+        EntryMimeData mime(tool->DragOf(2), f.frame->DragFiles());
+        QVERIFY(mime.ExportedFiles().isEmpty());
+        QCOMPARE(SendDrop(view->viewport(), DropFixture::RowPoint(*view, 0), mime), Qt::CopyAction);
+        DiskImage& image = *view->Image();
+        QCOMPARE(image.entryCount(), 2);
+        DirEntry entry = image.EntryAt(0);
+        QCOMPARE(entry.typeCode(), kDel);
+        QVERIFY(std::equal(entry.name().begin(), entry.name().end(),
+                           body.begin() + SeparatorTool::kNameOffset));
     }
 
     void copyAndPasteCarryWhatADragCarries() {

@@ -5,6 +5,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMimeData>
 #include <QtTest>
 
 #include "UiTestSupport.h"
@@ -128,6 +129,21 @@ private slots:
         QVERIFY(f.view->HandleCommand(kDeletePartition));
         QCOMPARE(f.view->RowCount(), 2);
         QCOMPARE(f.container->UndoItemText().find("Delete Partition") != std::string::npos, true);
+        f.container->UndoCommand();
+        QCOMPARE(f.view->RowCount(), 3);
+    }
+
+    // A disk image dropped on the view becomes a partition named after the file.
+    void aDroppedDiskImageBecomesAPartition() {
+        PartitionFixture f;
+        QVERIFY(f.view);
+        QVERIFY(BlankD64("DROPPED")->WriteFile(f.PathText(QStringLiteral("extra.d64"))));
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(f.Path(QStringLiteral("extra.d64")))});
+        QCOMPARE(f.view->Drop(mime, 3, false), Qt::CopyAction);
+        QCOMPARE(f.view->RowCount(), 4);
+        QVERIFY(f.RowText(4).contains(QStringLiteral(" EXTRA ")));
+        QVERIFY(f.RowText(4).endsWith(QStringLiteral("41    ")));
         f.container->UndoCommand();
         QCOMPARE(f.view->RowCount(), 3);
     }
