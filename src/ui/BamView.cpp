@@ -330,6 +330,7 @@ BamView* ShowBamWindow(MainFrame* frame, DiskImage& image) {
     for (const auto& document : frame->openImages())
         if (&document->image() == &image) document->AddChildView(view);
     window->show();
+    frame->KeepInsideClientArea(window);
     frame->client()->setActiveSubWindow(window);
     return view;
 }

@@ -779,6 +779,12 @@ void MainFrame::PlaceNewWindow(QMdiSubWindow* window) {
     window->move(offset, offset);
 }
 
+void MainFrame::KeepInsideClientArea(QMdiSubWindow* window) const {
+    const QSize area = client_->viewport()->size();
+    window->move(std::clamp(window->x(), 0, std::max(area.width() - window->width(), 0)),
+                 std::clamp(window->y(), 0, std::max(area.height() - window->height(), 0)));
+}
+
 void MainFrame::CascadeViews() {
     // Cascade: each window one title bar further down and right, sizes untouched, the active
     // one ending on top.

@@ -102,6 +102,8 @@ public:
     void RefreshRecentFiles();
     void RefreshWindowList();
     void RebuildRunInTexts();
+    // Moves a child window up and left as far as it takes to show it whole in the client area.
+    void KeepInsideClientArea(QMdiSubWindow* window) const;
     // DirMRU changed: the Find in Disks "Look In" list is filled again.
     void FoldersChanged();
     FindInDisksDialog* findDialog() const { return findDialog_; }

@@ -463,6 +463,7 @@ SectorEditorView* ShowSectorEditor(MainFrame* frame, DiskImage& image, int track
         window->show();
         // The whole block shows at once: 19 rows and both columns.
         window->resize(view->sizeHint() + (window->size() - view->size()));
+        frame->KeepInsideClientArea(window);
     }
     view->ShowBlock(track, sector);
     view->SetWindowText(image.title() + ": Sector Editor");

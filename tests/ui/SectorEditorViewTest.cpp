@@ -3,6 +3,7 @@
 // block is shown.
 
 #include <QAction>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QToolBar>
@@ -158,6 +159,11 @@ private slots:
         QVERIFY(view);
         QCOMPARE(view->editor()->track(), int{file.firstTrack()});
         QCOMPARE(view->editor()->sector(), int{file.firstSector()});
+        // The window opens where it shows whole, as far as the client area allows.
+        const QRect area = f.frame->client()->viewport()->rect();
+        const QRect window = view->Window()->geometry();
+        QVERIFY(window.height() > area.height() || window.bottom() <= area.bottom());
+        QVERIFY(window.width() > area.width() || window.right() <= area.right());
     }
 
     void closingJournalsTheEditAndTheImageClosesIt() {
