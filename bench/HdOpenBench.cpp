@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     fs::create_directories(folder);
     const std::string path = (folder / "big.dhd").string();
     const uint64_t bytes = 19561ull * 65536; // the HD's whole track range
-    std::vector<testing::PartitionSpec> partitions = {{0, 255, "SYSTEM", 0, 528}};
+    std::vector<testing::PartitionLayout> partitions = {{0, 255, "SYSTEM", 0, 528}};
     uint32_t start = 528;
     for (int slot = 1; slot < 32; ++slot) {
         partitions.push_back({slot, 2, "DISK" + std::to_string(slot), start, 342});

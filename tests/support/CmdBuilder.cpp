@@ -16,16 +16,16 @@ size_t EntryOffset(int baseTrack, int baseSector, int slot) {
     return FlatOffset(baseTrack + 1, baseSector + slot / 8) + static_cast<size_t>(slot % 8) * 32;
 }
 
-void FillEntry(uint8_t* e, const PartitionSpec& spec) {
+void FillEntry(uint8_t* e, const PartitionLayout& part) {
     std::memset(e + 2, 0, 30);
-    e[2] = spec.type;
+    e[2] = part.type;
     std::fill(e + 5, e + 21, 0xA0);
-    std::memcpy(e + 5, spec.name.data(), std::min<size_t>(spec.name.size(), 16));
-    e[21] = static_cast<uint8_t>(spec.start >> 16);
-    e[22] = static_cast<uint8_t>(spec.start >> 8);
-    e[23] = static_cast<uint8_t>(spec.start);
-    e[30] = static_cast<uint8_t>(spec.size >> 8);
-    e[31] = static_cast<uint8_t>(spec.size);
+    std::memcpy(e + 5, part.name.data(), std::min<size_t>(part.name.size(), 16));
+    e[21] = static_cast<uint8_t>(part.start >> 16);
+    e[22] = static_cast<uint8_t>(part.start >> 8);
+    e[23] = static_cast<uint8_t>(part.start);
+    e[30] = static_cast<uint8_t>(part.size >> 8);
+    e[31] = static_cast<uint8_t>(part.size);
 }
 } // namespace
 
@@ -51,8 +51,8 @@ std::vector<uint8_t> EmptyFd2000(uint8_t fill) {
 }
 
 void PutPartition(std::vector<uint8_t>& image, int baseTrack, int baseSector,
-                  const PartitionSpec& spec) {
-    FillEntry(image.data() + EntryOffset(baseTrack, baseSector, spec.slot), spec);
+                  const PartitionLayout& part) {
+    FillEntry(image.data() + EntryOffset(baseTrack, baseSector, part.slot), part);
 }
 
 void PutTableLink(std::vector<uint8_t>& image, int baseTrack, int baseSector, int slot, uint8_t lt,
@@ -63,7 +63,7 @@ void PutTableLink(std::vector<uint8_t>& image, int baseTrack, int baseSector, in
 }
 
 void WriteSparseHd(const std::string& path, uint64_t bytes, std::string_view name,
-                   const std::vector<PartitionSpec>& partitions) {
+                   const std::vector<PartitionLayout>& partitions) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return;
     if (::ftruncate(fd, static_cast<off_t>(bytes)) != 0) {
@@ -75,9 +75,9 @@ void WriteSparseHd(const std::string& path, uint64_t bytes, std::string_view nam
     const uint8_t links[][2] = {{1, 1}, {1, 2}, {1, 3}, {0, 0xFF}};
     for (int i = 0; i < 4; ++i)
         std::memcpy(table.data() + i * 256, links[i], 2);
-    for (const PartitionSpec& spec : partitions)
-        if (spec.slot < 32)
-            FillEntry(table.data() + (spec.slot / 8) * 256 + (spec.slot % 8) * 32, spec);
+    for (const PartitionLayout& part : partitions)
+        if (part.slot < 32)
+            FillEntry(table.data() + (part.slot / 8) * 256 + (part.slot % 8) * 32, part);
     std::vector<uint8_t> header(256, 0);
     std::fill(header.begin() + 0xCA, header.begin() + 0xCA + 16, 0xA0);
     std::memcpy(header.data() + 0xCA, name.data(), std::min<size_t>(name.size(), 16));

@@ -10,7 +10,7 @@
 namespace tessarind::testing {
 
 // One partition table entry.
-struct PartitionSpec {
+struct PartitionLayout {
     int slot; // counted from 0 over the table
     uint8_t type;
     std::string name; // raw PETSCII
@@ -25,7 +25,7 @@ size_t FlatOffset(int track, int sector);
 std::vector<uint8_t> EmptyFd2000(uint8_t fill = 0);
 // Writes an entry into a container whose table starts at (base track + 1, base sector).
 void PutPartition(std::vector<uint8_t>& image, int baseTrack, int baseSector,
-                  const PartitionSpec& spec);
+                  const PartitionLayout& part);
 // Sets the link of the table sector holding `slot`.
 void PutTableLink(std::vector<uint8_t>& image, int baseTrack, int baseSector, int slot, uint8_t lt,
                   uint8_t ls);
@@ -33,6 +33,6 @@ void PutTableLink(std::vector<uint8_t>& image, int baseTrack, int baseSector, in
 // A sparse HD image file of `bytes` with the container name, a table of four linked sectors
 // and the entries given; the other bytes are never written (they read as zeros).
 void WriteSparseHd(const std::string& path, uint64_t bytes, std::string_view name,
-                   const std::vector<PartitionSpec>& partitions);
+                   const std::vector<PartitionLayout>& partitions);
 
 } // namespace tessarind::testing

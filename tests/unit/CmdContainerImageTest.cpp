@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 using testing::AddFile;
 using testing::EmptyFd2000;
 using testing::FlatOffset;
-using testing::PartitionSpec;
+using testing::PartitionLayout;
 using testing::Pattern;
 using testing::PutPartition;
 using testing::PutTableLink;
