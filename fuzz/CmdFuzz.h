@@ -3,12 +3,12 @@
 // every journalled step to check that the bytes come back.
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <vector>
 
+#include "FuzzImage.h"
 #include "catalog/DirectoryListing.h"
+#include "formats/CmdContainerImage.h"
 #include "model/DiskImage.h"
 #include "model/VisitedSet.h"
 
@@ -17,9 +17,7 @@ namespace tessarind::fuzz {
 inline volatile size_t cmdSink;
 
 inline void CmdCheck(bool ok, const char* harness, const char* what) {
-    if (ok) return;
-    std::fprintf(stderr, "%s: %s\n", harness, what);
-    std::abort();
+    if (!ok) Fail(harness, what);
 }
 
 // Lists the directory and reads every file, then each sub-directory once.
@@ -36,6 +34,19 @@ inline void ReadTree(DiskImage& image, VisitedSet& entered, const char* harness,
         CmdCheck(image.LeaveSubDirectory(), harness, "leaving a sub-directory failed");
         CmdCheck(image.entryCount() == count, harness,
                  "entry count changed across a sub-directory visit");
+    }
+}
+
+// Opens each of the first `limit` partitions of a container, reads its tree and closes it.
+inline void ReadPartitions(CmdContainerImage& image, int limit, const char* harness) {
+    const int count = image.CountEntries();
+    for (int i = 0; i < count && i < limit; ++i) {
+        DiskImage* child = image.OpenPartition(i);
+        if (!child) continue;
+        VisitedSet entered;
+        entered.Visit(child->dirTrack(), child->dirSector());
+        ReadTree(*child, entered, harness);
+        image.CloseChild(child);
     }
 }
 

@@ -41,16 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::cmdSink = fuzz::cmdSink + image.PartitionListing("x", (options & 4) != 0).size();
     fuzz::cmdSink = fuzz::cmdSink + static_cast<size_t>(image.FreeBlockCount());
     const int count = image.CountEntries();
-    for (int i = 0; i < count && i < 64; ++i) {
+    for (int i = 0; i < count && i < 64; ++i)
         if (auto partition = image.ReadFileData(i))
             fuzz::cmdSink = fuzz::cmdSink + partition->size();
-        DiskImage* child = image.OpenPartition(i);
-        if (!child) continue;
-        VisitedSet entered;
-        entered.Visit(child->dirTrack(), child->dirSector());
-        fuzz::ReadTree(*child, entered, kName);
-        image.CloseChild(child);
-    }
+    fuzz::ReadPartitions(image, 64, kName);
 
     before.assign(image.Store().Contents().begin(), image.Store().Contents().end());
     if (options & 8) image.CreatePartition(FormatId::D64, (options >> 4) % 4);

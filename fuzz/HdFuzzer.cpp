@@ -39,15 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             fuzz::CmdCheck(false, kName, "a readable file did not open");
         fuzz::cmdSink = fuzz::cmdSink + image.PartitionListing("x", false).size();
         fuzz::cmdSink = fuzz::cmdSink + static_cast<size_t>(image.FreeBlockCount());
-        const int count = image.CountEntries();
-        for (int i = 0; i < count && i < 300; ++i) {
-            DiskImage* child = image.OpenPartition(i);
-            if (!child) continue;
-            VisitedSet entered;
-            entered.Visit(child->dirTrack(), child->dirSector());
-            fuzz::ReadTree(*child, entered, kName);
-            image.CloseChild(child);
-        }
+        fuzz::ReadPartitions(image, 300, kName);
         if (data[0] & 0x40) image.CreatePartition(FormatId::D64, 0);
         const std::vector<uint8_t> listed =
             image.EntryAt(0)
