@@ -63,18 +63,8 @@ private slots:
         QVERIFY(f.Lines()[3].endsWith(QStringLiteral("DEL ")));
 
         // The view paints what the core renders.
-        f.view->Redraw();
-        DirectoryViewport viewport;
-        viewport.rows = 5;
-        viewport.selectionFirst = f.view->selectionFirst();
-        viewport.selectionLast = f.view->selectionLast();
-        const Picture picture =
-            RenderDirectory(TapeListingRows(*f.tape), f.view->TextStyle(), viewport);
-        const QImage shown =
-            f.view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        for (int y = 0; y < picture.height; y += 3)
-            for (int x = 0; x < picture.width; x += 3)
-                QCOMPARE(shown.pixel(x, y) & 0xFFFFFFu, picture.At(x, y));
+        const std::optional<QString> differs = PaintedDifference(*f.view, TapeListingRows(*f.tape));
+        QVERIFY2(!differs, qPrintable(differs.value_or(QString())));
     }
 
     void theContextMenuIsTapeEdit() {

@@ -4,13 +4,17 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "catalog/DirectoryPicture.h"
 #include "support/ImageBuilder.h"
 #include "support/Recorders.h"
+#include "ui/EntryListView.h"
 #include "ui/MainFrame.h"
 #include "ui/SettingsStore.h"
 
@@ -50,5 +54,24 @@ struct FrameFixture {
         return false;
     }
 };
+
+// Where a list view's first rows differ from the core's picture of `rows` with its selection
+// (every third pixel); none when they agree.
+inline std::optional<QString> PaintedDifference(EntryListView& view,
+                                                const std::vector<ListingRow>& rows,
+                                                int visibleRows = 5) {
+    view.Redraw();
+    DirectoryViewport viewport;
+    viewport.rows = visibleRows;
+    viewport.selectionFirst = view.selectionFirst();
+    viewport.selectionLast = view.selectionLast();
+    const Picture picture = RenderDirectory(rows, view.TextStyle(), viewport);
+    const QImage shown = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; y += 3)
+        for (int x = 0; x < picture.width; x += 3)
+            if ((shown.pixel(x, y) & 0xFFFFFFu) != picture.At(x, y))
+                return QStringLiteral("pixel %1,%2").arg(x).arg(y);
+    return std::nullopt;
+}
 
 } // namespace tessarind::testing
